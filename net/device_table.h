@@ -1,0 +1,68 @@
+// The shared memory of the discovery protocol: the 116-byte datagram layout,
+// the DeviceTable of accepted replies, the ScanState a scan reports through,
+// and the probe result (the PC's own address and netmask texts).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace net {
+
+constexpr std::size_t kDatagramSize = 116;
+constexpr int kDeviceTableCapacity = 64;
+constexpr std::uint16_t kConverterPort = 192;
+
+// Byte offsets inside a datagram.
+constexpr std::size_t kProtocolOffset = 0;
+constexpr std::size_t kOperationOffset = 1;
+constexpr std::size_t kStatusOffset = 2;
+constexpr std::size_t kAccessWordOffset = 4;
+constexpr std::size_t kMacOffset = 36;
+constexpr std::size_t kAddressOffset = 44;
+constexpr std::size_t kNameOffset = 48;
+constexpr std::size_t kNameLength = 68;      // bytes 48..115
+constexpr std::size_t kIdentityLength = 32;  // bytes 48..79 tell converters apart
+
+enum Operation : std::uint8_t {
+    kDiscoveryRequest = 0,
+    kDiscoveryReply = 1,
+    kAssignRequest = 2,
+    kAssignReply = 3,
+};
+
+// One accepted reply, stored whole as received.
+struct DeviceRecord {
+    std::uint8_t bytes[kDatagramSize];
+};
+
+struct ScanState {
+    std::atomic<std::int32_t> running{0};  // the hand-over point: release / acquire
+    std::int32_t lastError = 0;
+    std::int32_t count = 0;
+};
+
+// Text sizes: a dotted quad needs 16 bytes, the probe texts keep room for 20.
+constexpr std::size_t kAddressTextSize = 20;
+constexpr std::size_t kMacTextSize = 18;
+constexpr std::size_t kNameTextSize = kNameLength + 1;
+
+struct ProbeResult {
+    char address[kAddressTextSize];
+    char netmask[kAddressTextSize];
+};
+
+// Process-wide, static storage, never moved: list rows point into the table.
+extern DeviceRecord g_deviceTable[kDeviceTableCapacity];
+extern ScanState g_scanState;
+extern ProbeResult g_probeResult;
+
+// The converter name: bytes 48..115 up to the first NUL, always terminated.
+// Every reader (filter, list, sort) goes through here.
+void ReadConverterName(const DeviceRecord& record, char (&name)[kNameTextSize]);
+// "%d.%d.%d.%d" of bytes 44..47.
+void FormatAddress(const DeviceRecord& record, char (&text)[kAddressTextSize]);
+// "%02x:%02x:%02x:%02x:%02x:%02x" of bytes 36..41.
+void FormatMac(const DeviceRecord& record, char (&text)[kMacTextSize]);
+
+}  // namespace net

@@ -1,0 +1,30 @@
+// The one entry point to the converter discovery protocol. DiscoveryClient
+// holds no data: every instance sees the process-wide DeviceTable, ScanState
+// and probe result, so callers create one on their stack when they need it.
+#pragma once
+
+#include <cstdint>
+
+#include "net/device_table.h"
+
+namespace net {
+
+class DiscoveryClient {
+public:
+    virtual ~DiscoveryClient() = default;
+
+    // Resets ScanState and starts the ScanWorker; always returns 1.
+    int ScanStart(std::int32_t* status);
+    // 1 running; 0 done with records; -1 failed or nothing answered;
+    // 10065 host unreachable. Never blocks.
+    int ScanPoll(std::int32_t* status, std::int32_t* count);
+    // The first of the 64 records; never fails, ignores the count.
+    DeviceRecord& DeviceTable();
+    // 1 when the converter took the address, 0 otherwise.
+    int AssignExchange(const char* newAddress, const char* macText);
+    // 1 target in an interface's subnet, 0 not (or no target), -1 socket
+    // failure. address and netmask receive dotted quads (room for 20 bytes).
+    int SubnetTest(char* address, char* netmask, const char* target);
+};
+
+}  // namespace net
