@@ -1,0 +1,180 @@
+// The socket port on Windows: Winsock 1.1 calls, one for one. Winsock
+// already speaks the error numbering the protocol core expects, so failures
+// pass through WSAGetLastError unchanged.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <process.h>
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "net/socket_port.h"
+
+namespace net {
+namespace {
+
+static_assert(sizeof(INTERFACE_INFO) == kInterfaceInfoSize,
+              "the interface list is sized in INTERFACE_INFO records");
+
+std::uint32_t Ipv4Of(const sockaddr_gen& address) {
+    if (address.Address.sa_family != AF_INET) return 0;
+    return address.AddressIn.sin_addr.s_addr;
+}
+
+struct ThreadStart {
+    void (*body)();
+};
+
+void __cdecl RunThread(void* argument) {
+    ThreadStart start = *static_cast<ThreadStart*>(argument);
+    delete static_cast<ThreadStart*>(argument);
+    start.body();
+}
+
+SOCKET AsSocket(SocketHandle socket) { return static_cast<SOCKET>(socket); }
+
+class WinsockPort final : public SocketPort {
+public:
+    int Startup() override {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(1, 1), &data);
+    }
+    void Cleanup() override { ::WSACleanup(); }
+    int LastError() override { return ::WSAGetLastError(); }
+
+    SocketHandle OpenUdp() override {
+        SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
+        if (s == INVALID_SOCKET) return kInvalidSocket;
+        return static_cast<SocketHandle>(s);
+    }
+
+    int EnableBroadcast(SocketHandle socket) override {
+        int on = 1;
+        if (::setsockopt(AsSocket(socket), SOL_SOCKET, SO_BROADCAST,
+                         reinterpret_cast<const char*>(&on), sizeof on) != 0) {
+            return -1;
+        }
+        return 0;
+    }
+
+    int ReadInterfaceList(SocketHandle socket, std::size_t bufferBytes, InterfaceEntry* entries,
+                          std::size_t* count) override {
+        *count = 0;
+        // The buffer has exactly the size asked for, so that the query fails
+        // (WSAEFAULT) exactly when the caller's size is too small.
+        std::vector<char> buffer;
+        try {
+            buffer.resize(bufferBytes);
+        } catch (const std::bad_alloc&) {
+            ::WSASetLastError(WSAENOBUFS);
+            return -1;
+        }
+        DWORD returned = 0;
+        if (::WSAIoctl(AsSocket(socket), SIO_GET_INTERFACE_LIST, nullptr, 0, buffer.data(),
+                       static_cast<DWORD>(bufferBytes), &returned, nullptr, nullptr) != 0) {
+            return -1;
+        }
+        std::size_t n = returned / kInterfaceInfoSize;
+        if (n > bufferBytes / kInterfaceInfoSize) n = bufferBytes / kInterfaceInfoSize;
+        for (std::size_t i = 0; i < n; ++i) {
+            INTERFACE_INFO info;
+            std::memcpy(&info, buffer.data() + i * kInterfaceInfoSize, sizeof info);
+            entries[i].flags = info.iiFlags;
+            entries[i].address = Ipv4Of(info.iiAddress);
+            entries[i].netmask = Ipv4Of(info.iiNetmask);
+        }
+        *count = n;
+        return 0;
+    }
+
+    int HostAddress(std::uint32_t* address) override {
+        char name[260];
+        if (::gethostname(name, sizeof name) != 0) return -1;
+        name[sizeof name - 1] = '\0';
+        const hostent* host = ::gethostbyname(name);
+        if (host == nullptr) return -1;
+        if (host->h_addrtype != AF_INET || host->h_length != 4 || host->h_addr_list == nullptr ||
+            host->h_addr_list[0] == nullptr) {
+            ::WSASetLastError(WSANO_DATA);
+            return -1;
+        }
+        std::memcpy(address, host->h_addr_list[0], 4);
+        return 0;
+    }
+
+    int BindAny(SocketHandle socket) override {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_ANY);
+        local.sin_port = 0;
+        if (::bind(AsSocket(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            return -1;
+        }
+        return 0;
+    }
+
+    int SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
+               std::uint32_t address, std::uint16_t port) override {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = address;
+        to.sin_port = port;
+        int sent = ::sendto(AsSocket(socket), reinterpret_cast<const char*>(data),
+                            static_cast<int>(length), 0, reinterpret_cast<const sockaddr*>(&to),
+                            sizeof to);
+        return sent == SOCKET_ERROR ? -1 : sent;
+    }
+
+    int WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) override {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(AsSocket(socket), &readable);
+        timeval timeout;
+        timeout.tv_sec = static_cast<long>(timeoutMs / 1000u);
+        timeout.tv_usec = static_cast<long>((timeoutMs % 1000u) * 1000u);
+        int rc = ::select(0, &readable, nullptr, nullptr, &timeout);
+        if (rc == SOCKET_ERROR) return -1;
+        return rc > 0 ? 1 : 0;
+    }
+
+    int ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
+                    std::uint16_t* senderPort) override {
+        sockaddr_in from{};
+        int fromLength = sizeof from;
+        int received = ::recvfrom(AsSocket(socket), reinterpret_cast<char*>(buffer),
+                                  static_cast<int>(capacity), 0,
+                                  reinterpret_cast<sockaddr*>(&from), &fromLength);
+        // WSAEMSGSIZE arrives here as a failure with the buffer filled.
+        if (received == SOCKET_ERROR) return -1;
+        *senderPort = ntohs(from.sin_port);
+        return received;
+    }
+
+    void Close(SocketHandle socket) override { ::closesocket(AsSocket(socket)); }
+
+    bool StartThread(void (*body)()) override {
+        ThreadStart* start = new (std::nothrow) ThreadStart{body};
+        if (start == nullptr) return false;
+        // _beginthread closes its own handle when the thread ends: detached.
+        if (::_beginthread(RunThread, 0, start) == static_cast<uintptr_t>(-1)) {
+            delete start;
+            return false;
+        }
+        return true;
+    }
+
+    std::uint64_t NowMs() override { return ::GetTickCount64(); }
+};
+
+}  // namespace
+
+SocketPort& PlatformPort() {
+    // Never destroyed: a detached scan worker may still use it while the
+    // process exits.
+    static WinsockPort* const port = new WinsockPort();
+    return *port;
+}
+
+}  // namespace net
