@@ -9,6 +9,11 @@
 
 namespace net {
 
+// The error a scan ends with when its worker thread could not be started
+// (WSAENOBUFS: the system is out of resources). Anything but 10065, so that
+// callers read it as a plain failure.
+constexpr std::int32_t kErrThreadStart = 10055;
+
 class DiscoveryClient {
 public:
     virtual ~DiscoveryClient() = default;

@@ -1,0 +1,276 @@
+// The PC's interface list: reading it whole, the InterfaceProbe that keeps the
+// PC's own address and netmask, and the SubnetTest.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/interface_probe.h"
+#include "tests/host/net/net_fixture.h"
+
+namespace net::fake {
+namespace {
+
+constexpr std::uint32_t kEthernet = kIffUp | kIffBroadcast | kIffMulticast;
+constexpr std::uint32_t kWindowsLoopback = 0x17;
+
+InterfaceEntry Entry(std::uint32_t flags, std::uint32_t address, std::uint32_t netmask) {
+    return InterfaceEntry{flags, address, netmask};
+}
+
+class Subnet : public NetTest {
+protected:
+    // Texts start with a marker so that "unchanged" is visible.
+    char address[kAddressTextSize] = "unchanged";
+    char netmask[kAddressTextSize] = "unchanged";
+};
+
+TEST_F(Subnet, ConverterInTheEthernetSubnetIsFound) {
+    OneEthernetPc();
+    EXPECT_EQ(1, client.SubnetTest(address, netmask, "192.168.0.50"));
+    EXPECT_STREQ("192.168.0.2", address);
+    EXPECT_STREQ("255.255.255.0", netmask);
+    EXPECT_TRUE(port.Balanced()) << port.Report();
+}
+
+TEST_F(Subnet, ConverterElsewhereGivesZeroWithTheLastTestedEntry) {
+    OneEthernetPc();
+    EXPECT_EQ(0, client.SubnetTest(address, netmask, "192.168.1.50"));
+    EXPECT_STREQ("192.168.0.2", address) << "the loopback entry with flags 0x17 is skipped";
+    EXPECT_STREQ("255.255.255.0", netmask);
+    EXPECT_TRUE(port.Balanced()) << port.Report();
+}
+
+TEST_F(Subnet, WithoutTargetReportsTheLastTestedEntry) {
+    OneEthernetPc();
+    EXPECT_EQ(0, client.SubnetTest(address, netmask, nullptr));
+    EXPECT_STREQ("192.168.0.2", address);
+    EXPECT_STREQ("255.255.255.0", netmask);
+}
+
+TEST_F(Subnet, LoopbackWithOtherFlagsIsTestedLikeAnyEntry) {
+    port.interfaces = {Entry(0x15, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)),
+                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0))};
+    EXPECT_EQ(1, client.SubnetTest(address, netmask, "127.0.0.5"));
+    EXPECT_STREQ("127.0.0.1", address);
+    EXPECT_STREQ("255.0.0.0", netmask);
+}
+
+TEST_F(Subnet, EntryWithoutNetmaskHoldsEveryTarget) {
+    port.interfaces = {Entry(kEthernet, Ip(0, 0, 0, 0), Ip(0, 0, 0, 0)),
+                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0))};
+    EXPECT_EQ(1, client.SubnetTest(address, netmask, "10.9.8.7"));
+    EXPECT_STREQ("0.0.0.0", address);
+    EXPECT_STREQ("0.0.0.0", netmask);
+}
+
+TEST_F(Subnet, TargetInTheSecondInterfaceGivesItsTexts) {
+    port.interfaces = {Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)),
+                       Entry(kEthernet, Ip(10, 1, 2, 3), Ip(255, 255, 0, 0)),
+                       Entry(kEthernet, Ip(172, 16, 0, 1), Ip(255, 240, 0, 0))};
+    EXPECT_EQ(1, client.SubnetTest(address, netmask, "10.1.200.9"));
+    EXPECT_STREQ("10.1.2.3", address);
+    EXPECT_STREQ("255.255.0.0", netmask);
+}
+
+TEST_F(Subnet, NothingToTestLeavesTheTextsAlone) {
+    port.interfaces = {Entry(kWindowsLoopback, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0))};
+    EXPECT_EQ(0, client.SubnetTest(address, netmask, "127.0.0.1"));
+    EXPECT_STREQ("unchanged", address);
+    port.interfaces.clear();
+    EXPECT_EQ(0, client.SubnetTest(address, netmask, "127.0.0.1"));
+    EXPECT_STREQ("unchanged", address);
+    EXPECT_STREQ("unchanged", netmask);
+}
+
+TEST_F(Subnet, ElevenInterfacesAreReadWholeInTheirOrder) {
+    for (int i = 0; i < 11; ++i) {
+        port.interfaces.push_back(Entry(kEthernet, Ip(10, i, 0, 1), Ip(255, 255, 0, 0)));
+    }
+    EXPECT_EQ(1, client.SubnetTest(address, netmask, "10.10.3.3"));
+    EXPECT_STREQ("10.10.0.1", address);
+    EXPECT_EQ((std::vector<std::size_t>{760, 1520}), port.listBufferSizes);
+    EXPECT_TRUE(port.Balanced()) << port.Report();
+}
+
+TEST_F(Subnet, NullOutputTextsAreNotWritten) {
+    OneEthernetPc();
+    EXPECT_EQ(1, client.SubnetTest(nullptr, nullptr, "192.168.0.9"));
+}
+
+struct SubnetFailure {
+    const char* step;
+    void (*arrange)(ScriptedPort&);
+    int cleanups;
+    int socketsOpened;
+};
+
+class SubnetFails : public Subnet, public ::testing::WithParamInterface<SubnetFailure> {};
+
+TEST_P(SubnetFails, GivesMinusOneTextsUntouchedEverythingReleased) {
+    OneEthernetPc();
+    GetParam().arrange(port);
+    EXPECT_EQ(-1, client.SubnetTest(address, netmask, "192.168.0.50"));
+    EXPECT_STREQ("unchanged", address);
+    EXPECT_STREQ("unchanged", netmask);
+    EXPECT_EQ(GetParam().cleanups, port.cleanups);
+    EXPECT_EQ(GetParam().socketsOpened, port.socketsOpened);
+    EXPECT_TRUE(port.Balanced()) << port.Report();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachStep, SubnetFails,
+    ::testing::Values(
+        SubnetFailure{"library", [](ScriptedPort& p) { p.startupResult = 10091; }, 0, 0},
+        SubnetFailure{"socket", [](ScriptedPort& p) { p.openError = 10047; }, 1, 0},
+        SubnetFailure{"broadcast", [](ScriptedPort& p) { p.broadcastError = 10042; }, 1, 1},
+        SubnetFailure{"interfaceList", [](ScriptedPort& p) { p.listError = 10022; }, 1, 1},
+        SubnetFailure{"listBeyond64KiB",
+                      [](ScriptedPort& p) {
+                          p.interfaces.assign(863, Entry(kEthernet, Ip(10, 0, 0, 1),
+                                                         Ip(255, 0, 0, 0)));
+                      },
+                      1, 1}),
+    [](const ::testing::TestParamInfo<SubnetFailure>& info) {
+        return std::string(info.param.step);
+    });
+
+class InterfaceList : public NetTest {
+protected:
+    int Read(std::vector<InterfaceEntry>& entries) {
+        SocketHandle s = port.OpenUdp();
+        const int error = ReadInterfaces(port, s, entries);
+        port.Close(s);
+        return error;
+    }
+};
+
+TEST_F(InterfaceList, BufferDoublesUpTo64KiB) {
+    port.interfaces.assign(862, Entry(kEthernet, Ip(10, 0, 0, 1), Ip(255, 0, 0, 0)));
+    port.interfaces.back().address = Ip(10, 0, 3, 4);
+    std::vector<InterfaceEntry> entries;
+    EXPECT_EQ(0, Read(entries));
+    ASSERT_EQ(862u, entries.size());
+    EXPECT_EQ(Ip(10, 0, 3, 4), entries.back().address);
+    EXPECT_EQ((std::vector<std::size_t>{760, 1520, 3040, 6080, 12160, 24320, 48640, 65536}),
+              port.listBufferSizes);
+}
+
+TEST_F(InterfaceList, MoreThan64KiBFailsWithFault) {
+    port.interfaces.assign(863, Entry(kEthernet, Ip(10, 0, 0, 1), Ip(255, 0, 0, 0)));
+    std::vector<InterfaceEntry> entries;
+    EXPECT_EQ(kErrFault, Read(entries));
+    EXPECT_EQ(65536u, port.listBufferSizes.back());
+    EXPECT_TRUE(entries.empty());
+}
+
+TEST_F(InterfaceList, OtherErrorsAreNotRetried) {
+    port.listError = 10022;
+    std::vector<InterfaceEntry> entries;
+    EXPECT_EQ(10022, Read(entries));
+    EXPECT_EQ(1u, port.listBufferSizes.size());
+}
+
+TEST_F(InterfaceList, FlagsAndOrderAreKept) {
+    port.interfaces = {Entry(0x17, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)),
+                       Entry(0x0B, Ip(10, 8, 0, 1), Ip(255, 255, 255, 255)),
+                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0))};
+    std::vector<InterfaceEntry> entries;
+    ASSERT_EQ(0, Read(entries));
+    ASSERT_EQ(3u, entries.size());
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(port.interfaces[i].flags, entries[i].flags);
+        EXPECT_EQ(port.interfaces[i].address, entries[i].address);
+        EXPECT_EQ(port.interfaces[i].netmask, entries[i].netmask);
+    }
+}
+
+// The probe as a scan runs it: its texts are the process-wide probe result.
+class Probe : public NetTest {
+protected:
+    int Scan() {
+        std::int32_t status = 0;
+        client.ScanStart(&status);
+        std::int32_t count = 0;
+        return client.ScanPoll(&status, &count);
+    }
+    std::string Address() const { return g_probeResult.address; }
+    std::string Netmask() const { return g_probeResult.netmask; }
+};
+
+TEST_F(Probe, KeepsTheAddressAndNetmaskOfTheHostAddressInterface) {
+    port.interfaces = {Entry(0x17, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)),
+                       Entry(kEthernet, Ip(10, 0, 0, 9), Ip(255, 0, 0, 0)),
+                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0))};
+    port.hostAddress = Ip(192, 168, 0, 2);
+    Scan();
+    EXPECT_EQ("192.168.0.2", Address());
+    EXPECT_EQ("255.255.255.0", Netmask());
+}
+
+TEST_F(Probe, HostMaskUpdatesOnlyTheAddress) {
+    std::strcpy(g_probeResult.netmask, "255.255.0.0");
+    port.interfaces = {Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 255))};
+    port.hostAddress = Ip(192, 168, 0, 2);
+    EXPECT_EQ(-1, Scan()) << "the scan goes on and ends normally";
+    EXPECT_EQ("192.168.0.2", Address());
+    EXPECT_EQ("255.255.0.0", Netmask());
+}
+
+TEST_F(Probe, WalkGoesOnPastAMasklessCandidate) {
+    port.interfaces = {Entry(kEthernet, Ip(192, 168, 0, 2), Ip(0, 0, 0, 0)),
+                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 128)),
+                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 0, 0))};
+    port.hostAddress = Ip(192, 168, 0, 2);
+    Scan();
+    EXPECT_EQ("192.168.0.2", Address());
+    EXPECT_EQ("255.255.255.128", Netmask()) << "the walk stops at the first usable mask";
+}
+
+TEST_F(Probe, EntriesThatAreDownLoopbackZeroOrOtherAddressesAreNoCandidates) {
+    std::strcpy(g_probeResult.address, "10.0.0.1");
+    std::strcpy(g_probeResult.netmask, "255.0.0.0");
+    port.interfaces = {Entry(kIffBroadcast, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)),
+                       Entry(kIffUp | kIffLoopback, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)),
+                       Entry(kEthernet, Ip(192, 168, 0, 3), Ip(255, 255, 255, 0))};
+    port.hostAddress = Ip(192, 168, 0, 2);
+    Scan();
+    EXPECT_EQ("10.0.0.1", Address());
+    EXPECT_EQ("255.0.0.0", Netmask());
+    EXPECT_EQ(3u, port.sent.size()) << "finding no candidate does not stop the scan";
+
+    port.interfaces = {Entry(kEthernet, 0, Ip(255, 255, 255, 0))};
+    port.hostAddress = 0;
+    Scan();
+    EXPECT_EQ("10.0.0.1", Address()) << "0.0.0.0 is never the PC's address";
+}
+
+TEST_F(Probe, UnknownHostNameFindsNoCandidateAndTheScanGoesOn) {
+    OneEthernetPc();
+    port.hostKnown = false;
+    EXPECT_EQ(-1, Scan());
+    EXPECT_EQ(0, g_scanState.lastError);
+    EXPECT_EQ("", Address());
+    EXPECT_EQ(3u, port.sent.size());
+}
+
+TEST_F(Probe, LaterScanWithoutCandidateKeepsTheEarlierTexts) {
+    OneEthernetPc();
+    Scan();
+    ASSERT_EQ("192.168.0.2", Address());
+    port.hostAddress = Ip(172, 16, 0, 1);
+    Scan();
+    EXPECT_EQ("192.168.0.2", Address());
+    EXPECT_EQ("255.255.255.0", Netmask());
+}
+
+TEST_F(Probe, FailedListLeavesTheProbeResultAlone) {
+    std::strcpy(g_probeResult.address, "10.0.0.1");
+    port.listError = 10022;
+    EXPECT_EQ(-1, Scan());
+    EXPECT_EQ("10.0.0.1", Address());
+}
+
+}  // namespace
+}  // namespace net::fake

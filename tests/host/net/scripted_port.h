@@ -1,0 +1,136 @@
+// A SocketPort that plays a script instead of touching the network.
+//
+// Everything that would come from the network or the operating system is set
+// up beforehand: the interface list, the host address, failures of single
+// calls, and the inbound sequence the exchanges will see (datagrams with their
+// arrival delay, silences, failing waits and receives). The clock moves only
+// when a wait consumes time, so tests can speak about seconds without waiting
+// for them. Every call is logged for the tests to check order and bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/device_table.h"
+#include "net/socket_port.h"
+
+namespace net::fake {
+
+struct Inbound {
+    enum class Kind { kDatagram, kSilence, kWaitFails, kReceiveFails };
+    Kind kind = Kind::kSilence;
+    std::vector<std::uint8_t> bytes;    // the datagram, or what a failed receive writes
+    std::uint16_t senderPort = kConverterPort;
+    std::uint32_t delayMs = 0;          // time from the start of the wait to its arrival
+    int error = 0;
+};
+
+Inbound Arrives(std::vector<std::uint8_t> bytes, std::uint32_t delayMs = 0,
+                std::uint16_t senderPort = kConverterPort);
+Inbound Silence();
+Inbound WaitFails(int error);
+Inbound ReceiveFails(int error, std::vector<std::uint8_t> written = {});
+
+struct SentDatagram {
+    SocketHandle socket;
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t address;  // network order
+    std::uint16_t port;     // network order
+    std::uint64_t atMs;
+};
+
+class ScriptedPort : public SocketPort {
+public:
+    enum class Threads { kInline, kDeferred, kReal, kRefused };
+
+    ScriptedPort() = default;
+    ~ScriptedPort() override;
+    ScriptedPort(const ScriptedPort&) = delete;
+    ScriptedPort& operator=(const ScriptedPort&) = delete;
+
+    // ----- the script
+    int startupResult = 0;
+    int openError = 0;        // non-zero: OpenUdp fails with it
+    int broadcastError = 0;
+    int bindError = 0;
+    int listError = 0;        // the list query fails with it whatever the size
+    std::vector<InterfaceEntry> interfaces;
+    bool hostKnown = true;
+    std::uint32_t hostAddress = 0;
+    std::map<std::size_t, int> sendErrors;  // index of the send -> its error
+    Threads threads = Threads::kInline;
+    std::deque<Inbound> inbound;  // consumed by waits and receives
+
+    // ----- what happened
+    std::vector<std::string> calls;
+    std::vector<SentDatagram> sent;
+    std::vector<std::size_t> listBufferSizes;
+    std::vector<std::uint32_t> waitTimeouts;
+    int startups = 0;  // successful ones
+    int cleanups = 0;
+    int socketsOpened = 0;
+    std::set<SocketHandle> openSockets;
+    std::vector<std::string> misuse;  // calls the protocol should never make
+    std::uint64_t nowMs = 0;
+
+    // Runs the thread body a Threads::kDeferred start kept back.
+    void RunDeferredThread();
+    // Waits for a Threads::kReal thread.
+    void JoinThread();
+    // Every socket closed, the library released as often as it was started,
+    // nothing misused.
+    bool Balanced() const;
+    std::string Report() const;
+
+    // ----- SocketPort
+    int Startup() override;
+    void Cleanup() override;
+    int LastError() override;
+    SocketHandle OpenUdp() override;
+    int EnableBroadcast(SocketHandle socket) override;
+    int ReadInterfaceList(SocketHandle socket, std::size_t bufferBytes, InterfaceEntry* entries,
+                          std::size_t* count) override;
+    int HostAddress(std::uint32_t* address) override;
+    int BindAny(SocketHandle socket) override;
+    int SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
+               std::uint32_t address, std::uint16_t port) override;
+    int WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) override;
+    int ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
+                    std::uint16_t* senderPort) override;
+    void Close(SocketHandle socket) override;
+    bool StartThread(void (*body)()) override;
+    std::uint64_t NowMs() override;
+
+private:
+    int Fail(int error);
+    int Succeed(int result = 0);
+    bool CheckSocket(SocketHandle socket, const char* call);
+
+    int lastError_ = 0;
+    SocketHandle nextHandle_ = 100;
+    void (*deferred_)() = nullptr;
+    std::thread thread_;
+};
+
+// An address given as four octets, in network order.
+std::uint32_t Ip(int a, int b, int c, int d);
+
+// A 116-byte reply with the protocol byte set and the fields given.
+struct ReplySpec {
+    std::uint8_t operation = kDiscoveryReply;
+    std::uint16_t status = 0;
+    std::string name;
+    std::uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    std::uint8_t address[4] = {192, 168, 0, 50};
+};
+std::vector<std::uint8_t> Reply(const ReplySpec& spec);
+std::vector<std::uint8_t> DiscoveryReply(const std::string& name);
+std::vector<std::uint8_t> AssignReply(std::uint16_t status);
+
+}  // namespace net::fake
