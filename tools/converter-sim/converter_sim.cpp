@@ -383,7 +383,7 @@ void Simulator::OnAssign(Converter& c, std::uint32_t newAddress) {
         setenv("CS_SIM_NAME", c.name.c_str(), 1);
         setenv("CS_SIM_MAC", MacText(c.mac).c_str(), 1);
         // The command sees the new address as $1 as well.
-        execl("/bin/sh", "sh", "-c", (o_.onAssign + " \"$1\"").c_str(), "converter-sim-on-assign",
+        execl("/bin/sh", "sh", "-c", o_.onAssign.c_str(), "converter-sim-on-assign",
               newText.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
