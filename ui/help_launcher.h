@@ -1,0 +1,36 @@
+// Opens a page of the online help, "Help.chm" beside the program, in the
+// HTML help viewer. Nothing is waited for and no outcome is checked.
+#pragma once
+
+#include <string>
+
+namespace ui {
+
+// The pages the program opens.
+constexpr char kTopicIpSetup[] = "::/HTML/T040IP.html";
+constexpr char kTopicResult[] = "::/HTML/T660APRESULT.html";
+constexpr char kTopicRescanNotFound[] = "::/HTML/T922SCN.html";
+constexpr char kTopicNotFound[] = "::/HTML/T110NOT_FOUND.html";
+constexpr char kTopicSeveral[] = "::/HTML/T120MULTIPUL.html";
+constexpr char kTopicAddressChange[] = "::/HTML/T150CNT_CHANGE.html";
+constexpr char kTopicOpenFailed[] = "::/HTML/T130CNT_OPEN.html";
+
+constexpr char kHelpFileName[] = "Help.chm";
+constexpr char kHelpViewer[] = "hh.exe";
+
+// The drive and the directory of `programPath` (separators kept) followed by
+// "Help.chm". Bounded by the path itself: any length is split safely.
+std::string HelpFilePathFor(const std::string& programPath);
+
+class HelpLauncher {
+public:
+    virtual ~HelpLauncher() = default;
+
+    // The help file beside the running program.
+    std::string HelpFilePath() const;
+    // Asks the shell to start "hh.exe" with the help file path and `topic`
+    // joined directly. Any thread.
+    void OpenTopic(const char* topic) const;
+};
+
+}  // namespace ui

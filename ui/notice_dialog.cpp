@@ -1,0 +1,33 @@
+#include "ui/notice_dialog.h"
+
+#include "res/resource.h"
+#include "win/language.h"
+
+namespace ui {
+
+UINT NoticeTextId(int code) {
+    switch (code) {
+        case 1: return IDS_NOTICE_ASSIGN_FAILED;
+        case 3: return IDS_NOTICE_OPEN_FAILED;
+        case 4: return IDS_NOTICE_NOT_DETECTED_RESCAN;
+        case 5: return IDS_NOTICE_NOT_DETECTED;
+        case 6: return IDS_NOTICE_SEVERAL;
+        case 7: return IDS_NOTICE_INCOMPLETE_ADDRESS;
+        default: return 0;
+    }
+}
+
+NoticeDialog::NoticeDialog() : win::Dialog(IDD_NOTICE) {}
+
+BOOL NoticeDialog::OnInitDialog() {
+    win::Dialog::OnInitDialog();
+    SetTitle(win::LoadText(IDS_ERROR));
+    // A code outside the table shows no text rather than a wrong one.
+    const UINT textId = NoticeTextId(code);
+    SetItemText(IDC_NOTICE_TEXT, textId ? win::LoadText(textId) : std::wstring());
+    SetItemText(IDOK, win::LoadText(IDS_YES));
+    SetItemText(IDCANCEL, win::LoadText(IDS_NO));
+    return TRUE;  // the default push button, Yes, takes the focus
+}
+
+}  // namespace ui

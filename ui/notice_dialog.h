@@ -1,0 +1,27 @@
+// The modal Yes/No notice. Every notice reports a problem; Yes (1) asks the
+// caller to open the notice's help topic, No (2) ends the matter.
+#pragma once
+
+#include <windows.h>
+
+#include "win/dialog.h"
+
+namespace ui {
+
+// NoticeCode -> string identifier of its text; 0 for a code outside the table.
+UINT NoticeTextId(int code);
+
+class NoticeDialog : public win::Dialog {
+public:
+    NoticeDialog();
+
+    // Set by the caller before the modal run.
+    int code = 0;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override { EndDialog(1); }
+    void OnCancel() override { EndDialog(2); }
+};
+
+}  // namespace ui

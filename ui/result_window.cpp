@@ -1,0 +1,249 @@
+#include "ui/result_window.h"
+
+#include "res/resource.h"
+#include "ui/help_launcher.h"
+#include "ui/status_windows.h"
+#include "win/language.h"
+#include "win/thread.h"
+
+namespace ui {
+namespace {
+
+constexpr int kInitialWidth = 599;
+constexpr int kInitialHeight = 364;
+constexpr int kMaxTipWidth = 250;
+constexpr DWORD kListExtendedStyles = LVS_EX_FULLROWSELECT | LVS_EX_TWOCLICKACTIVATE;  // 0xA0
+constexpr LONG kListStylesAfterClick = LVS_SHOWSELALWAYS | LVS_SORTDESCENDING | LVS_NOLABELWRAP;  // 0xA8
+
+win::UniqueIcon LoadIconResource(UINT id, int size) {
+    return win::UniqueIcon(static_cast<HICON>(
+        LoadImageW(win::ResourceModule(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
+}
+
+}  // namespace
+
+ResultWindow::ResultWindow(const ResultWindowEntryPoints& entryPoints)
+    : win::Dialog(IDD_RESULT_WINDOW),
+      windowIcon_(LoadIconResource(IDI_APPLICATION_ICON, GetSystemMetrics(SM_CXICON))),
+      entryPoints_(entryPoints) {}
+
+ResultWindow::~ResultWindow() {
+    // The progress windows are owned by this window: let them go first, while
+    // their owner still exists, then the window itself (base destructor).
+    progressWindows_.clear();
+}
+
+WorkerContext& ResultWindow::InitialContext() {
+    static WorkerContext context;
+    return context;
+}
+
+WorkerContext& ResultWindow::RescanContext() {
+    static WorkerContext context;
+    return context;
+}
+
+void ResultWindow::SetAssignedAddress(const std::string& address) {
+    std::lock_guard<std::mutex> hold(assignedAddressLock_);
+    assignedAddress_ = address;
+}
+
+std::string ResultWindow::AssignedAddress() const {
+    std::lock_guard<std::mutex> hold(assignedAddressLock_);
+    return assignedAddress_;
+}
+
+void ResultWindow::DoDataExchange() {
+    Bind(IDC_SETUP_PAGE, setupPageButton_);
+    Bind(IDC_IP_ADDRESS_SETUP, ipAddressButton_);
+    Bind(IDC_SCAN, scanButton_);
+    Bind(IDC_DEVICE_LIST, deviceList_);
+}
+
+void ResultWindow::AddTool(HWND button, UINT tipId) {
+    std::wstring tip = win::LoadText(tipId);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND;  // no TTF_SUBCLASS: the relay feeds the mouse
+    tool.hwnd = hwnd();
+    tool.uId = reinterpret_cast<UINT_PTR>(button);
+    tool.lpszText = &tip[0];
+    SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+ProgressWindow* ResultWindow::OpenProgressWindow() {
+    auto progress = std::make_unique<ProgressWindow>();
+    if (!progress->Open(hwnd())) return nullptr;
+    progressWindows_.push_back(std::move(progress));
+    return progressWindows_.back().get();
+}
+
+BOOL ResultWindow::OnInitDialog() {
+    // 1. controls bound to their fields
+    win::Dialog::OnInitDialog();
+
+    // 2. the header arrows: image 0 points down, image 1 up
+    sortArrows_.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 2));
+    for (UINT id : {IDI_SORT_DOWN, IDI_SORT_UP}) {
+        win::UniqueIcon arrow = LoadIconResource(id, 16);
+        ImageList_AddIcon(sortArrows_.get(), arrow.get());
+    }
+    // 3.
+    sortColumn_ = -1;
+    // 4.
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcon_.get()));
+    // 5. step 13 replaces this size
+    SetWindowPos(hwnd(), nullptr, 0, 0, kInitialWidth, kInitialHeight, SWP_NOMOVE | SWP_NOZORDER);
+    // 6. the single-instance marker
+    SetPropA(hwnd(), kInstanceProperty, reinterpret_cast<HANDLE>(1));
+    // 7.
+    mode_ = 1;
+    // 8.
+    toolTip_.reset(CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+                                   win::ResourceModule(), nullptr));
+    SendMessageW(toolTip_.get(), TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
+    // 9.
+    RECT listClient{};
+    GetClientRect(deviceList_, &listClient);
+    // 10.
+    SetTitle(win::LoadText(IDS_RESULT_TITLE));
+    SetItemText(IDC_LIST_LABEL, win::LoadText(IDS_LIST_LABEL));
+    // 11. a third of the client width each; the remainder stays empty
+    const int columnWidth = (listClient.right - listClient.left) / 3;
+    const UINT columnTexts[] = {IDS_COLUMN_NAME, IDS_COLUMN_ADDRESS, IDS_COLUMN_MAC};
+    for (int index = 0; index < 3; ++index) {
+        std::wstring text = win::LoadText(columnTexts[index]);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = columnWidth;
+        column.pszText = &text[0];
+        SendMessageW(deviceList_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&column));
+    }
+    // 12.
+    SetItemText(IDC_SCAN, win::LoadText(IDS_SCAN));
+    AddTool(Item(IDC_SCAN), IDS_TIP_SCAN);
+    SetItemText(IDC_CLOSE, win::LoadText(IDS_CLOSE));
+    AddTool(Item(IDC_CLOSE), IDS_TIP_CLOSE);
+    SetItemText(IDC_SETUP_PAGE, win::LoadText(IDS_SETUP_PAGE));
+    AddTool(Item(IDC_SETUP_PAGE), IDS_TIP_SETUP_PAGE);
+    SetItemText(IDC_IP_ADDRESS_SETUP, win::LoadText(IDS_IP_ADDRESS_SETUP));
+    AddTool(Item(IDC_IP_ADDRESS_SETUP), IDS_TIP_IP_ADDRESS_SETUP);
+    // 13. hidden, at 0, 0 with no size; the modal run shows it when idle
+    SetWindowLongW(hwnd(), GWL_EXSTYLE, GetWindowLongW(hwnd(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
+    SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
+    // 14. exactly these, every other extended style off
+    SendMessageW(deviceList_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kListExtendedStyles);
+    // 15. centred on the screen, since this window is not visible yet
+    ProgressWindow* progress = OpenProgressWindow();
+    // 16.
+    WorkerContext& context = InitialContext();
+    context.deviceList = deviceList_;
+    context.resultWindow = this;
+    context.progressWindow = progress;
+    context.setupPageButton = setupPageButton_;
+    context.scanButton = scanButton_;
+    // 17. The Scan button is the one-scan-at-a-time guard: it is disabled
+    // before any flow starts, so a Scan command cannot slip in before the
+    // initial flow has disabled it itself.
+    EnableWindow(scanButton_, FALSE);
+    if (entryPoints_.initialScanFlow) {
+        win::StartWorkerThread(entryPoints_.initialScanFlow, &context);
+    }
+    // 18.
+    sortFlag_ = 1;
+    // 19.
+    return TRUE;
+}
+
+bool ResultWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+    // Enter, Esc and a plain close request do nothing here: the window only
+    // closes through CloseResultWindow.
+    if (wParam == IDOK || wParam == IDCANCEL) return true;
+    return win::Dialog::OnCommand(wParam, lParam);
+}
+
+bool ResultWindow::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    static const win::MessageEntry<ResultWindow> kTable[] = {
+        win::OnCommandFrom(IDC_CLOSE, &ResultWindow::CloseResultWindow),
+        win::OnCommandFrom(IDC_SCAN, &ResultWindow::OnScan),
+        win::OnCommandFrom(IDC_SETUP_PAGE, &ResultWindow::LaunchSelected),
+        win::OnCommandFrom(IDC_IP_ADDRESS_SETUP, &ResultWindow::OnIpAddressSetup),
+        win::OnNotifyFrom(IDC_DEVICE_LIST, NM_CLICK, &ResultWindow::OnListClick),
+        win::OnNotifyFrom(IDC_DEVICE_LIST, LVN_COLUMNCLICK, &ResultWindow::ColumnSort),
+        win::OnNotifyFrom(IDC_DEVICE_LIST, NM_DBLCLK, &ResultWindow::OnListDoubleClick),
+        win::OnMessage(WM_SYSCOMMAND, &ResultWindow::OnSysCommand),
+        win::OnMessage(WM_DESTROY, &ResultWindow::OnDestroy),
+    };
+    return Dispatch(this, kTable, message, wParam, lParam, result);
+}
+
+bool ResultWindow::IsRelayedMouseMessage(UINT message) {
+    return message >= WM_MOUSEMOVE && message <= WM_MBUTTONUP && message != WM_LBUTTONDBLCLK &&
+           message != WM_RBUTTONDBLCLK;
+}
+
+bool ResultWindow::PreTranslateMessage(MSG* message) {
+    if (toolTip_ && IsRelayedMouseMessage(message->message)) {
+        SendMessageW(toolTip_.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(message));
+    }
+    return win::Dialog::PreTranslateMessage(message);
+}
+
+void ResultWindow::CloseResultWindow() {
+    if (!hwnd()) return;
+    RemovePropA(hwnd(), kInstanceProperty);
+    if (HWND owner = GetWindow(hwnd(), GW_OWNER)) ::DestroyWindow(owner);
+    DestroyWindow();
+}
+
+void ResultWindow::OnScan() {
+    // One scan flow at a time: while the button is disabled a flow runs.
+    if (!IsWindowEnabled(scanButton_)) return;
+    // Not yet: the rescan (progress window, rescan context, flow thread)
+    // comes with the device list.
+}
+
+void ResultWindow::OnIpAddressSetup() {
+    // The button has a label and a tip but no action.
+}
+
+void ResultWindow::LaunchSelected() {
+    if (entryPoints_.launchSelected) entryPoints_.launchSelected(*this);
+}
+
+void ResultWindow::OnListClick(NMHDR*, LRESULT*) {
+    if (SendMessageW(deviceList_, LVM_GETSELECTIONMARK, 0, 0) >= 0) {
+        EnableWindow(setupPageButton_, TRUE);
+    }
+    SetWindowLongW(deviceList_, GWL_STYLE,
+                   GetWindowLongW(deviceList_, GWL_STYLE) | kListStylesAfterClick);
+}
+
+void ResultWindow::OnListDoubleClick(NMHDR*, LRESULT*) { LaunchSelected(); }
+
+void ResultWindow::ColumnSort(NMHDR*, LRESULT*) {
+    // Not yet: sorting by column comes with the device list.
+}
+
+bool ResultWindow::OnSysCommand(WPARAM wParam, LPARAM, LRESULT*) {
+    switch (wParam & 0xFFF0) {
+        case SC_CONTEXTHELP:
+            // Straight to the page; the pointer never enters help mode.
+            HelpLauncher().OpenTopic(kTopicResult);
+            return true;
+        case SC_CLOSE:
+            CloseResultWindow();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool ResultWindow::OnDestroy(WPARAM, LPARAM, LRESULT*) {
+    toolTip_.reset();
+    return false;
+}
+
+}  // namespace ui

@@ -1,0 +1,119 @@
+// The program's main window: the converter list with the Scan, IP Address
+// Setup, Converter Setup Page and Close buttons. It hides itself with no size
+// while it initialises; the scan flows fill and drive it from their threads.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "win/dialog.h"
+#include "win/handles.h"
+
+namespace ui {
+
+class ProgressWindow;
+class ResultWindow;
+
+// What a scan flow receives: non-owning references, filled completely on the
+// window thread before the flow's thread starts and only read afterwards.
+struct WorkerContext {
+    HWND deviceList = nullptr;
+    ResultWindow* resultWindow = nullptr;
+    ProgressWindow* progressWindow = nullptr;
+    HWND setupPageButton = nullptr;
+    HWND scanButton = nullptr;
+};
+
+// The parts of the program the window starts or calls without owning them;
+// the application fills this, tests fill it with their own.
+struct ResultWindowEntryPoints {
+    // Worker-thread procedure of the initial scan; its argument is the
+    // initial WorkerContext.
+    unsigned (*initialScanFlow)(void* context) = nullptr;
+    // Opens the setup page of the marked row (button 3, double-click).
+    void (*launchSelected)(ResultWindow& window) = nullptr;
+    // Ends the process with a status; flows reach it through the window.
+    void (*endProcess)(int status) = nullptr;
+};
+
+// The single-instance marker that start-up looks for.
+constexpr char kInstanceProperty[] = "5VOdAzuzivizi";
+
+class ResultWindow : public win::Dialog {
+public:
+    explicit ResultWindow(const ResultWindowEntryPoints& entryPoints);
+    ~ResultWindow() override;
+
+    // Removes the marker, destroys the owner if any, then the window itself,
+    // which ends its modal run.
+    void CloseResultWindow();
+
+    void SetAssignedAddress(const std::string& address);
+    std::string AssignedAddress() const;
+
+    int mode() const { return mode_; }
+    int sortFlag() const { return sortFlag_; }
+    int sortColumn() const { return sortColumn_.load(); }
+    HWND deviceList() const { return deviceList_; }
+    HWND setupPageButton() const { return setupPageButton_; }
+    HWND ipAddressButton() const { return ipAddressButton_; }
+    HWND scanButton() const { return scanButton_; }
+    HWND toolTip() const { return toolTip_.get(); }
+    HIMAGELIST sortArrows() const { return sortArrows_.get(); }
+    const ResultWindowEntryPoints& entryPoints() const { return entryPoints_; }
+
+    // The records handed to the initial flow and to the rescan flow.
+    static WorkerContext& InitialContext();
+    static WorkerContext& RescanContext();
+
+    // ToolTipRelay: mouse input reaches the tips only through here.
+    bool PreTranslateMessage(MSG* message) override;
+
+    // Whether a message is one the tool tips are told about.
+    static bool IsRelayedMouseMessage(UINT message);
+
+protected:
+    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    bool DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    void OnScan();
+    void OnIpAddressSetup();
+    void LaunchSelected();
+    void OnListClick(NMHDR* header, LRESULT* result);
+    void OnListDoubleClick(NMHDR* header, LRESULT* result);
+    void ColumnSort(NMHDR* header, LRESULT* result);
+    bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
+    bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+    ProgressWindow* OpenProgressWindow();
+    void AddTool(HWND button, UINT tipId);
+
+    HWND setupPageButton_ = nullptr;
+    HWND ipAddressButton_ = nullptr;
+    HWND scanButton_ = nullptr;
+    HWND deviceList_ = nullptr;
+    win::UniqueIcon windowIcon_;
+    mutable std::mutex assignedAddressLock_;
+    std::string assignedAddress_;
+    win::UniqueWindow toolTip_;
+    int sortFlag_ = 0;
+    win::UniqueImageList sortArrows_;
+    std::atomic<int> sortColumn_{-1};
+    int mode_ = 0;
+
+    ResultWindowEntryPoints entryPoints_;
+    // Closed progress windows stay until the window goes: a flow may still be
+    // sending its close request to one.
+    std::vector<std::unique_ptr<ProgressWindow>> progressWindows_;
+};
+
+}  // namespace ui

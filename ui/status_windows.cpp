@@ -1,0 +1,110 @@
+#include "ui/status_windows.h"
+
+#include <commctrl.h>
+
+#include "res/resource.h"
+#include "win/language.h"
+#include "win/window_util.h"
+
+namespace ui {
+namespace {
+
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr int kFirstPosition = 1;
+constexpr int kStep = 3;
+constexpr int kWrapAt = 100;  // the bar never shows its upper bound
+
+}  // namespace
+
+// ---- ProgressWindow ----
+
+ProgressWindow::ProgressWindow() : win::Dialog(IDD_PROGRESS) {}
+
+bool ProgressWindow::Open(HWND resultWindow) {
+    if (!Create(resultWindow)) return false;
+    win::CenterWindow(hwnd(), resultWindow);
+    ShowWindow(hwnd(), SW_SHOW);
+    UpdateWindow(hwnd());
+    return true;
+}
+
+bool ProgressWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+    // Enter must not end a scan's progress display; Esc and the close
+    // request reach the default cancel, which hides it.
+    if (LOWORD(wParam) == IDOK) return true;
+    return win::Dialog::OnCommand(wParam, lParam);
+}
+
+void ProgressWindow::DoDataExchange() { Bind(IDC_PROGRESS_BAR, progressBar_); }
+
+BOOL ProgressWindow::OnInitDialog() {
+    win::Dialog::OnInitDialog();
+    SetItemText(IDC_STATUS_TEXT, win::LoadText(IDS_SCANNING));
+    SendMessageW(progressBar_, PBM_SETRANGE32, 0, kWrapAt);
+    SendMessageW(progressBar_, PBM_SETPOS, 0, 0);
+    counter_ = kFirstPosition;
+    timerId_ = SetTimer(hwnd(), kProgressTimer, kTimerPeriodMs, nullptr);
+    return TRUE;
+}
+
+bool ProgressWindow::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    static const win::MessageEntry<ProgressWindow> kTable[] = {
+        win::OnMessage(WM_CLOSE, &ProgressWindow::OnClose),
+        win::OnMessage(WM_TIMER, &ProgressWindow::OnTimer),
+    };
+    return Dispatch(this, kTable, message, wParam, lParam, result);
+}
+
+bool ProgressWindow::OnClose(WPARAM, LPARAM, LRESULT*) {
+    KillTimer(hwnd(), timerId_);
+    DefaultClose();
+    return true;
+}
+
+bool ProgressWindow::OnTimer(WPARAM, LPARAM, LRESULT*) {
+    SendMessageW(progressBar_, PBM_SETPOS, static_cast<WPARAM>(counter_), 0);
+    counter_ += kStep;
+    if (counter_ >= kWrapAt) counter_ = kFirstPosition;
+    return false;  // default processing as well
+}
+
+// ---- status windows shown during a blocking call ----
+
+bool ShowStatusWindow(win::Dialog& window, HWND parent, HWND centreOver) {
+    if (!window.Create(parent)) return false;
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, kStatusWindowWidth, kStatusWindowHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    win::CenterWindow(window.hwnd(), centreOver);
+    ShowWindow(window.hwnd(), SW_SHOW);
+    UpdateWindow(window.hwnd());
+    return true;
+}
+
+LaunchingWindow::LaunchingWindow() : win::Dialog(IDD_LAUNCHING) {}
+
+bool LaunchingWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return true;
+    return win::Dialog::OnCommand(wParam, lParam);
+}
+
+BOOL LaunchingWindow::OnInitDialog() {
+    win::Dialog::OnInitDialog();
+    // Only the converter kind exists; another kind shows no text.
+    SetItemText(IDC_STATUS_TEXT, kind == 1 ? win::LoadText(IDS_LAUNCHING) : std::wstring());
+    return TRUE;
+}
+
+SettingAddressWindow::SettingAddressWindow() : win::Dialog(IDD_SETTING_ADDRESS) {}
+
+bool SettingAddressWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return true;
+    return win::Dialog::OnCommand(wParam, lParam);
+}
+
+BOOL SettingAddressWindow::OnInitDialog() {
+    win::Dialog::OnInitDialog();
+    SetItemText(IDC_STATUS_TEXT, win::LoadText(IDS_SETTING_ADDRESS));
+    return TRUE;
+}
+
+}  // namespace ui
