@@ -100,8 +100,9 @@ TEST_F(Scan, ConverterAnsweringEveryRequestIsStoredOnce) {
 
 TEST_F(Scan, SameIdentityIsStoredOnceFirstAnswerWins) {
     ReplySpec first;
-    first.name = "WLI-TX4-G54";
+    first.name = "WLI-TX4-G54 with a name that runs on past byte 79: one";
     ReplySpec second = first;
+    second.name = "WLI-TX4-G54 with a name that runs on past byte 79: two";
     second.mac[5] = 0x77;
     second.address[3] = 77;
     ReplySpec third;
@@ -183,6 +184,24 @@ TEST_F(Scan, UpperBoundShortensTheLastWaitOfACycle) {
     ASSERT_EQ(3u, port.sent.size());
     EXPECT_EQ(10000u, port.sent[1].atMs);
     EXPECT_EQ(4, p.count) << "a, b, slow and late";
+}
+
+TEST_F(Scan, CycleOverrunByASlowReceiveEndsWithoutAnotherWait) {
+    // The clock can pass the cycle's bound inside a receive (a busy PC).
+    for (int i = 0; i < 9; ++i) {
+        port.inbound.push_back(Arrives(DiscoveryReply("a"), 999));
+    }
+    Inbound slow = Arrives(DiscoveryReply("b"), 999);
+    slow.receiveMs = 30;
+    port.inbound.push_back(slow);
+    port.inbound.push_back(Arrives(DiscoveryReply("c"), 200));
+    const Poll p = RunScan();
+    ASSERT_EQ(3u, port.sent.size());
+    EXPECT_EQ(10020u, port.sent[1].atMs);
+    // Ten waits in the first cycle, none after its bound; two in the second
+    // (c, then silence), one in the third.
+    EXPECT_EQ(std::vector<std::uint32_t>(13, 1000), port.waitTimeouts);
+    EXPECT_EQ(3, p.count);
 }
 
 TEST_F(Scan, KeepsAtMostSixtyFourConverters) {

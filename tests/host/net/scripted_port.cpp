@@ -223,6 +223,7 @@ int ScriptedPort::ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::si
     }
     const Inbound next = std::move(inbound.front());
     inbound.pop_front();
+    nowMs += next.receiveMs;
     const std::size_t copied = std::min(next.bytes.size(), capacity);
     std::copy(next.bytes.begin(), next.bytes.begin() + static_cast<std::ptrdiff_t>(copied),
               buffer);

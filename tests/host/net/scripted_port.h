@@ -28,6 +28,7 @@ struct Inbound {
     std::vector<std::uint8_t> bytes;    // the datagram, or what a failed receive writes
     std::uint16_t senderPort = kConverterPort;
     std::uint32_t delayMs = 0;          // time from the start of the wait to its arrival
+    std::uint32_t receiveMs = 0;        // time the receive itself takes
     int error = 0;
 };
 
