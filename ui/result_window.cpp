@@ -175,6 +175,7 @@ bool ResultWindow::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRE
         win::OnNotifyFrom(IDC_DEVICE_LIST, NM_DBLCLK, &ResultWindow::OnListDoubleClick),
         win::OnMessage(WM_SYSCOMMAND, &ResultWindow::OnSysCommand),
         win::OnMessage(WM_DESTROY, &ResultWindow::OnDestroy),
+        win::OnMessage(DM_GETDEFID, &ResultWindow::OnGetDefaultId),
     };
     return Dispatch(this, kTable, message, wParam, lParam, result);
 }
@@ -239,6 +240,14 @@ bool ResultWindow::OnSysCommand(WPARAM wParam, LPARAM, LRESULT*) {
         default:
             return false;
     }
+}
+
+bool ResultWindow::OnGetDefaultId(WPARAM, LPARAM, LRESULT* result) {
+    // Three buttons carry the default style; the dialog manager would make
+    // Enter press the first of them. Enter is the OK command here, which the
+    // command filter drops.
+    *result = MAKELONG(IDOK, DC_HASDEFID);
+    return true;
 }
 
 bool ResultWindow::OnDestroy(WPARAM, LPARAM, LRESULT*) {

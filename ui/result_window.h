@@ -93,6 +93,7 @@ private:
     void ColumnSort(NMHDR* header, LRESULT* result);
     bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT* result);
+    bool OnGetDefaultId(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     ProgressWindow* OpenProgressWindow();
     void AddTool(HWND button, UINT tipId);
