@@ -90,7 +90,7 @@ for pattern in \
   '^control id=40 hwnd=0x[0-9a-f]+ class="SysListView32" text="" rect=10,100,340,220 visible=1 enabled=1$'; do
   grep -qE -- "$pattern" <<<"$out" || fail "list: no line matching $pattern in:"$'\n'"$out"
 done
-[ "$(grep -c '^control ' <<<"$out")" = 8 ] || fail "list: want 8 controls:"$'\n'"$out"
+[ "$(grep -c '^control ' <<<"$out")" = 9 ] || fail "list: want 9 controls:"$'\n'"$out"
 
 # A list view's columns and rows, texts quoted and escaped, read from the
 # target's memory.
@@ -163,6 +163,19 @@ for _ in $(seq 100); do grep -q '^shell ' "$log" && break; sleep 0.1; done
 rc=$(sed -n 's/^shell //p' "$log")
 [ -n "$rc" ] && [ "$rc" -gt 32 ] || fail "the shell did not open the address: [$rc]"
 wait_line "$work/browser.log" "http://192.0.2.10/"
+
+# A message box on another thread of the target: found by title and class,
+# its text read (id -1, line feed escaped), its Yes button pressed.
+drive_expect 0 -- press "$T" 14
+drive_expect 0 -- wait --title Error --class '#32770' --timeout-ms 10000
+out=$(drive list Error)
+grep -qE '^control id=-1 hwnd=0x[0-9a-f]+ class="Static" text="First line\.\\n検索しますか？" ' <<<"$out" \
+  || fail "message box text:"$'\n'"$out"
+grep -qE '^control id=6 hwnd=0x[0-9a-f]+ class="Button" text="&Yes" ' <<<"$out" \
+  || fail "message box Yes button:"$'\n'"$out"
+drive_expect 0 -- press Error 6
+wait_line "$log" "msgbox 6"
+drive_expect 0 gone -- wait-gone Error --timeout-ms 10000
 
 # The caption's close button ends the target; wait-gone sees it go.
 hwnd=$(drive wait --title "$T")

@@ -8,6 +8,8 @@
 //           does, to show that driving does not depend on screen area.
 // Button 12 asks the shell to open the help viewer and button 13 a web
 // address, as the program does, for the hh.exe and xdg-open stand-ins.
+// Button 14 asks a question in a message box on a thread of its own, as the
+// program's flows do.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -22,6 +24,7 @@ constexpr int kPress = 10;
 constexpr int kDisabled = 11;
 constexpr int kHelp = 12;
 constexpr int kBrowse = 13;
+constexpr int kAsk = 14;
 constexpr int kEdit = 20;
 constexpr int kAddress = 30;
 constexpr int kList = 40;
@@ -35,6 +38,14 @@ void Log(const char* fmt, unsigned long long a, unsigned long long b = 0) {
   std::fprintf(g_log, fmt, a, b);
   std::fputc('\n', g_log);
   std::fflush(g_log);
+}
+
+DWORD WINAPI Ask(void* owner) {
+  int answer = MessageBoxW(static_cast<HWND>(owner),
+                           L"First line.\n\u691c\u7d22\u3057\u307e\u3059\u304b\uff1f",
+                           L"Error", MB_YESNO | MB_ICONINFORMATION);
+  Log("msgbox %llu", static_cast<unsigned long long>(answer));
+  return 0;
 }
 
 void AddColumn(int index, const wchar_t* text, int width) {
@@ -72,6 +83,7 @@ void Create(HWND w) {
   EnableWindow(off, FALSE);
   Child(w, L"BUTTON", L"Help", BS_PUSHBUTTON | WS_TABSTOP, kHelp, 210, 10, 60, 24);
   Child(w, L"BUTTON", L"Browse", BS_PUSHBUTTON | WS_TABSTOP, kBrowse, 280, 10, 60, 24);
+  Child(w, L"BUTTON", L"Ask", BS_PUSHBUTTON | WS_TABSTOP, kAsk, 210, 44 + 30, 60, 20);
   Child(w, L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, kEdit, 10, 44, 160, 22);
   Child(w, WC_IPADDRESSW, L"", WS_TABSTOP, kAddress, 180, 44, 160, 22);
   // The ideographic space is the kind of character a texts test must keep.
@@ -97,6 +109,10 @@ LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       if (LOWORD(wp) == kHelp && HIWORD(wp) == BN_CLICKED)
         ShellExecuteW(nullptr, L"open", L"hh.exe",
                       L"C:\\Tools dir\\Help.chm::/HTML/T040IP.html", nullptr, SW_SHOW);
+      if (LOWORD(wp) == kAsk && HIWORD(wp) == BN_CLICKED) {
+        HANDLE t = CreateThread(nullptr, 0, Ask, w, 0, nullptr);
+        if (t) CloseHandle(t);
+      }
       if (LOWORD(wp) == kBrowse && HIWORD(wp) == BN_CLICKED) {
         auto rc = reinterpret_cast<INT_PTR>(
             ShellExecuteW(w, L"open", L"http://192.0.2.10", nullptr, nullptr, SW_SHOW));
