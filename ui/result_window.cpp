@@ -29,8 +29,12 @@ ResultWindow::ResultWindow(const ResultWindowEntryPoints& entryPoints)
 
 ResultWindow::~ResultWindow() {
     // The progress windows are owned by this window: let them go first, while
-    // their owner still exists, then the window itself (base destructor).
+    // their owner still exists. Then the window, while this object's members
+    // are still there for its last messages.
     progressWindows_.clear();
+    if (hwnd() && GetWindowThreadProcessId(hwnd(), nullptr) == GetCurrentThreadId()) {
+        DestroyWindow();
+    }
 }
 
 WorkerContext& ResultWindow::InitialContext() {
