@@ -215,21 +215,21 @@ HWND FindTop(TopMatch& m) {
 }
 
 // "0x..." is a window handle, anything else a top-level window's exact title.
-HWND Resolve(const std::wstring& spec) {
-  if (spec.size() > 2 && spec[0] == L'0' && (spec[1] == L'x' || spec[1] == L'X')) {
+HWND Resolve(const std::wstring& which) {
+  if (which.size() > 2 && which[0] == L'0' && (which[1] == L'x' || which[1] == L'X')) {
     long long v = 0;
-    if (!ParseInt(spec, &v)) return nullptr;
+    if (!ParseInt(which, &v)) return nullptr;
     HWND w = reinterpret_cast<HWND>(static_cast<intptr_t>(v));
     return IsWindow(w) ? w : nullptr;
   }
   TopMatch m;
-  m.title = Unescape(spec);
+  m.title = Unescape(which);
   return FindTop(m);
 }
 
-HWND ResolveOrReport(const std::wstring& spec) {
-  HWND w = Resolve(spec);
-  if (!w) Error("no window " + Quote(spec));
+HWND ResolveOrReport(const std::wstring& which) {
+  HWND w = Resolve(which);
+  if (!w) Error("no window " + Quote(which));
   return w;
 }
 
@@ -462,21 +462,21 @@ int CmdWaitGone(const Args& a) {
     Error("wait-gone needs a window");
     return kUsage;
   }
-  const std::wstring& spec = a.positional[0];
-  bool by_handle = spec.size() > 2 && spec[0] == L'0' && (spec[1] == L'x' || spec[1] == L'X');
+  const std::wstring& which = a.positional[0];
+  bool by_handle = which.size() > 2 && which[0] == L'0' && (which[1] == L'x' || which[1] == L'X');
   long long v = 0;
-  if (by_handle && !ParseInt(spec, &v)) return kUsage;
+  if (by_handle && !ParseInt(which, &v)) return kUsage;
   DWORD limit = TimeoutOf(a, 10000);
   DWORD start = GetTickCount();
   for (;;) {
     bool present = by_handle ? IsWindow(reinterpret_cast<HWND>(static_cast<intptr_t>(v))) != FALSE
-                             : Resolve(spec) != nullptr;
+                             : Resolve(which) != nullptr;
     if (!present) {
       Print("gone");
       return kOk;
     }
     if (GetTickCount() - start >= limit) {
-      Error("timed out: still there: " + Quote(spec));
+      Error("timed out: still there: " + Quote(which));
       return kFailed;
     }
     Sleep(50);
