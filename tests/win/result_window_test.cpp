@@ -418,4 +418,29 @@ TEST(ResultWindowModalRun, ShowsTheWindowWithoutSizeWhenIdleAndEndsThroughClose)
     g_modal = nullptr;
 }
 
+unsigned EscOnProgressThenClose(void* raw) {
+    auto* context = static_cast<ui::WorkerContext*>(raw);
+    HWND window = context->resultWindow->hwnd();
+    HWND progress = context->progressWindow->hwnd();
+    for (int attempt = 0; attempt < 1000 && !IsWindowVisible(window); ++attempt) Sleep(10);
+    // Queued to the window thread like a real key press.
+    PostMessageW(progress, WM_KEYDOWN, VK_ESCAPE, 1);
+    for (int attempt = 0; attempt < 1000 && IsWindowVisible(progress); ++attempt) Sleep(10);
+    g_modal->progressVisible = IsWindowVisible(progress) != FALSE;
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED), 0);
+    return 0;
+}
+
+TEST(ResultWindowModalRun, EscForTheProgressWindowReachesItsOwnDialogManager) {
+    ModalObservation observation;
+    observation.progressVisible = true;
+    g_modal = &observation;
+    ui::ResultWindowEntryPoints entryPoints;
+    entryPoints.initialScanFlow = &EscOnProgressThenClose;
+    ui::ResultWindow window(entryPoints);
+    window.DoModal(nullptr);
+    EXPECT_FALSE(observation.progressVisible.load());
+    g_modal = nullptr;
+}
+
 }  // namespace
