@@ -30,7 +30,7 @@ struct WorkerContext {
     HWND scanButton = nullptr;
 };
 
-// The parts of the program the window starts or calls without owning them;
+// What the window starts or calls without owning it;
 // the application fills this, tests fill it with their own.
 struct ResultWindowEntryPoints {
     // Worker-thread procedure of the initial scan; its argument is the

@@ -109,7 +109,7 @@ private:
     UINT templateId_;
     HWND hwnd_ = nullptr;
     bool modal_ = false;
-    volatile bool continueModal_ = false;
+    bool continueModal_ = false;  // touched only by the window's own thread
     INT_PTR modalResult_ = -1;
     DWORD modalThread_ = 0;
 };
