@@ -214,6 +214,19 @@ case_more_than_64_converters_fill_the_table_to_64() {
   [ "$(grep -c '^device ' <<<"$out")" = 64 ] || fail "expected 64 device lines"
 }
 
+# A sender that never falls silent: the port's clock ends each cycle anyway,
+# so the scan finishes with what it found after its three requests.
+case_chatty_sender_cannot_hold_the_scan_open() {
+  topo_same_subnet
+  sim_start "$NS_CONV" "$log" --converter "$A,ip=192.168.0.50" --chatter 300
+  pc scan
+  expect "scan result=0 status=0 count=1
+device 0 address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=0 name=CONV-A
+$PROBE"
+  [ "$(received | awk '{ print $2, $3 }' | sort -u)" = "len=116 $DISCOVERY_REQUEST" ] \
+    && [ "$(received | wc -l)" = 3 ] || fail "expected exactly three discovery requests"
+}
+
 # The converter in another subnet, moved by its namespace's command when it
 # takes the address: the PC reaches it at the new address afterwards.
 assign_topology() {

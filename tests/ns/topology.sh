@@ -37,6 +37,9 @@ ns_die() {
 
 ns_cleanup() {
   local pid ns
+  # A second signal (timeout signals its whole process group too) must not
+  # cut the cleanup short.
+  trap '' TERM INT
   for pid in "${NS_PIDS[@]}"; do
     kill -TERM "$pid" 2>/dev/null
   done
@@ -58,6 +61,8 @@ ns_cleanup() {
     rm -rf "/etc/netns/$ns"
   done
   NS_LIST=()
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
 }
 
 # Installs the cleanup trap; call once before making namespaces. Keeps an
