@@ -58,8 +58,17 @@ fi
 
 # pc COMMAND ARGS...: cs-scan in the PC's namespace; its output, with line
 # ends normalised, in $out.
+wine_ready=
 pc() {
   local rc
+  if [ "$mode" = wine ] && [ -z "$wine_ready" ]; then
+    # The first use of a prefix may initialise and clone it (a minute or
+    # more): done apart, under a longer timeout, with the wineserver started
+    # inside the PC's namespace.
+    ns_run "$NS_PC" 600 env WINEPREFIX="$CS_WINE_PREFIX" "$CS_WINERUN" --server \
+      >>"$work/pc.log.err" 2>&1 || fail "the wineserver did not start in the PC's namespace"
+    wine_ready=1
+  fi
   if [ "$mode" = wine ]; then
     out=$(ns_run "$NS_PC" 90 env WINEPREFIX="$CS_WINE_PREFIX" CS_WINE_TIMEOUT=60 \
       "$CS_WINERUN" "$CS_SCAN" "$@" 2>>"$work/pc.log.err")
