@@ -1,0 +1,209 @@
+#include "flow/ip_setup_dialog.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "net/address_text.h"
+#include "net/device_table.h"
+#include "net/discovery_client.h"
+#include "res/resource.h"
+#include "ui/help_launcher.h"
+#include "ui/notice_dialog.h"
+#include "ui/result_window.h"
+#include "ui/status_windows.h"
+#include "win/language.h"
+
+namespace flow {
+namespace {
+
+constexpr int kMaxTipWidth = 250;
+constexpr int kIncompleteAddressNotice = 7;
+constexpr BYTE kFirstFieldLow = 1;
+constexpr BYTE kFirstFieldHigh = 223;
+
+// inet_addr's value (network order) as the address control holds it.
+std::uint32_t ControlValue(const char* text) {
+    std::uint8_t bytes[4];
+    net::AddressToBytes(net::InetAddr(text), bytes);
+    return MAKEIPADDRESS(bytes[0], bytes[1], bytes[2], bytes[3]);
+}
+
+// The control leaves a field blank when it is given a value outside the
+// field's range. Without a usable interface the suggestion comes from empty
+// texts and starts with 255; the dialog must still open with a whole address,
+// so the first octet is held to the range, as the control holds a typed one.
+std::uint32_t HoldFirstField(std::uint32_t address) {
+    BYTE first = static_cast<BYTE>(FIRST_IPADDRESS(address));
+    if (first < kFirstFieldLow) first = kFirstFieldLow;
+    if (first > kFirstFieldHigh) first = kFirstFieldHigh;
+    return (address & 0x00FFFFFFu) | (static_cast<std::uint32_t>(first) << 24);
+}
+
+}  // namespace
+
+std::uint32_t SuggestedAddress(const char* pcAddress, const char* pcNetmask) {
+    const std::uint32_t pc = ControlValue(pcAddress);
+    const std::uint32_t hostBits = ~ControlValue(pcNetmask);
+    // The last octet wraps on its own; nothing carries into the third.
+    const auto lastOctetPlus = [pc](std::uint32_t delta) {
+        return (pc & 0xFFFFFF00u) | ((pc + delta) & 0xFFu);
+    };
+    std::uint32_t suggestion = lastOctetPlus(1);
+    // The broadcast test comes first, so a netmask without host bits always
+    // gives the octet below the PC's.
+    if ((suggestion & hostBits) == hostBits) {
+        suggestion = lastOctetPlus(0xFFFFFFFFu);
+    } else if ((suggestion & hostBits) == 0) {
+        suggestion = lastOctetPlus(2);
+    }
+    return suggestion;
+}
+
+IpSetupDialog::IpSetupDialog() : win::Dialog(IDD_IP_SETUP) {}
+
+IpSetupDialog::~IpSetupDialog() {
+    // While the members still exist for the window's last messages.
+    if (hwnd() && GetWindowThreadProcessId(hwnd(), nullptr) == GetCurrentThreadId()) {
+        DestroyWindow();
+    }
+}
+
+void IpSetupDialog::SetConverterMac(const std::string& mac) { converterMac_ = mac; }
+
+std::string IpSetupDialog::ConverterMac() const { return converterMac_; }
+
+void IpSetupDialog::SetOwnerWindow(ui::ResultWindow* owner) { ownerWindow_ = owner; }
+
+ui::ResultWindow* IpSetupDialog::OwnerWindow() const { return ownerWindow_; }
+
+void IpSetupDialog::DoDataExchange() { Bind(IDC_ADDRESS_FIELD, addressField_); }
+
+void IpSetupDialog::AddTool(HWND button, UINT tipId) {
+    std::wstring tip = win::LoadText(tipId);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND;  // no TTF_SUBCLASS: the relay feeds the mouse
+    tool.hwnd = hwnd();
+    tool.uId = reinterpret_cast<UINT_PTR>(button);
+    tool.lpszText = &tip[0];
+    SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+BOOL IpSetupDialog::OnInitDialog() {
+    // 1. control 1016 bound to the address field
+    win::Dialog::OnInitDialog();
+    // 2.
+    SetTitle(win::LoadText(IDS_IP_SETUP_TITLE));
+    // 3. longer tips wrap
+    toolTip_.reset(CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+                                   win::ResourceModule(), nullptr));
+    SendMessageW(toolTip_.get(), TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
+    // 4., 5.
+    SetItemText(IDC_EXECUTE_SETUP, win::LoadText(IDS_EXECUTE_SETUP));
+    AddTool(Item(IDC_EXECUTE_SETUP), IDS_TIP_EXECUTE_SETUP);
+    SetItemText(IDC_CANCEL_SETUP, win::LoadText(IDS_CANCEL_SETUP));
+    AddTool(Item(IDC_CANCEL_SETUP), IDS_TIP_CANCEL_SETUP);
+    // 6., 7.
+    SetItemText(IDC_ADDRESS_LABEL, win::LoadText(IDS_CONVERTER_ADDRESS_LABEL));
+    SetItemText(IDC_EXPLANATION, win::LoadText(IDS_IP_SETUP_EXPLANATION));
+    // 8. a converter needs a unicast address of classes A to C; the other
+    // three fields keep 0 to 255
+    SendMessageW(addressField_, IPM_SETRANGE, 0, MAKEIPRANGE(kFirstFieldLow, kFirstFieldHigh));
+    // 9. the PC's own address and netmask; the test's result does not matter,
+    // the texts stay empty when no interface could be read
+    char pcAddress[net::kAddressTextSize] = "";
+    char pcNetmask[net::kAddressTextSize] = "";
+    net::DiscoveryClient().SubnetTest(pcAddress, pcNetmask, nullptr);
+    // 10.
+    SetItemText(IDC_PC_ADDRESS, win::LoadText(IDS_PC_ADDRESS_LABEL) + win::FromUtf8(pcAddress));
+    // 11.
+    SendMessageW(addressField_, IPM_SETADDRESS, 0,
+                 static_cast<LPARAM>(HoldFirstField(SuggestedAddress(pcAddress, pcNetmask))));
+    // 12. the dialog manager focuses the first tab stop, Execute Setup
+    return TRUE;
+}
+
+bool IpSetupDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+    // Enter without a default button (1), Esc and a plain close request (2)
+    // must not end the dialog: it ends only through Execute Setup, Cancel or
+    // the caption's close button.
+    if (wParam == IDOK || wParam == IDCANCEL) return true;
+    return win::Dialog::OnCommand(wParam, lParam);
+}
+
+bool IpSetupDialog::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    static const win::MessageEntry<IpSetupDialog> kTable[] = {
+        win::OnCommandFrom(IDC_EXECUTE_SETUP, &IpSetupDialog::ExecuteSetup),
+        win::OnMessage(WM_SYSCOMMAND, &IpSetupDialog::OnSysCommand),
+        win::OnCommandFrom(IDC_CANCEL_SETUP, &IpSetupDialog::CancelSetup),
+        win::OnMessage(WM_DESTROY, &IpSetupDialog::OnDestroy),
+    };
+    return Dispatch(this, kTable, message, wParam, lParam, result);
+}
+
+bool IpSetupDialog::PreTranslateMessage(MSG* message) {
+    if (toolTip_ && ui::ResultWindow::IsRelayedMouseMessage(message->message)) {
+        SendMessageW(toolTip_.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(message));
+    }
+    return win::Dialog::PreTranslateMessage(message);
+}
+
+void IpSetupDialog::ExecuteSetup() {
+    DWORD fields = 0;
+    const LRESULT filled =
+        SendMessageW(addressField_, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&fields));
+    if (filled < 4) {
+        // The dialog stays open so that the user can complete the address.
+        ui::NoticeDialog notice;
+        notice.code = kIncompleteAddressNotice;
+        if (notice.DoModal(nullptr) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicIpSetup);
+        return;
+    }
+    char address[net::kAddressTextSize] = "";
+    std::snprintf(address, sizeof address, "%d.%d.%d.%d", static_cast<int>(FIRST_IPADDRESS(fields)),
+                  static_cast<int>(SECOND_IPADDRESS(fields)),
+                  static_cast<int>(THIRD_IPADDRESS(fields)),
+                  static_cast<int>(FOURTH_IPADDRESS(fields)));
+    std::string newAddress = address;
+
+    // This thread does not serve its windows during the exchange: the status
+    // window shows its text only because it is painted before the call.
+    auto settingAddress = std::make_unique<ui::SettingAddressWindow>();
+    ui::ShowStatusWindow(*settingAddress, hwnd(), hwnd());
+
+    const std::string mac = ConverterMac();
+    if (net::DiscoveryClient().AssignExchange(newAddress.c_str(), mac.c_str()) != 1) {
+        newAddress.clear();
+    }
+    if (ui::ResultWindow* owner = OwnerWindow()) owner->SetAssignedAddress(newAddress);
+
+    settingAddress->DestroyWindow();
+    settingAddress.reset();
+    OnCancel();
+}
+
+void IpSetupDialog::CancelSetup() { OnCancel(); }
+
+bool IpSetupDialog::OnSysCommand(WPARAM wParam, LPARAM, LRESULT*) {
+    switch (wParam & 0xFFF0) {
+        case SC_CONTEXTHELP:
+            // Straight to the page; the pointer never enters help mode.
+            ui::HelpLauncher().OpenTopic(ui::kTopicIpSetup);
+            return true;
+        case SC_CLOSE:
+            OnCancel();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IpSetupDialog::OnDestroy(WPARAM, LPARAM, LRESULT*) {
+    toolTip_.reset();
+    return false;
+}
+
+}  // namespace flow

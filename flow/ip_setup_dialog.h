@@ -1,0 +1,64 @@
+// The address setup dialog: shown when the one converter found lies in
+// another subnet than the PC. It suggests a temporary address next to the
+// PC's own, gives it to the converter (named by its MAC) on Execute Setup, and
+// hands the outcome back through the result window's assignedAddress.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "win/dialog.h"
+#include "win/handles.h"
+
+namespace ui {
+class ResultWindow;
+}
+
+namespace flow {
+
+// The address suggested for the converter, from the PC's address and netmask
+// texts, in the address control's form (first octet in the high byte). Only
+// the last octet moves: one up, or one down when that is the subnet's
+// broadcast address, or two up when it is the subnet's own address. Texts
+// that are no address convert as inet_addr does (all ones).
+std::uint32_t SuggestedAddress(const char* pcAddress, const char* pcNetmask);
+
+class IpSetupDialog : public win::Dialog {
+public:
+    IpSetupDialog();
+    ~IpSetupDialog() override;
+
+    // Set by the flow before the modal run.
+    void SetConverterMac(const std::string& mac);
+    std::string ConverterMac() const;
+    void SetOwnerWindow(ui::ResultWindow* owner);
+    ui::ResultWindow* OwnerWindow() const;
+
+    HWND addressField() const { return addressField_; }
+    HWND toolTip() const { return toolTip_.get(); }
+
+    // The tool-tip relay: the tips hear of the pointer only through here.
+    bool PreTranslateMessage(MSG* message) override;
+
+protected:
+    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    bool DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    void ExecuteSetup();
+    void CancelSetup();
+    bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
+    bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT* result);
+    void AddTool(HWND button, UINT tipId);
+
+    HWND addressField_ = nullptr;
+    std::string converterMac_;
+    ui::ResultWindow* ownerWindow_ = nullptr;
+    win::UniqueWindow toolTip_;
+};
+
+}  // namespace flow
