@@ -388,8 +388,9 @@ struct Args {
 
 // Options that take a value; every other --word is a flag.
 bool TakesValue(const std::wstring& name) {
-  static const wchar_t* const kValued[] = {L"--title", L"--class",      L"--text",
-                                           L"--timeout-ms", L"--code", L"--to"};
+  static const wchar_t* const kValued[] = {
+      L"--title", L"--class",   L"--text",  L"--timeout-ms", L"--code",
+      L"--to",    L"--enabled", L"--shown", L"--rows"};
   for (auto* v : kValued)
     if (name == v) return true;
   return false;
@@ -500,6 +501,41 @@ std::string ControlLine(HWND c) {
          " text=" + Quote(TextOf(c)) + " rect=" + RectText(ChildRect(c)) +
          " visible=" + Num(IsWindowVisible(c) ? 1 : 0) +
          " enabled=" + Num(IsWindowEnabled(c) ? 1 : 0);
+}
+
+// Waits until a control is in the state asked for: its text, enabled state,
+// visibility, or a list view's row count. A flow on another thread changes
+// these in its own time, so a test waits for the state, not for a delay.
+int CmdWaitControl(const Args& a) {
+  if (a.positional.size() < 2) return kUsage;
+  const std::wstring* text = a.Option(L"--text");
+  long long enabled = -1, shown = -1, rows = -1;
+  if (const std::wstring* v = a.Option(L"--enabled"))
+    if (!ParseInt(*v, &enabled)) return kUsage;
+  if (const std::wstring* v = a.Option(L"--shown"))
+    if (!ParseInt(*v, &shown)) return kUsage;
+  if (const std::wstring* v = a.Option(L"--rows"))
+    if (!ParseInt(*v, &rows)) return kUsage;
+  std::wstring want_text = text ? Unescape(*text) : L"";
+  DWORD limit = TimeoutOf(a, 10000);
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND w = Resolve(a.positional[0]);
+    HWND c = w ? Control(w, a.positional[1]) : nullptr;
+    if (c && (!text || TextOf(c) == want_text) &&
+        (enabled < 0 || (IsWindowEnabled(c) ? 1 : 0) == enabled) &&
+        (shown < 0 || (IsWindowVisible(c) ? 1 : 0) == shown) &&
+        (rows < 0 || Send(c, LVM_GETITEMCOUNT, 0, 0) == rows)) {
+      Print(ControlLine(c));
+      return kOk;
+    }
+    if (GetTickCount() - start >= limit) {
+      Error("timed out waiting for control " + Utf8(a.positional[1]) +
+            (c ? ": now " + ControlLine(c) : ": not there"));
+      return kFailed;
+    }
+    Sleep(50);
+  }
 }
 
 // The window, then its direct children in Z order, which for a dialog is
@@ -858,6 +894,7 @@ const char kUsageText[] =
     "usage: cs-drive COMMAND ...   (WINDOW is 0xHANDLE or an exact title; texts take \\uXXXX)\n"
     "  wait --title T [--class C] [--text T] [--visible] [--timeout-ms N]\n"
     "  wait-gone WINDOW [--timeout-ms N]\n"
+    "  wait-control WINDOW ID [--text T] [--enabled 0|1] [--shown 0|1] [--rows N] [--timeout-ms N]\n"
     "  list WINDOW                  window and its controls\n"
     "  top [--visible]              every top-level window\n"
     "  rows WINDOW LISTID           columns and rows of a list view\n"
@@ -891,6 +928,7 @@ int main() {
     int (*run)(const Args&);
   } kCommands[] = {{L"wait", CmdWait},
                    {L"wait-gone", CmdWaitGone},
+                   {L"wait-control", CmdWaitControl},
                    {L"list", CmdList},
                    {L"top", CmdTop},
                    {L"rows", CmdRows},

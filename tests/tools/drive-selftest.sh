@@ -49,10 +49,11 @@ drive_expect() {
 }
 
 # wait_line FILE LINE: the line appears in the file (the target and the
-# stand-ins write asynchronously to what posted the message).
+# stand-ins write asynchronously to what posted the message). The bound is
+# generous: a loaded machine must not turn a slow wine start into a failure.
 wait_line() {
   local i
-  for i in $(seq 100); do
+  for i in $(seq 300); do
     grep -qxF -- "$2" "$1" 2>/dev/null && return 0
     sleep 0.1
   done
@@ -104,6 +105,12 @@ drive_expect 0 \
 # Buttons: an enabled one is pressed, a disabled one refused and not sent.
 drive_expect 0 -- press "$T" 10
 wait_line "$log" "command 10 0"
+# The target's answer to the press, waited for as a state.
+drive_expect 0 -- wait-control "$T" 20 --text pressed --enabled 1 --shown 1
+drive_expect 0 -- wait-control "$T" 40 --rows 2
+drive_expect 1 -- wait-control "$T" 40 --rows 3 --timeout-ms 200
+drive_expect 1 -- wait-control "$T" 11 --enabled 1 --timeout-ms 200
+drive_expect 1 -- wait-control "$T" 98 --timeout-ms 200
 drive_expect 1 -- press "$T" 11
 drive_expect 1 -- press "$T" 99
 drive_expect 0 -- press "$T" 11 --force
@@ -159,7 +166,7 @@ drive_expect 0 -- press "$T" 12
 wait_line "$work/hh.log" 'C:\Tools dir\Help.chm::/HTML/T040IP.html'
 # The shell's "open" of a web address reaches the xdg-open stand-in.
 drive_expect 0 -- press "$T" 13
-for _ in $(seq 100); do grep -q '^shell ' "$log" && break; sleep 0.1; done
+for _ in $(seq 300); do grep -q '^shell ' "$log" && break; sleep 0.1; done
 rc=$(sed -n 's/^shell //p' "$log")
 [ -n "$rc" ] && [ "$rc" -gt 32 ] || fail "the shell did not open the address: [$rc]"
 wait_line "$work/browser.log" "http://192.0.2.10/"
@@ -167,7 +174,7 @@ wait_line "$work/browser.log" "http://192.0.2.10/"
 # A message box on another thread of the target: found by title and class,
 # its text read (id -1, line feed escaped), its Yes button pressed.
 drive_expect 0 -- press "$T" 14
-drive_expect 0 -- wait --title Error --class '#32770' --timeout-ms 10000
+drive_expect 0 -- wait --title Error --class '#32770' --timeout-ms 30000
 out=$(drive list Error)
 grep -qE '^control id=-1 hwnd=0x[0-9a-f]+ class="Static" text="First line\.\\n検索しますか？" ' <<<"$out" \
   || fail "message box text:"$'\n'"$out"
@@ -175,12 +182,12 @@ grep -qE '^control id=6 hwnd=0x[0-9a-f]+ class="Button" text="&Yes" ' <<<"$out" 
   || fail "message box Yes button:"$'\n'"$out"
 drive_expect 0 -- press Error 6
 wait_line "$log" "msgbox 6"
-drive_expect 0 gone -- wait-gone Error --timeout-ms 10000
+drive_expect 0 gone -- wait-gone Error --timeout-ms 30000
 
 # The caption's close button ends the target; wait-gone sees it go.
 hwnd=$(drive wait --title "$T")
 drive_expect 0 -- syscommand "$T" CLOSE
-drive_expect 0 gone -- wait-gone "$hwnd" --timeout-ms 10000
+drive_expect 0 gone -- wait-gone "$hwnd" --timeout-ms 30000
 wait_line "$log" "exit 0"
 drive_expect 1 -- list "$T"
 
@@ -201,7 +208,7 @@ drive_expect 0 -- click-row "$Z" 40 0
 wait_line "$zlog" "notify 40 click"
 drive_expect 0 'rows 2 mark=0' -- rows "$Z" 40
 drive_expect 0 -- syscommand "$Z" CLOSE
-drive_expect 0 gone -- wait-gone "$Z" --timeout-ms 10000
+drive_expect 0 gone -- wait-gone "$Z" --timeout-ms 30000
 
 # The stand-ins on their own: the xdg-open stand-in refuses to fetch from the
 # machine's own network namespace (when that is where this runs).

@@ -109,6 +109,8 @@ LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       if (LOWORD(wp) == kHelp && HIWORD(wp) == BN_CLICKED)
         ShellExecuteW(nullptr, L"open", L"hh.exe",
                       L"C:\\Tools dir\\Help.chm::/HTML/T040IP.html", nullptr, SW_SHOW);
+      if (LOWORD(wp) == kPress && HIWORD(wp) == BN_CLICKED)
+        SetWindowTextW(GetDlgItem(w, kEdit), L"pressed");
       if (LOWORD(wp) == kAsk && HIWORD(wp) == BN_CLICKED) {
         HANDLE t = CreateThread(nullptr, 0, Ask, w, 0, nullptr);
         if (t) CloseHandle(t);
