@@ -20,6 +20,7 @@
 #include "flow/ip_setup_dialog.h"
 #include "net/device_table.h"
 #include "res/resource.h"
+#include "tests/flow/flow_test_support.h"
 #include "tests/host/net/scripted_port.h"
 #include "tests/win/test_support.h"
 #include "ui/help_launcher.h"
@@ -52,14 +53,6 @@ std::string NetDotted(std::uint32_t value) {
     return text;
 }
 
-std::uint16_t NetworkPort(std::uint16_t port) {
-    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(port >> 8),
-                                   static_cast<std::uint8_t>(port)};
-    std::uint16_t value;
-    std::memcpy(&value, bytes, 2);
-    return value;
-}
-
 std::string Dotted(DWORD value) {
     char text[20];
     std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>(FIRST_IPADDRESS(value)),
@@ -89,21 +82,6 @@ std::vector<HWND> FieldEdits(HWND field) {
         return cstest::WindowRect(a).left < cstest::WindowRect(b).left;
     });
     return edits;
-}
-
-template <class T>
-std::vector<HWND> ThreadDialogsOf() {
-    std::vector<HWND> found;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM out) -> BOOL {
-            if (dynamic_cast<T*>(win::Dialog::FromHandle(window))) {
-                reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
 }
 
 // ---- the scripted user ----
@@ -190,57 +168,6 @@ Step BlankField(int index) {
     return [index](ScriptedSetup& d) { SetWindowTextW(FieldEdits(d.addressField()).at(index), L""); };
 }
 
-// ---- the notice, answered on its own thread ----
-
-struct NoticeSeen {
-    int code;
-    std::string title, text;
-    HWND owner;
-};
-
-// Answers every notice the moment it has initialised, by posting the answer
-// that its modal loop will handle first.
-class NoticeAnswerer {
-public:
-    explicit NoticeAnswerer(int answer) : answer_(answer) {
-        current_ = this;
-        hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &NoticeAnswerer::Hook, nullptr,
-                                  GetCurrentThreadId());
-    }
-    ~NoticeAnswerer() {
-        if (hook_) UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    NoticeAnswerer(const NoticeAnswerer&) = delete;
-    NoticeAnswerer& operator=(const NoticeAnswerer&) = delete;
-
-    bool installed() const { return hook_ != nullptr; }
-    // 1 (Yes) or 2 (No).
-    void AnswerWith(int answer) { answer_ = answer; }
-    std::vector<NoticeSeen> seen;
-
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-        const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-        if (code == HC_ACTION && current_ && call->message == WM_INITDIALOG) {
-            if (auto* notice = dynamic_cast<ui::NoticeDialog*>(win::Dialog::FromHandle(call->hwnd))) {
-                current_->seen.push_back({notice->code, TextOf(call->hwnd),
-                                          ItemTextOf(call->hwnd, IDC_NOTICE_TEXT),
-                                          GetWindow(call->hwnd, GW_OWNER)});
-                const int button = current_->answer_ == 1 ? IDOK : IDCANCEL;
-                PostMessageW(call->hwnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-            }
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    static NoticeAnswerer* current_;
-    int answer_;
-    HHOOK hook_ = nullptr;
-};
-
-NoticeAnswerer* NoticeAnswerer::current_ = nullptr;
-
 // ---- the socket port, looking at the screen while the exchange runs ----
 
 struct StatusWindowSeen {
@@ -262,8 +189,8 @@ public:
     int SendTo(net::SocketHandle socket, const std::uint8_t* data, std::size_t length,
                std::uint32_t address, std::uint16_t port) override {
         StatusWindowSeen seen;
-        const std::vector<HWND> status = ThreadDialogsOf<ui::SettingAddressWindow>();
-        const std::vector<HWND> dialogs = ThreadDialogsOf<flow::IpSetupDialog>();
+        const std::vector<HWND> status = cstest::DialogsOnThisThread<ui::SettingAddressWindow>();
+        const std::vector<HWND> dialogs = cstest::DialogsOnThisThread<flow::IpSetupDialog>();
         seen.statusWindows = static_cast<int>(status.size());
         if (!status.empty()) {
             seen.window = status[0];
@@ -322,7 +249,7 @@ protected:
 
     WatchingPort port;
     cstest::RecordingShell shell;
-    NoticeAnswerer notices{2};
+    cstest::NoticeAnswerer notices{2};
     ui::ResultWindow owner{ui::ResultWindowEntryPoints{}};
     int cancels = 0;
     std::vector<WPARAM> commands;
@@ -582,10 +509,10 @@ TEST_F(IpSetupTest, AnAcceptedAssignmentStoresTheNewAddressAndEndsTheDialog) {
     for (const auto& sent : port.sent) {
         EXPECT_EQ(sent.bytes, AssignRequest({192, 168, 0, 3}));
         EXPECT_EQ(sent.address, Ip(255, 255, 255, 255));
-        EXPECT_EQ(sent.port, NetworkPort(192));
+        EXPECT_EQ(sent.port, cstest::NetworkPort(192));
     }
     EXPECT_TRUE(notices.seen.empty());
-    EXPECT_TRUE(ThreadDialogsOf<ui::SettingAddressWindow>().empty());
+    EXPECT_TRUE(cstest::DialogsOnThisThread<ui::SettingAddressWindow>().empty());
     EXPECT_TRUE(port.Balanced()) << port.Report();
 }
 
@@ -612,7 +539,7 @@ TEST_P(FailedAssignment, EmptiesTheAddressAndEndsTheDialogWithoutAMessage) {
     EXPECT_EQ(cancels, 1);
     EXPECT_EQ(owner.AssignedAddress(), "");
     EXPECT_TRUE(notices.seen.empty());
-    EXPECT_TRUE(ThreadDialogsOf<ui::SettingAddressWindow>().empty());
+    EXPECT_TRUE(cstest::DialogsOnThisThread<ui::SettingAddressWindow>().empty());
     EXPECT_TRUE(port.Balanced()) << port.Report();
 }
 
