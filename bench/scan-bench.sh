@@ -10,7 +10,8 @@
 #
 # Environment: CS_BUILD (the build directory holding the host and windows
 # trees; default: build/ beside this script's checkout), CS_BENCH_RUNS
-# (scans per case, default 3), CS_BENCH_HOST_TREE / CS_BENCH_WINDOWS_TREE
+# (scans per case, default 3), CS_BENCH_COUNTS (converter counts, default
+# "0 1 64"), CS_BENCH_PORTS ("posix wine"), CS_BENCH_HOST_TREE / CS_BENCH_WINDOWS_TREE
 # (tree directories, default $CS_BUILD/host and $CS_BUILD/windows).
 # Wine needs DISPLAY; without it (or without the windows tree) the wine
 # half is left out with a note.
@@ -24,6 +25,8 @@ build=${CS_BUILD:-$root/build}
 host_tree=${CS_BENCH_HOST_TREE:-$build/host}
 windows_tree=${CS_BENCH_WINDOWS_TREE:-$build/windows}
 runs=${CS_BENCH_RUNS:-3}
+counts=${CS_BENCH_COUNTS:-0 1 64}
+ports=${CS_BENCH_PORTS:-posix wine}
 bench=$host_tree/bench/scan-bench
 CONVERTER_SIM=$host_tree/tools/converter-sim/converter-sim
 bench_exe=$windows_tree/bench/scan-bench.exe
@@ -101,11 +104,15 @@ header() {
 echo "Scan benchmark: $runs scans per case; floor 3000 ms (three silent seconds)"
 echo "goals: worker <= 1.01x (native), <= 1.02x (wine); flow <= 1.04x, <= 1.05x; nothing lost"
 header
-for n in 0 1 64; do run_case posix "$n"; done
-if [ ! -f "$bench_exe" ]; then
+if [[ " $ports " == *" posix "* ]]; then
+  for n in $counts; do run_case posix "$n"; done
+fi
+if [[ " $ports " != *" wine "* ]]; then
+  :
+elif [ ! -f "$bench_exe" ]; then
   echo "wine    (left out: $bench_exe is not built)"
 elif [ -z "${DISPLAY:-}" ]; then
   echo "wine    (left out: DISPLAY is not set)"
 else
-  for n in 0 1 64; do run_case wine "$n"; done
+  for n in $counts; do run_case wine "$n"; done
 fi

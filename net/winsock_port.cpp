@@ -128,6 +128,11 @@ public:
     }
 
     int WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) override {
+        // A datagram already queued makes the socket readable: FIONREAD says
+        // so without select, which under wine costs several round trips to
+        // the wineserver for every datagram of a burst of replies.
+        u_long queued = 0;
+        if (::ioctlsocket(AsSocket(socket), FIONREAD, &queued) == 0 && queued > 0) return 1;
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(AsSocket(socket), &readable);

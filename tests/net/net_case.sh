@@ -7,6 +7,7 @@
 #
 # Environment:
 #   CS_SCAN         cs-scan (host tree) or cs-scan.exe (windows tree)
+#   CS_PORT_CHECK   port-check (or port-check.exe), for the port's own case
 #   CONVERTER_SIM   the native simulator
 #   CS_NET_MODE     host (default) or wine
 #   CS_WINERUN      wine mode: the wine wrapper
@@ -56,11 +57,13 @@ if [ "$mode" = wine ]; then
   wine_stop
 fi
 
-# pc COMMAND ARGS...: cs-scan in the PC's namespace; its output, with line
+# in_pc PROGRAM ARGS...: a program of the tree in the PC's namespace
+# (natively, or under wine with the case's prefix); its output, with line
 # ends normalised, in $out.
 wine_ready=
-pc() {
-  local rc
+in_pc() {
+  local program=$1 rc
+  shift
   if [ "$mode" = wine ] && [ -z "$wine_ready" ]; then
     # The first use of a prefix may initialise and clone it (a minute or
     # more): done apart, under a longer timeout, with the wineserver started
@@ -71,17 +74,20 @@ pc() {
   fi
   if [ "$mode" = wine ]; then
     out=$(ns_run "$NS_PC" 90 env WINEPREFIX="$CS_WINE_PREFIX" CS_WINE_TIMEOUT=60 \
-      "$CS_WINERUN" "$CS_SCAN" "$@" 2>>"$work/pc.log.err")
+      "$CS_WINERUN" "$program" "$@" 2>>"$work/pc.log.err")
     rc=$?
   else
-    out=$(ns_run "$NS_PC" 60 "$CS_SCAN" "$@" 2>>"$work/pc.log.err")
+    out=$(ns_run "$NS_PC" 60 "$program" "$@" 2>>"$work/pc.log.err")
     rc=$?
   fi
   out=$(tr -d '\r' <<<"$out")
-  echo "--- cs-scan $*"
+  echo "--- $(basename "$program") $*"
   echo "$out"
-  [ $rc = 0 ] || fail "cs-scan $* exited with $rc"
+  [ $rc = 0 ] || fail "$(basename "$program") $* exited with $rc"
 }
+
+# pc COMMAND ARGS...: cs-scan in the PC's namespace.
+pc() { in_pc "$CS_SCAN" "$@"; }
 
 # expect TEXT: the last cs-scan output is exactly TEXT.
 expect() {
@@ -321,6 +327,19 @@ $PROBE"
   # The last of fourteen entries is still seen.
   pc subnet 10.77.12.9
   expect "subnet result=1 address=10.77.12.2 netmask=255.255.255.0"
+}
+
+# The socket port itself (port-check holds the details): interface list,
+# too-long and short datagrams, sender ports, readiness, thread start.
+case_socket_port_keeps_its_contract() {
+  [ -f "${CS_PORT_CHECK:-}" ] || { fail "CS_PORT_CHECK is not set to port-check"; return; }
+  topo_many_interfaces 12
+  sim_start "$NS_CONV" "$log" \
+    --converter "name=LONG,mac=02:00:00:00:00:01,ip=192.168.0.51,fault=long" \
+    --converter "name=SHORT,mac=02:00:00:00:00:02,ip=192.168.0.52,fault=short" \
+    --converter "name=PORT,mac=02:00:00:00:00:03,ip=192.168.0.53,fault=wrong-port"
+  in_pc "$CS_PORT_CHECK"
+  expect "port-check: 0 failed"
 }
 
 case_subnet_test_walks_both_interfaces() {
