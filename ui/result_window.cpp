@@ -13,7 +13,6 @@ constexpr int kInitialWidth = 599;
 constexpr int kInitialHeight = 364;
 constexpr int kMaxTipWidth = 250;
 constexpr DWORD kListExtendedStyles = LVS_EX_FULLROWSELECT | LVS_EX_TWOCLICKACTIVATE;  // 0xA0
-constexpr LONG kListStylesAfterClick = LVS_SHOWSELALWAYS | LVS_SORTDESCENDING | LVS_NOLABELWRAP;  // 0xA8
 
 win::UniqueIcon LoadIconResource(UINT id, int size) {
     return win::UniqueIcon(static_cast<HICON>(
@@ -203,13 +202,6 @@ void ResultWindow::CloseResultWindow() {
     DestroyWindow();
 }
 
-void ResultWindow::OnScan() {
-    // One scan flow at a time: while the button is disabled a flow runs.
-    if (!IsWindowEnabled(scanButton_)) return;
-    // Not yet: the rescan (progress window, rescan context, flow thread)
-    // comes with the device list.
-}
-
 void ResultWindow::OnIpAddressSetup() {
     // The button has a label and a tip but no action.
 }
@@ -227,10 +219,6 @@ void ResultWindow::OnListClick(NMHDR*, LRESULT*) {
 }
 
 void ResultWindow::OnListDoubleClick(NMHDR*, LRESULT*) { LaunchSelected(); }
-
-void ResultWindow::ColumnSort(NMHDR*, LRESULT*) {
-    // Not yet: sorting by column comes with the device list.
-}
 
 bool ResultWindow::OnSysCommand(WPARAM wParam, LPARAM, LRESULT*) {
     switch (wParam & 0xFFF0) {

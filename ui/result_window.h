@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "net/device_table.h"
 #include "win/dialog.h"
 #include "win/handles.h"
 
@@ -42,6 +43,24 @@ struct ResultWindowEntryPoints {
     void (*endProcess)(int status) = nullptr;
 };
 
+// What a column sort hands to every comparison: the direction as it was when
+// the click came (1 = descending) and the clicked column.
+struct SortParameters {
+    int sortFlag;
+    int column;
+};
+
+// The address and MAC texts of the last row a ListFill inserted.
+struct ListedRow {
+    char address[net::kAddressTextSize] = {};
+    char mac[net::kMacTextSize] = {};
+};
+
+// The list styles added by the first click in the list or by a rescan that
+// found exactly one converter: rows inserted later are placed by name,
+// descending.
+constexpr LONG kListStylesAfterClick = LVS_SHOWSELALWAYS | LVS_SORTDESCENDING | LVS_NOLABELWRAP;
+
 // The single-instance marker that start-up looks for.
 constexpr char kInstanceProperty[] = "5VOdAzuzivizi";
 
@@ -71,6 +90,25 @@ public:
     // The records handed to the initial flow and to the rescan flow.
     static WorkerContext& InitialContext();
     static WorkerContext& RescanContext();
+
+    // 1 when a reply's name marks a supported converter: it holds
+    // "ZTL-BR720" or "ZTL-BR710", case-sensitive.
+    static int ModelFilter(const char* name);
+    // Inserts a row for every record among the first `count` that passes the
+    // filter, in table order (the list places them by name once it sorts
+    // descending). Any thread: the list is reached by synchronous messages.
+    // Returns the number of rows inserted; `last` receives the texts of the
+    // last one.
+    int ListFill(net::DeviceRecord* table, int count, ListedRow* last = nullptr);
+    // The list's comparison: item data are DeviceRecord pointers, the
+    // parameter a SortParameters pointer.
+    static int CALLBACK SortCompare(LPARAM item1, LPARAM item2, LPARAM parameters);
+    // Worker-thread procedure of the Scan button; its argument is the rescan
+    // WorkerContext. Returns 0.
+    static unsigned RescanFlow(void* context);
+    // Clears the arrow of the column that carries one; the arrow's column
+    // and the direction are kept. Any thread.
+    void RemoveSortArrow();
 
     // ToolTipRelay: mouse input reaches the tips only through here.
     bool PreTranslateMessage(MSG* message) override;
@@ -106,7 +144,7 @@ private:
     mutable std::mutex assignedAddressLock_;
     std::string assignedAddress_;
     win::UniqueWindow toolTip_;
-    int sortFlag_ = 0;
+    std::atomic<int> sortFlag_{0};
     win::UniqueImageList sortArrows_;
     std::atomic<int> sortColumn_{-1};
     int mode_ = 0;

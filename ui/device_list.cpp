@@ -1,0 +1,251 @@
+// The result window's converter list: which replies are listed, how rows are
+// inserted and sorted by column, and the rescan behind the Scan button.
+#include <mbstring.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "net/discovery_client.h"
+#include "res/resource.h"
+#include "ui/help_launcher.h"
+#include "ui/notice_dialog.h"
+#include "ui/result_window.h"
+#include "ui/status_windows.h"
+#include "win/thread.h"
+
+namespace ui {
+namespace {
+
+constexpr char kSupportedModels[][10] = {"ZTL-BR720", "ZTL-BR710"};
+constexpr int kNoticeNotDetected = 4;
+constexpr DWORD kPollPauseMs = 100;
+constexpr int kArrowBits = HDF_IMAGE | HDF_BITMAP_ON_RIGHT;  // 0x1800
+constexpr int kArrowDown = 0;
+constexpr int kArrowUp = 1;
+// A table of 64 records cannot report more; a larger count is read as 63.
+constexpr int kCountCeiling = 64;
+constexpr int kCountWhenTooLarge = 63;
+
+// Sort key of one record in one column; every other column has the empty key.
+void SortKey(const net::DeviceRecord& record, int column, char (&key)[net::kNameTextSize]) {
+    const std::uint8_t* b = record.bytes;
+    key[0] = '\0';
+    switch (column) {
+        case 0:
+            net::ReadConverterName(record, key);
+            break;
+        case 1:
+            // Three digits an octet: the text order is the numeric order.
+            std::snprintf(key, sizeof key, "%03d%03d%03d%03d", b[net::kAddressOffset],
+                          b[net::kAddressOffset + 1], b[net::kAddressOffset + 2],
+                          b[net::kAddressOffset + 3]);
+            break;
+        case 2:
+            std::snprintf(key, sizeof key, "%02x%02x%02x%02x%02x%02x", b[net::kMacOffset],
+                          b[net::kMacOffset + 1], b[net::kMacOffset + 2], b[net::kMacOffset + 3],
+                          b[net::kMacOffset + 4], b[net::kMacOffset + 5]);
+            break;
+        default:
+            break;
+    }
+}
+
+HWND HeaderOf(HWND list) {
+    return reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+}
+
+void ClearArrow(HWND header, int column) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    if (!SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column),
+                      reinterpret_cast<LPARAM>(&item))) {
+        return;
+    }
+    item.fmt &= ~kArrowBits;
+    SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+}
+
+void SetColumnText(HWND list, int row, int column, char* text) {
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+bool HasSelectionMark(HWND list) { return SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0) >= 0; }
+
+}  // namespace
+
+int ResultWindow::ModelFilter(const char* name) {
+    if (!name) return 0;
+    for (const char* model : kSupportedModels) {
+        if (std::strstr(name, model)) return 1;
+    }
+    return 0;
+}
+
+int ResultWindow::ListFill(net::DeviceRecord* table, int count, ListedRow* last) {
+    int inserted = 0;
+    for (int i = 0; i < count && i < net::kDeviceTableCapacity; ++i) {
+        net::DeviceRecord& record = table[i];
+        char name[net::kNameTextSize];
+        net::ReadConverterName(record, name);
+        if (!ModelFilter(name)) continue;
+
+        LVITEMA item{};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = i;  // never below the rows already there: unsorted, it lands last
+        item.pszText = name;
+        item.lParam = reinterpret_cast<LPARAM>(&record);
+        const LRESULT row =
+            SendMessageA(deviceList_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        if (row < 0) continue;
+
+        char address[net::kAddressTextSize];
+        net::FormatAddress(record, address);
+        SetColumnText(deviceList_, static_cast<int>(row), 1, address);
+        char mac[net::kMacTextSize];
+        net::FormatMac(record, mac);
+        SetColumnText(deviceList_, static_cast<int>(row), 2, mac);
+        if (last) {
+            std::memcpy(last->address, address, sizeof address);
+            std::memcpy(last->mac, mac, sizeof mac);
+        }
+        ++inserted;
+    }
+    return inserted;
+}
+
+int CALLBACK ResultWindow::SortCompare(LPARAM item1, LPARAM item2, LPARAM parameters) {
+    const auto* sort = reinterpret_cast<const SortParameters*>(parameters);
+    const auto* first = reinterpret_cast<const net::DeviceRecord*>(item1);
+    const auto* second = reinterpret_cast<const net::DeviceRecord*>(item2);
+    if (!sort || !first || !second) return 0;
+    char firstKey[net::kNameTextSize];
+    char secondKey[net::kNameTextSize];
+    SortKey(*first, sort->column, firstKey);
+    SortKey(*second, sort->column, secondKey);
+    const int order = _mbsicmp(reinterpret_cast<const unsigned char*>(firstKey),
+                               reinterpret_cast<const unsigned char*>(secondKey));
+    return sort->sortFlag == 1 ? -order : order;
+}
+
+void ResultWindow::ColumnSort(NMHDR* header, LRESULT* result) {
+    const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
+    // 1. every row, with the direction as it is now
+    SortParameters parameters{sortFlag_, column};
+    SendMessageW(deviceList_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&parameters),
+                 reinterpret_cast<LPARAM>(&ResultWindow::SortCompare));
+    HWND headerControl = HeaderOf(deviceList_);
+    // 2. the arrow leaves the column that had it
+    if (sortColumn_ != -1) ClearArrow(headerControl, sortColumn_);
+    // 3.
+    SendMessageW(headerControl, HDM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(sortArrows_.get()));
+    // 4. down for descending, up for ascending
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    SendMessageW(headerControl, HDM_GETITEMW, static_cast<WPARAM>(column),
+                 reinterpret_cast<LPARAM>(&item));
+    item.mask = HDI_FORMAT | HDI_IMAGE;
+    item.fmt |= kArrowBits;
+    item.iImage = sortFlag_ == 1 ? kArrowDown : kArrowUp;
+    SendMessageW(headerControl, HDM_SETITEMW, static_cast<WPARAM>(column),
+                 reinterpret_cast<LPARAM>(&item));
+    // 5. one direction for all columns, alternating with every click
+    sortColumn_ = column;
+    sortFlag_ = sortFlag_ == 1 ? 0 : 1;
+    *result = 0;
+}
+
+void ResultWindow::RemoveSortArrow() {
+    const int column = sortColumn_;
+    if (column != -1) ClearArrow(HeaderOf(deviceList_), column);
+}
+
+void ResultWindow::OnScan() {
+    // One scan flow at a time: the disabled button says a flow runs. It is
+    // disabled here, before anything else, so that a second Scan command
+    // queued behind this one finds it disabled.
+    if (!IsWindowEnabled(scanButton_)) return;
+    EnableWindow(scanButton_, FALSE);
+    // 1.
+    ProgressWindow* progress = OpenProgressWindow();
+    // 2.
+    WorkerContext& context = RescanContext();
+    context.deviceList = deviceList_;
+    context.resultWindow = this;
+    context.progressWindow = progress;
+    context.setupPageButton = setupPageButton_;
+    context.scanButton = scanButton_;
+    // 3. A flow that cannot start must not leave the window without its Scan
+    // button or with a progress display that nobody closes.
+    if (!win::StartWorkerThread(&ResultWindow::RescanFlow, &context)) {
+        if (progress) SendMessageW(progress->hwnd(), WM_CLOSE, 0, 0);
+        EnableWindow(scanButton_, TRUE);
+    }
+}
+
+unsigned ResultWindow::RescanFlow(void* raw) {
+    auto* context = static_cast<WorkerContext*>(raw);
+    if (!context || !context->resultWindow) return 0;
+    ResultWindow& window = *context->resultWindow;
+    HWND list = context->deviceList;
+
+    // 1. The rows point into the table that the scan is about to rewrite.
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    // 2.
+    EnableWindow(context->scanButton, FALSE);
+    EnableWindow(context->setupPageButton, FALSE);
+    // 3.
+    net::DiscoveryClient client;
+    std::int32_t status = 0;
+    std::int32_t count = 0;
+    client.ScanStart(&status);
+    // 4.
+    int poll;
+    while ((poll = client.ScanPoll(&status, &count)) == 1) Sleep(kPollPauseMs);
+    // 5.
+    if (count > kCountCeiling) count = kCountWhenTooLarge;
+    // 6. / 7.
+    int rows = 0;
+    if (poll == 0 && count > 0) {
+        rows = window.ListFill(&client.DeviceTable(), count);
+        if (rows == 1) {
+            LVITEMW item{};
+            item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            item.state = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+            // The Setup Page button launches the marked row: mark the one
+            // converter too, so that the enabled button opens it.
+            SendMessageW(list, LVM_SETSELECTIONMARK, 0, 0);
+            EnableWindow(context->setupPageButton, TRUE);
+            SetWindowLongW(list, GWL_STYLE, GetWindowLongW(list, GWL_STYLE) | kListStylesAfterClick);
+        } else if (!HasSelectionMark(list)) {
+            EnableWindow(context->setupPageButton, FALSE);
+        }
+    } else if (!HasSelectionMark(list)) {
+        EnableWindow(context->setupPageButton, FALSE);
+    }
+    // 9. Nothing listed, whatever the reason: socket failure, silence, host
+    // unreachable or only unsupported models. The progress display stays
+    // until the notice is answered.
+    if (rows == 0) {
+        NoticeDialog notice;
+        notice.code = kNoticeNotDetected;
+        if (notice.DoModal(nullptr) == 1) HelpLauncher().OpenTopic(kTopicRescanNotFound);
+    }
+    // 10.
+    window.RemoveSortArrow();
+    // 11.
+    SetForegroundWindow(window.hwnd());
+    // 12.
+    if (context->progressWindow && context->progressWindow->hwnd()) {
+        SendMessageW(context->progressWindow->hwnd(), WM_CLOSE, 0, 0);
+    }
+    // 13.
+    EnableWindow(context->scanButton, TRUE);
+    return 0;
+}
+
+}  // namespace ui
