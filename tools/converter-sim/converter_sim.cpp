@@ -108,15 +108,15 @@ bool ParseMac(const std::string& text, std::uint8_t (&mac)[6]) {
     return true;
 }
 
-Converter ParseConverter(const std::string& spec) {
+Converter ParseConverter(const std::string& text) {
     Converter c;
     bool haveMac = false;
     bool haveAddress = false;
     std::size_t start = 0;
-    while (start <= spec.size()) {
-        std::size_t comma = spec.find(',', start);
-        if (comma == std::string::npos) comma = spec.size();
-        std::string item = spec.substr(start, comma - start);
+    while (start <= text.size()) {
+        std::size_t comma = text.find(',', start);
+        if (comma == std::string::npos) comma = text.size();
+        std::string item = text.substr(start, comma - start);
         start = comma + 1;
         if (item.empty()) continue;
         std::size_t eq = item.find('=');
