@@ -2,7 +2,8 @@
 
 #include <memory>
 
-#include "app/initial_flow_stub.h"
+#include "flow/initial_scan_flow.h"
+#include "flow/setup_page_launcher.h"
 
 namespace app {
 
@@ -34,8 +35,8 @@ namespace {
 
 ui::ResultWindowEntryPoints ProgramEntryPoints() {
     ui::ResultWindowEntryPoints entryPoints;
-    entryPoints.initialScanFlow = &InitialScanFlowPlaceholder;
-    entryPoints.launchSelected = nullptr;  // comes with the setup-page launch
+    entryPoints.initialScanFlow = &flow::InitialScanFlow;
+    entryPoints.launchSelected = &flow::LaunchSelected;
     entryPoints.endProcess = &EndProcess;
     return entryPoints;
 }

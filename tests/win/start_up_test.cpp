@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "app/converter_setup_app.h"
-#include "app/initial_flow_stub.h"
 #include "res/resource.h"
 #include "tests/win/test_support.h"
 #include "ui/result_window.h"
@@ -74,36 +73,6 @@ TEST(StartUp, ASecondCopyCreatesNoWindowAndReturnsFalse) {
     EXPECT_FALSE(application.InitInstance());
     EXPECT_EQ(application.mainWindow(), nullptr);
     EXPECT_EQ(FindWindowW(L"#32770", nullptr), nullptr);
-}
-
-// The program's own entry points with the process end left out.
-struct PlaceholderObservation {
-    std::atomic<bool> progressHidden{false};
-    std::atomic<bool> scanEnabled{false};
-    std::atomic<bool> windowOpen{false};
-};
-
-TEST(PlaceholderFlow, ClosesTheProgressWindowEnablesScanAndLeavesTheWindowOpen) {
-    static PlaceholderObservation* observation;
-    PlaceholderObservation seen;
-    observation = &seen;
-    ui::ResultWindowEntryPoints entryPoints = app::ProgramEntryPoints();
-    entryPoints.endProcess = nullptr;
-    entryPoints.initialScanFlow = [](void* raw) -> unsigned {
-        auto* context = static_cast<ui::WorkerContext*>(raw);
-        app::InitialScanFlowPlaceholder(raw);
-        HWND progress = context->progressWindow->hwnd();
-        observation->progressHidden = !IsWindowVisible(progress);
-        observation->scanEnabled = IsWindowEnabled(context->scanButton) != FALSE;
-        observation->windowOpen = IsWindow(context->resultWindow->hwnd()) != FALSE;
-        SendMessageW(context->resultWindow->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED), 0);
-        return 0;
-    };
-    ui::ResultWindow window(entryPoints);
-    window.DoModal(nullptr);
-    EXPECT_TRUE(seen.progressHidden.load());
-    EXPECT_TRUE(seen.scanEnabled.load());
-    EXPECT_TRUE(seen.windowOpen.load());
 }
 
 }  // namespace

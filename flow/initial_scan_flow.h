@@ -1,0 +1,20 @@
+// What the program does by itself when it starts: one scan, then the way to
+// the one converter's setup page, or a notice that says why there is none.
+#pragma once
+
+namespace flow {
+
+// Worker-thread procedure; its argument is the initial ui::WorkerContext.
+//
+// Every outcome but one ends the process through the result window's
+// endProcess entry point with status 0. The exception is a subnet test that
+// cannot read the PC's interfaces: the Scan button is enabled again, nothing
+// is shown, and the procedure returns 0 with the result window left open.
+// Should endProcess return (it does only in tests), the procedure returns 1.
+unsigned InitialScanFlow(void* context);
+
+// The pause between two polls of a running scan. Tests whose scan finishes
+// at once never reach it.
+constexpr unsigned kScanPollPauseMs = 100;
+
+}  // namespace flow
