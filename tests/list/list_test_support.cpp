@@ -166,13 +166,13 @@ void AnswerEveryCycle(net::fake::ScriptedPort& port,
     }
 }
 
-ListWindowFixture::ListWindowFixture() {
+ListWindowFixture::ListWindowFixture(Sockets sockets) {
     std::memset(net::g_deviceTable, 0, sizeof net::g_deviceTable);
     net::g_scanState.running.store(0);
     net::g_scanState.lastError = 0;
     net::g_scanState.count = 0;
     std::memset(&net::g_probeResult, 0, sizeof net::g_probeResult);
-    net::SetActivePort(&port);
+    net::SetActivePort(sockets == Sockets::kScripted ? &port : nullptr);
 }
 
 ListWindowFixture::~ListWindowFixture() {

@@ -87,7 +87,10 @@ net::DeviceRecord ConverterRecord(const std::string& name, std::uint8_t a, std::
 
 class ListWindowFixture {
 public:
-    ListWindowFixture();
+    enum class Sockets { kScripted, kPlatform };
+    // The scripted port unless the test runs inside a namespace of its own
+    // on the platform's sockets.
+    explicit ListWindowFixture(Sockets sockets = Sockets::kScripted);
     ~ListWindowFixture();
 
     // A fresh result window on this thread, its Scan button enabled and its
