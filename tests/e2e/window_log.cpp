@@ -1,0 +1,153 @@
+// cs-winlog: records, in order, every dialog window another program shows
+// and hides, with its title and the texts of its labels and buttons, so an
+// end-to-end test can check what the user saw, also windows that are on
+// screen only for a moment (the launching notice during the shell call).
+//
+//   cs-winlog LOGFILE STOPFILE
+//
+// Writes "ready" first, then one line per change, UTF-8:
+//   <unix time> show title="..." texts="a|b|c"
+//   <unix time> hide title="..."
+// and ends when STOPFILE exists. Windows of no size are left out: they show
+// nothing. Texts are read with GetWindowTextW, which
+// for another process's window asks the window server and never waits on the
+// window's thread, so a thread blocked in a call does not stop the log.
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t buffer[1024] = L"";
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t buffer[64] = L"";
+    GetClassNameW(window, buffer, 64);
+    return buffer;
+}
+
+// The title and the visible label and button texts, in the template's order.
+std::string Describe(HWND window) {
+    std::string texts;
+    bool first = true;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        // The child's own flag: while its dialog is being hidden the child
+        // still counts, so a closing window is not logged as a blank one.
+        if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
+        const std::wstring kind = ClassOf(child);
+        if (lstrcmpiW(kind.c_str(), L"Static") != 0 && lstrcmpiW(kind.c_str(), L"Button") != 0) {
+            continue;
+        }
+        const std::wstring text = TextOf(child);
+        if (text.empty()) continue;
+        if (!first) texts += '|';
+        texts += Utf8(text);
+        first = false;
+    }
+    return "title=" + Quoted(Utf8(TextOf(window))) + " texts=" + Quoted(texts);
+}
+
+struct Scan {
+    DWORD self;
+    std::map<HWND, std::string>* seen;
+};
+
+BOOL CALLBACK Collect(HWND window, LPARAM raw) {
+    auto* scan = reinterpret_cast<Scan*>(raw);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == scan->self || !IsWindowVisible(window)) return TRUE;
+    if (ClassOf(window) != L"#32770") return TRUE;
+    // A window of no size shows nothing (the main window while it hides).
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return TRUE;
+    std::string description = Describe(window);
+    if (!IsWindowVisible(window)) return TRUE;
+    (*scan->seen)[window] = std::move(description);
+    return TRUE;
+}
+
+double UnixNow() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    // 100 ns ticks since 1601.
+    return static_cast<double>(ticks.QuadPart - 116444736000000000ULL) / 1e7;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: cs-winlog LOGFILE STOPFILE\n");
+        return 2;
+    }
+    FILE* log = _wfopen(argv[1], L"ab");
+    if (!log) {
+        std::fprintf(stderr, "cs-winlog: cannot open the log\n");
+        return 1;
+    }
+    std::fprintf(log, "ready\n");
+    std::fflush(log);
+
+    std::map<HWND, std::string> shown;
+    // Bounded: a test that forgets its stop file does not leave it running.
+    const ULONGLONG end = GetTickCount64() + 10 * 60 * 1000;
+    while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < end) {
+        std::map<HWND, std::string> now;
+        Scan scan{GetCurrentProcessId(), &now};
+        EnumWindows(&Collect, reinterpret_cast<LPARAM>(&scan));
+        for (const auto& entry : shown) {
+            if (!now.count(entry.first)) {
+                const std::string& was = entry.second;
+                std::fprintf(log, "%.6f hide %s\n", UnixNow(), was.substr(0, was.find(" texts=")).c_str());
+            }
+        }
+        for (const auto& entry : now) {
+            auto before = shown.find(entry.first);
+            if (before == shown.end() || before->second != entry.second) {
+                std::fprintf(log, "%.6f show %s\n", UnixNow(), entry.second.c_str());
+            }
+        }
+        std::fflush(log);
+        shown.swap(now);
+        Sleep(1);
+    }
+    std::fclose(log);
+    return 0;
+}
