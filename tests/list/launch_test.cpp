@@ -40,7 +40,7 @@ public:
         EnumWindows(
             [](HWND window, LPARAM out) -> BOOL {
                 if (IsWindowVisible(window) &&
-                    dynamic_cast<ui::LaunchingWindow*>(win::Dialog::FromHandle(window))) {
+                    dynamic_cast<ui::LaunchingWindow*>(cstest::OwnDialog(window))) {
                     auto* record = reinterpret_cast<AtShellCall*>(out);
                     record->launchingShown = true;
                     record->launchingText = cstest::ItemTextOf(window, IDC_STATUS_TEXT);

@@ -36,7 +36,7 @@ HWND VisibleLaunchingWindow() {
     EnumWindows(
         [](HWND window, LPARAM out) -> BOOL {
             if (IsWindowVisible(window) &&
-                dynamic_cast<ui::LaunchingWindow*>(win::Dialog::FromHandle(window))) {
+                dynamic_cast<ui::LaunchingWindow*>(OwnDialog(window))) {
                 *reinterpret_cast<HWND*>(out) = window;
                 return FALSE;
             }
@@ -65,6 +65,12 @@ HDITEMW HeaderItem(HWND list, int column) {
 }
 
 }  // namespace
+
+win::Dialog* OwnDialog(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process == GetCurrentProcessId() ? win::Dialog::FromHandle(window) : nullptr;
+}
 
 MessageBoxAnswerer::MessageBoxAnswerer() {
     g_boxes = this;
@@ -205,7 +211,7 @@ bool ListWindowFixture::Rescan(int answer, int presses) {
         EnumWindows(
             [](HWND candidate, LPARAM raw) -> BOOL {
                 auto* self = reinterpret_cast<std::pair<ListWindowFixture*, int>*>(raw);
-                auto* notice = dynamic_cast<ui::NoticeDialog*>(win::Dialog::FromHandle(candidate));
+                auto* notice = dynamic_cast<ui::NoticeDialog*>(OwnDialog(candidate));
                 // Visible only once it has initialised and its text is set.
                 if (!notice || !IsWindowVisible(candidate) || GetPropW(candidate, L"cs.answered")) {
                     return TRUE;

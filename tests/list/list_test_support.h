@@ -59,6 +59,10 @@ struct Row {
 
 std::vector<Row> RowsOf(HWND list);
 
+// The dialog object of a top-level window of this process; null for any
+// other window (another process's property is no pointer of ours).
+win::Dialog* OwnDialog(HWND window);
+
 // How many windows of this thread (hidden ones too) have a T as their dialog.
 template <class T>
 int DialogsOnThisThreadCount() {
