@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,7 @@ public:
 };
 
 enum class Way { kButton, kDoubleClick };
+void PrintTo(Way way, std::ostream* out) { *out << (way == Way::kButton ? "button" : "double-click"); }
 
 class LaunchSelectedTest : public testing::TestWithParam<Way> {
 protected:
@@ -234,10 +236,6 @@ TEST(SubnetOfThePc, HoldsAConverterOnlyWhenTheMaskedAddressesAreEqual) {
     // A missing PC address or netmask holds every converter.
     EXPECT_TRUE(flow::InPcSubnet("", "255.255.255.0", "10.0.0.1"));
     EXPECT_TRUE(flow::InPcSubnet("192.168.0.2", "", "10.0.0.1"));
-}
-
-TEST(SetupPage, IsHttpFollowedDirectlyByTheAddress) {
-    EXPECT_EQ(flow::SetupPageAddress("192.168.0.50"), "http://192.168.0.50");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,8 @@ struct NothingFound {
     const char* name;
     void (*script)(net::fake::ScriptedPort& port);
 };
+
+void PrintTo(const NothingFound& way, std::ostream* out) { *out << way.name; }
 
 class RescanFindingNothing : public RescanTest, public testing::WithParamInterface<NothingFound> {};
 
