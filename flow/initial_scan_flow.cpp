@@ -155,11 +155,8 @@ void InitialFlow::HostUnreachable() {
 void InitialFlow::OpenSetupPage(const std::string& address) {
     // The launching window has no parent here: it belongs to this thread,
     // while the result window belongs to the window thread.
-    SetupPageLauncher(address.c_str(), nullptr, window_, [] {
-        ui::NoticeDialog notice;
-        notice.code = kOpenFailedNotice;
-        if (notice.DoModal(nullptr) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicOpenFailed);
-    });
+    SetupPageLauncher(address.c_str(), nullptr, window_,
+                      [this] { OfferHelp(kOpenFailedNotice, ui::kTopicOpenFailed); });
 }
 
 void InitialFlow::ConverterInAnotherSubnet(const std::string& mac) {

@@ -251,6 +251,7 @@ TEST_P(ShellFailure, ShowsNotice3OverTheLaunchingWindowHelpOnlyOnYesThenTheProce
     EXPECT_EQ(g_events, expected);
     ASSERT_EQ(notices.seen.size(), 1u);
     EXPECT_EQ(notices.seen[0].text, Expected(127, win::kEnglish));
+    EXPECT_EQ(notices.seen[0].owner, window.hwnd());
     EXPECT_TRUE(cstest::DialogsOnThisThread<ui::LaunchingWindow>().empty());
 }
 
