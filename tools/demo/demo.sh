@@ -134,7 +134,7 @@ step "what the program showed, in order"
 grep -E '^[0-9.]+ show ' "$work/windows.log" | cut -d' ' -f3- | sed 's/^/   /'
 step "ConverterSetup.exe ended with status $rc"
 step "what the converter received (one line per datagram: sender, length, bytes 0-47 in hex)"
-cut -c1-126 "$work/converter.log" | sed 's/^/   /'
+cut -c1-125 "$work/converter.log" | sed 's/^/   /'
 step "the address the browser was asked to open"
 if [ -s "$work/browser.log" ]; then
   sed 's/^/   /' "$work/browser.log"
