@@ -7,6 +7,12 @@ namespace net {
 
 namespace {
 
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+}  // namespace
+
 int DigitValue(char c, unsigned base) {
     int value = -1;
     if (c >= '0' && c <= '9') {
@@ -18,12 +24,6 @@ int DigitValue(char c, unsigned base) {
     }
     return (value >= 0 && static_cast<unsigned>(value) < base) ? value : -1;
 }
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-}  // namespace
 
 std::uint32_t InetAddr(const char* text) {
     if (text == nullptr) {

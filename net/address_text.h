@@ -16,6 +16,10 @@ namespace net {
 // What inet_addr answers for a text that is no address.
 constexpr std::uint32_t kInaddrNone = 0xFFFFFFFFu;
 
+// The value of the digit `c` in `base` (up to 16, either letter case); -1
+// for anything else.
+int DigitValue(char c, unsigned base);
+
 // inet_addr: "a.b.c.d" (and the shorter BSD forms "a.b.c", "a.b", "a"; each
 // part decimal, octal with a leading 0 or hex with 0x), optionally followed
 // by white space and anything after it. kInaddrNone for nullptr, an empty

@@ -46,15 +46,8 @@ void ParseMacText(const char* text, std::uint8_t (&mac)[kMacLength]) {
         if (position >= length) {
             continue;
         }
-        const char c = text[position];
-        int value;
-        if (c >= '0' && c <= '9') {
-            value = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            value = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            value = c - 'A' + 10;
-        } else {
+        const int value = DigitValue(text[position], 16);
+        if (value < 0) {
             continue;
         }
         if (digit % 2 == 0) {

@@ -26,52 +26,49 @@ protected:
     char netmask[kAddressTextSize] = "unchanged";
 };
 
-TEST_F(Subnet, ConverterInTheEthernetSubnetIsFound) {
-    OneEthernetPc();
-    EXPECT_EQ(1, client.SubnetTest(address, netmask, "192.168.0.50"));
-    EXPECT_STREQ("192.168.0.2", address);
-    EXPECT_STREQ("255.255.255.0", netmask);
-    EXPECT_TRUE(port.Balanced()) << port.Report();
-}
-
-TEST_F(Subnet, ConverterElsewhereGivesZeroWithTheLastTestedEntry) {
-    OneEthernetPc();
-    EXPECT_EQ(0, client.SubnetTest(address, netmask, "192.168.1.50"));
-    EXPECT_STREQ("192.168.0.2", address) << "the loopback entry with flags 0x17 is skipped";
-    EXPECT_STREQ("255.255.255.0", netmask);
-    EXPECT_TRUE(port.Balanced()) << port.Report();
-}
-
-TEST_F(Subnet, WithoutTargetReportsTheLastTestedEntry) {
-    OneEthernetPc();
-    EXPECT_EQ(0, client.SubnetTest(address, netmask, nullptr));
-    EXPECT_STREQ("192.168.0.2", address);
-    EXPECT_STREQ("255.255.255.0", netmask);
-}
-
-TEST_F(Subnet, LoopbackWithOtherFlagsIsTestedLikeAnyEntry) {
-    port.interfaces = {Entry(0x15, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)),
-                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0))};
-    EXPECT_EQ(1, client.SubnetTest(address, netmask, "127.0.0.5"));
-    EXPECT_STREQ("127.0.0.1", address);
-    EXPECT_STREQ("255.0.0.0", netmask);
-}
-
-TEST_F(Subnet, EntryWithoutNetmaskHoldsEveryTarget) {
-    port.interfaces = {Entry(kEthernet, Ip(0, 0, 0, 0), Ip(0, 0, 0, 0)),
-                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0))};
-    EXPECT_EQ(1, client.SubnetTest(address, netmask, "10.9.8.7"));
-    EXPECT_STREQ("0.0.0.0", address);
-    EXPECT_STREQ("0.0.0.0", netmask);
-}
-
-TEST_F(Subnet, TargetInTheSecondInterfaceGivesItsTexts) {
-    port.interfaces = {Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)),
-                       Entry(kEthernet, Ip(10, 1, 2, 3), Ip(255, 255, 0, 0)),
-                       Entry(kEthernet, Ip(172, 16, 0, 1), Ip(255, 240, 0, 0))};
-    EXPECT_EQ(1, client.SubnetTest(address, netmask, "10.1.200.9"));
-    EXPECT_STREQ("10.1.2.3", address);
-    EXPECT_STREQ("255.255.0.0", netmask);
+// Which entry holds the target, and whose texts the caller gets back.
+TEST_F(Subnet, ReportsTheHoldingOrLastTestedEntry) {
+    const std::vector<InterfaceEntry> ethernetPc = {
+        Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)),
+        Entry(kWindowsLoopback, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0))};
+    struct Case {
+        const char* what;
+        std::vector<InterfaceEntry> interfaces;
+        const char* target;
+        int result;
+        const char* address;
+        const char* netmask;
+    };
+    const Case cases[] = {
+        {"converter in the ethernet subnet", ethernetPc, "192.168.0.50", 1, "192.168.0.2",
+         "255.255.255.0"},
+        {"converter elsewhere: the 0x17 loopback is skipped, the last tested entry reported",
+         ethernetPc, "192.168.1.50", 0, "192.168.0.2", "255.255.255.0"},
+        {"no target", ethernetPc, nullptr, 0, "192.168.0.2", "255.255.255.0"},
+        {"loopback with other flags is tested like any entry",
+         {Entry(0x15, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)), ethernetPc[0]}, "127.0.0.5", 1,
+         "127.0.0.1", "255.0.0.0"},
+        {"flags beyond 0x17 are not exactly 0x17",
+         {Entry(0x1F, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)), ethernetPc[0]}, "127.0.0.5", 1,
+         "127.0.0.1", "255.0.0.0"},
+        {"netmask 0.0.0.0 holds every target",
+         {Entry(kEthernet, Ip(0, 0, 0, 0), Ip(0, 0, 0, 0)), ethernetPc[0]}, "10.9.8.7", 1,
+         "0.0.0.0", "0.0.0.0"},
+        {"target in the second interface",
+         {ethernetPc[0], Entry(kEthernet, Ip(10, 1, 2, 3), Ip(255, 255, 0, 0)),
+          Entry(kEthernet, Ip(172, 16, 0, 1), Ip(255, 240, 0, 0))},
+         "10.1.200.9", 1, "10.1.2.3", "255.255.0.0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        port.interfaces = c.interfaces;
+        std::strcpy(address, "unchanged");
+        std::strcpy(netmask, "unchanged");
+        EXPECT_EQ(c.result, client.SubnetTest(address, netmask, c.target));
+        EXPECT_STREQ(c.address, address);
+        EXPECT_STREQ(c.netmask, netmask);
+        EXPECT_TRUE(port.Balanced()) << port.Report();
+    }
 }
 
 TEST_F(Subnet, NothingToTestLeavesTheTextsAlone) {
