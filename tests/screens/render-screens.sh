@@ -142,11 +142,12 @@ if [ "$check" = 1 ]; then
       if [ ! -s "$png" ]; then
         echo "missing: $png" >&2; failed=$((failed + 1)); continue
       fi
-      # A window with its frame, texts and controls has many colours; a blank
-      # or single-coloured area has one or two.
-      colours=$(identify -format %k "$png" 2>/dev/null || echo 0)
-      if [ "$colours" -le 8 ]; then
-        echo "blank: $png ($colours colours)" >&2; failed=$((failed + 1))
+      # Inside its frame a window shows dark text (and controls); a blank or
+      # unpainted window shows none.
+      dark=$(convert "$png" -shave 5x5 -colorspace Gray -threshold 40% -negate \
+        -format '%[fx:round(mean*w*h)]' info: 2>/dev/null || echo 0)
+      if [ "$dark" -le 40 ]; then
+        echo "blank: $png ($dark dark pixels inside the frame)" >&2; failed=$((failed + 1))
       fi
     done
   done
