@@ -60,7 +60,7 @@ xvfb_pid=
 cleanup() {
   local lang
   for lang in en ja; do
-    [ -d "$out/wine-$lang" ] && WINEPREFIX="$out/wine-$lang" "$winerun" --kill >/dev/null 2>&1
+    [ -d "$work/wine-$lang" ] && WINEPREFIX="$work/wine-$lang" "$winerun" --kill >/dev/null 2>&1
   done
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
@@ -82,16 +82,17 @@ if [ ! -d "$locale_dir/ja_JP.UTF-8" ]; then
     || [ -d "$locale_dir/ja_JP.UTF-8" ] || die "cannot generate the ja_JP.UTF-8 locale"
 fi
 
-# Each language has a prefix (and wineserver) of its own, cloned from the
-# tree's template: the user's locale is a prefix's, and the fonts with it.
+# Each language has a prefix (and wineserver) of its own for this run,
+# cloned from the tree's template and removed at the end: the user's locale
+# is a prefix's, and the fonts with it.
 export CS_WINE_TEMPLATE=$build/wine/template
 mkdir -p "$build/wine"
 in_lang() {
   local lang=$1; shift
   if [ "$lang" = ja ]; then
-    WINEPREFIX="$out/wine-$lang" LOCPATH="$locale_dir" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$@"
+    WINEPREFIX="$work/wine-$lang" LOCPATH="$locale_dir" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$@"
   else
-    WINEPREFIX="$out/wine-$lang" LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@"
+    WINEPREFIX="$work/wine-$lang" LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@"
   fi
 }
 
