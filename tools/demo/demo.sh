@@ -70,11 +70,12 @@ shot() {
   import -window root "$file" 2>/dev/null && echo "   screenshot: $file"
 }
 
-# wait_shown TEXT: true once the program shows a dialog whose log line holds
-# TEXT; false when the program ends first.
+# wait_shown N: true once the program has shown its Nth window (in either
+# language: 1 progress, 2 address setup, 3 setting the address); false when
+# the program ends first.
 wait_shown() {
   while kill -0 "$app_pid" 2>/dev/null; do
-    grep -qF -- "$1" "$work/windows.log" 2>/dev/null && return 0
+    [ "$(grep -cE '^[0-9.]+ show ' "$work/windows.log" 2>/dev/null)" -ge "$1" ] && return 0
     sleep 0.05
   done
   return 1
@@ -104,9 +105,17 @@ step "ConverterSetup.exe starts and scans (three broadcasts, one second of liste
 in_pc 600 env PATH="$browser_dir:$PATH" CS_BROWSER_LOG="$work/browser.log" \
   CS_BROWSER_FETCH="$work/page.html" "$winerun" "$exe" >>"$work/wine.log" 2>&1 </dev/null &
 app_pid=$!
-wait_shown 'texts="Scanning..."' && shot scanning
+wait_shown 1 && shot scanning
 
-dialog=$(drive wait --title "IP Address Setup" --visible --timeout-ms 60000)
+# The address setup dialog: the first titled window with a size, whatever
+# the user's language names it.
+dialog=
+for _ in $(seq 120); do
+  dialog=$(drive top --visible | grep -v 'title="" ' | grep -v 'rect=0,0,0,0' | awk '{ print $2; exit }')
+  [ -n "$dialog" ] && break
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.5
+done
 [ -n "$dialog" ] || { echo "demo: the address setup dialog did not appear" >&2; cat "$work/windows.log"; exit 1; }
 step "the converter answered from another subnet: the address setup dialog suggests $(drive address "$dialog" 1016 | sed 's/.*value=//')"
 shot address-setup
@@ -117,7 +126,7 @@ else
   sleep 1
   drive press "$dialog" 4 >/dev/null
 fi
-if wait_shown 'texts="Setting IP Address..."'; then
+if wait_shown 3; then
   step "the converter is given the address (three assign requests, its status answer)"
   shot setting-address
 fi
