@@ -24,35 +24,34 @@ std::vector<std::uint8_t> Bytes(const Datagram& d) {
     return std::vector<std::uint8_t>(d, d + kDatagramSize);
 }
 
-TEST(RecordFields, ShowMacAndAddressAsTheListDoes) {
-    ReplySpec spec;  // MAC 00 1A 2B 3C 4D 5E, address C0 A8 00 32
-    const DeviceRecord record = RecordOf(Reply(spec));
-    char mac[kMacTextSize];
-    char address[kAddressTextSize];
-    FormatMac(record, mac);
-    FormatAddress(record, address);
-    EXPECT_STREQ("00:1a:2b:3c:4d:5e", mac);
-    EXPECT_STREQ("192.168.0.50", address);
+TEST(RecordFields, ShowMacAndAddressAsTheListDoesWithHighOctetsUnsigned) {
+    ReplySpec usual;  // MAC 00 1A 2B 3C 4D 5E, address C0 A8 00 32
+    ReplySpec high;
+    std::memset(high.mac, 0xFF, 6);
+    std::memset(high.address, 0xFF, 4);
+    const struct {
+        ReplySpec reply;
+        const char* mac;
+        const char* address;
+    } cases[] = {{usual, "00:1a:2b:3c:4d:5e", "192.168.0.50"},
+                 {high, "ff:ff:ff:ff:ff:ff", "255.255.255.255"}};
+    for (const auto& c : cases) {
+        const DeviceRecord record = RecordOf(Reply(c.reply));
+        char mac[kMacTextSize];
+        char address[kAddressTextSize];
+        FormatMac(record, mac);
+        FormatAddress(record, address);
+        EXPECT_STREQ(c.mac, mac);
+        EXPECT_STREQ(c.address, address);
+    }
 }
 
-TEST(RecordFields, HighOctetsPrintUnsigned) {
-    ReplySpec spec;
-    std::memset(spec.mac, 0xFF, 6);
-    std::memset(spec.address, 0xFF, 4);
-    const DeviceRecord record = RecordOf(Reply(spec));
-    char mac[kMacTextSize];
-    char address[kAddressTextSize];
-    FormatMac(record, mac);
-    FormatAddress(record, address);
-    EXPECT_STREQ("ff:ff:ff:ff:ff:ff", mac);
-    EXPECT_STREQ("255.255.255.255", address);
-}
-
-TEST(ConverterName, EndsAtTheFirstNul) {
-    const DeviceRecord record = RecordOf(DiscoveryReply(std::string("WLI-T1-S11G\0junk", 16)));
+TEST(ConverterName, EndsAtTheFirstNulAndMayBeEmpty) {
     char name[kNameTextSize];
-    ReadConverterName(record, name);
+    ReadConverterName(RecordOf(DiscoveryReply(std::string("WLI-T1-S11G\0junk", 16))), name);
     EXPECT_STREQ("WLI-T1-S11G", name);
+    ReadConverterName(RecordOf(DiscoveryReply("")), name);
+    EXPECT_STREQ("", name);
 }
 
 TEST(ConverterName, FillingAllSixtyEightBytesReadsNothingBeyondTheDatagram) {
@@ -66,13 +65,6 @@ TEST(ConverterName, FillingAllSixtyEightBytesReadsNothingBeyondTheDatagram) {
     ReadConverterName(records[0], name);
     EXPECT_EQ(std::string(kNameLength, 'N'), std::string(name));
     EXPECT_EQ('\0', name[kNameLength]);
-}
-
-TEST(ConverterName, EmptyNameReadsEmpty) {
-    const DeviceRecord record = RecordOf(DiscoveryReply(""));
-    char name[kNameTextSize];
-    ReadConverterName(record, name);
-    EXPECT_STREQ("", name);
 }
 
 TEST(Requests, DiscoveryRequestIsTheProtocolByteAndZeros) {
