@@ -18,7 +18,6 @@
 namespace flow {
 namespace {
 
-constexpr int kMaxTipWidth = 250;
 constexpr int kIncompleteAddressNotice = 7;
 constexpr BYTE kFirstFieldLow = 1;
 constexpr BYTE kFirstFieldHigh = 223;
@@ -80,32 +79,18 @@ ui::ResultWindow* IpSetupDialog::OwnerWindow() const { return ownerWindow_; }
 
 void IpSetupDialog::DoDataExchange() { Bind(IDC_ADDRESS_FIELD, addressField_); }
 
-void IpSetupDialog::AddTool(HWND button, UINT tipId) {
-    std::wstring tip = win::LoadText(tipId);
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND;  // no TTF_SUBCLASS: the relay feeds the mouse
-    tool.hwnd = hwnd();
-    tool.uId = reinterpret_cast<UINT_PTR>(button);
-    tool.lpszText = &tip[0];
-    SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 BOOL IpSetupDialog::OnInitDialog() {
     // 1. control 1016 bound to the address field
     win::Dialog::OnInitDialog();
     // 2.
     SetTitle(win::LoadText(IDS_IP_SETUP_TITLE));
     // 3. longer tips wrap
-    toolTip_.reset(CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
-                                   win::ResourceModule(), nullptr));
-    SendMessageW(toolTip_.get(), TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
+    toolTip_.Create(hwnd());
     // 4., 5.
     SetItemText(IDC_EXECUTE_SETUP, win::LoadText(IDS_EXECUTE_SETUP));
-    AddTool(Item(IDC_EXECUTE_SETUP), IDS_TIP_EXECUTE_SETUP);
+    toolTip_.Add(Item(IDC_EXECUTE_SETUP), IDS_TIP_EXECUTE_SETUP);
     SetItemText(IDC_CANCEL_SETUP, win::LoadText(IDS_CANCEL_SETUP));
-    AddTool(Item(IDC_CANCEL_SETUP), IDS_TIP_CANCEL_SETUP);
+    toolTip_.Add(Item(IDC_CANCEL_SETUP), IDS_TIP_CANCEL_SETUP);
     // 6., 7.
     SetItemText(IDC_ADDRESS_LABEL, win::LoadText(IDS_CONVERTER_ADDRESS_LABEL));
     SetItemText(IDC_EXPLANATION, win::LoadText(IDS_IP_SETUP_EXPLANATION));
@@ -145,9 +130,7 @@ bool IpSetupDialog::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LR
 }
 
 bool IpSetupDialog::PreTranslateMessage(MSG* message) {
-    if (toolTip_ && ui::ResultWindow::IsRelayedMouseMessage(message->message)) {
-        SendMessageW(toolTip_.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(message));
-    }
+    toolTip_.Relay(message);
     return win::Dialog::PreTranslateMessage(message);
 }
 
@@ -202,7 +185,7 @@ bool IpSetupDialog::OnSysCommand(WPARAM wParam, LPARAM, LRESULT*) {
 }
 
 bool IpSetupDialog::OnDestroy(WPARAM, LPARAM, LRESULT*) {
-    toolTip_.reset();
+    toolTip_.Destroy();
     return false;
 }
 

@@ -11,6 +11,7 @@
 
 #include "win/dialog.h"
 #include "win/handles.h"
+#include "win/tool_tip.h"
 
 namespace ui {
 class ResultWindow;
@@ -53,12 +54,11 @@ private:
     void CancelSetup();
     bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT* result);
-    void AddTool(HWND button, UINT tipId);
 
     HWND addressField_ = nullptr;
     std::string converterMac_;
     ui::ResultWindow* ownerWindow_ = nullptr;
-    win::UniqueWindow toolTip_;
+    win::ToolTip toolTip_;
 };
 
 }  // namespace flow

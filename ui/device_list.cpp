@@ -172,12 +172,7 @@ void ResultWindow::OnScan() {
     // 1.
     ProgressWindow* progress = OpenProgressWindow();
     // 2.
-    WorkerContext& context = RescanContext();
-    context.deviceList = deviceList_;
-    context.resultWindow = this;
-    context.progressWindow = progress;
-    context.setupPageButton = setupPageButton_;
-    context.scanButton = scanButton_;
+    WorkerContext& context = FillContext(RescanContext(), progress);
     // 3. A flow that cannot start must not leave the window without its Scan
     // button or with a progress display that nobody closes.
     if (!win::StartWorkerThread(&ResultWindow::RescanFlow, &context)) {

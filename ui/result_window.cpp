@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kInitialWidth = 599;
 constexpr int kInitialHeight = 364;
-constexpr int kMaxTipWidth = 250;
 constexpr DWORD kListExtendedStyles = LVS_EX_FULLROWSELECT | LVS_EX_TWOCLICKACTIVATE;  // 0xA0
 
 win::UniqueIcon LoadIconResource(UINT id, int size) {
@@ -63,22 +62,20 @@ void ResultWindow::DoDataExchange() {
     Bind(IDC_DEVICE_LIST, deviceList_);
 }
 
-void ResultWindow::AddTool(HWND button, UINT tipId) {
-    std::wstring tip = win::LoadText(tipId);
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND;  // no TTF_SUBCLASS: the relay feeds the mouse
-    tool.hwnd = hwnd();
-    tool.uId = reinterpret_cast<UINT_PTR>(button);
-    tool.lpszText = &tip[0];
-    SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 ProgressWindow* ResultWindow::OpenProgressWindow() {
     auto progress = std::make_unique<ProgressWindow>();
     if (!progress->Open(hwnd())) return nullptr;
     progressWindows_.push_back(std::move(progress));
     return progressWindows_.back().get();
+}
+
+WorkerContext& ResultWindow::FillContext(WorkerContext& context, ProgressWindow* progress) {
+    context.deviceList = deviceList_;
+    context.resultWindow = this;
+    context.progressWindow = progress;
+    context.setupPageButton = setupPageButton_;
+    context.scanButton = scanButton_;
+    return context;
 }
 
 BOOL ResultWindow::OnInitDialog() {
@@ -102,10 +99,7 @@ BOOL ResultWindow::OnInitDialog() {
     // 7.
     mode_ = 1;
     // 8.
-    toolTip_.reset(CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
-                                   win::ResourceModule(), nullptr));
-    SendMessageW(toolTip_.get(), TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
+    toolTip_.Create(hwnd());
     // 9.
     RECT listClient{};
     GetClientRect(deviceList_, &listClient);
@@ -126,13 +120,13 @@ BOOL ResultWindow::OnInitDialog() {
     }
     // 12.
     SetItemText(IDC_SCAN, win::LoadText(IDS_SCAN));
-    AddTool(Item(IDC_SCAN), IDS_TIP_SCAN);
+    toolTip_.Add(Item(IDC_SCAN), IDS_TIP_SCAN);
     SetItemText(IDC_CLOSE, win::LoadText(IDS_CLOSE));
-    AddTool(Item(IDC_CLOSE), IDS_TIP_CLOSE);
+    toolTip_.Add(Item(IDC_CLOSE), IDS_TIP_CLOSE);
     SetItemText(IDC_SETUP_PAGE, win::LoadText(IDS_SETUP_PAGE));
-    AddTool(Item(IDC_SETUP_PAGE), IDS_TIP_SETUP_PAGE);
+    toolTip_.Add(Item(IDC_SETUP_PAGE), IDS_TIP_SETUP_PAGE);
     SetItemText(IDC_IP_ADDRESS_SETUP, win::LoadText(IDS_IP_ADDRESS_SETUP));
-    AddTool(Item(IDC_IP_ADDRESS_SETUP), IDS_TIP_IP_ADDRESS_SETUP);
+    toolTip_.Add(Item(IDC_IP_ADDRESS_SETUP), IDS_TIP_IP_ADDRESS_SETUP);
     // 13. hidden, at 0, 0 with no size; the modal run shows it when idle
     SetWindowLongW(hwnd(), GWL_EXSTYLE, GetWindowLongW(hwnd(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
     SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
@@ -141,12 +135,7 @@ BOOL ResultWindow::OnInitDialog() {
     // 15. centred on the screen, since this window is not visible yet
     ProgressWindow* progress = OpenProgressWindow();
     // 16.
-    WorkerContext& context = InitialContext();
-    context.deviceList = deviceList_;
-    context.resultWindow = this;
-    context.progressWindow = progress;
-    context.setupPageButton = setupPageButton_;
-    context.scanButton = scanButton_;
+    WorkerContext& context = FillContext(InitialContext(), progress);
     // 17. The Scan button is the one-scan-at-a-time guard: it is disabled
     // before any flow starts, so a Scan command cannot slip in before the
     // initial flow has disabled it itself.
@@ -183,15 +172,8 @@ bool ResultWindow::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRE
     return Dispatch(this, kTable, message, wParam, lParam, result);
 }
 
-bool ResultWindow::IsRelayedMouseMessage(UINT message) {
-    return message >= WM_MOUSEMOVE && message <= WM_MBUTTONUP && message != WM_LBUTTONDBLCLK &&
-           message != WM_RBUTTONDBLCLK;
-}
-
 bool ResultWindow::PreTranslateMessage(MSG* message) {
-    if (toolTip_ && IsRelayedMouseMessage(message->message)) {
-        SendMessageW(toolTip_.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(message));
-    }
+    toolTip_.Relay(message);
     return win::Dialog::PreTranslateMessage(message);
 }
 
@@ -243,7 +225,7 @@ bool ResultWindow::OnGetDefaultId(WPARAM, LPARAM, LRESULT* result) {
 }
 
 bool ResultWindow::OnDestroy(WPARAM, LPARAM, LRESULT*) {
-    toolTip_.reset();
+    toolTip_.Destroy();
     return false;
 }
 

@@ -15,6 +15,7 @@
 #include "net/device_table.h"
 #include "win/dialog.h"
 #include "win/handles.h"
+#include "win/tool_tip.h"
 
 namespace ui {
 
@@ -113,9 +114,6 @@ public:
     // ToolTipRelay: mouse input reaches the tips only through here.
     bool PreTranslateMessage(MSG* message) override;
 
-    // Whether a message is one the tool tips are told about.
-    static bool IsRelayedMouseMessage(UINT message);
-
 protected:
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange() override;
@@ -134,7 +132,8 @@ private:
     bool OnGetDefaultId(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     ProgressWindow* OpenProgressWindow();
-    void AddTool(HWND button, UINT tipId);
+    // Fills a flow's context with this window's controls and `progress`.
+    WorkerContext& FillContext(WorkerContext& context, ProgressWindow* progress);
 
     HWND setupPageButton_ = nullptr;
     HWND ipAddressButton_ = nullptr;
@@ -143,7 +142,7 @@ private:
     win::UniqueIcon windowIcon_;
     mutable std::mutex assignedAddressLock_;
     std::string assignedAddress_;
-    win::UniqueWindow toolTip_;
+    win::ToolTip toolTip_;
     std::atomic<int> sortFlag_{0};
     win::UniqueImageList sortArrows_;
     std::atomic<int> sortColumn_{-1};
