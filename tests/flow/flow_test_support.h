@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "win/dialog.h"
+#include "tests/win/test_support.h"
 
 namespace cstest {
 
@@ -42,22 +42,6 @@ private:
     int answer_;
     HHOOK hook_ = nullptr;
 };
-
-// The top-level windows of this thread whose dialog object is a T.
-template <class T>
-std::vector<HWND> DialogsOnThisThread() {
-    std::vector<HWND> found;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM out) -> BOOL {
-            if (dynamic_cast<T*>(win::Dialog::FromHandle(window))) {
-                reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
 
 // A port number as the socket port records it (network order).
 std::uint16_t NetworkPort(std::uint16_t port);

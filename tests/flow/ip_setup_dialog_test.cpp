@@ -282,16 +282,7 @@ TEST_P(IpSetupTexts, EveryTextAndTipComesFromTheTableAndTheFocusIsOnExecuteSetup
              maxTipWidth = SendMessageW(d.toolTip(), TTM_SETMAXTIPWIDTH, 0, 250);
              const int ids[2] = {IDC_EXECUTE_SETUP, IDC_CANCEL_SETUP};
              for (int i = 0; i < 2; ++i) {
-                 wchar_t buffer[512] = {};
-                 TTTOOLINFOW tool{};
-                 tool.cbSize = sizeof tool;
-                 tool.hwnd = h;
-                 tool.uId = reinterpret_cast<UINT_PTR>(d.Item(ids[i]));
-                 tool.lpszText = buffer;
-                 SendMessageW(d.toolTip(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
-                 toolFlags[i] = tool.uFlags;
-                 SendMessageW(d.toolTip(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
-                 tips[i] = win::ToUtf8(buffer);
+                 tips[i] = cstest::ToolText(d.toolTip(), h, d.Item(ids[i]), &toolFlags[i]);
              }
          }),
          Press(IDC_CANCEL_SETUP)});
@@ -312,11 +303,7 @@ TEST_P(IpSetupTexts, EveryTextAndTipComesFromTheTableAndTheFocusIsOnExecuteSetup
     EXPECT_TRUE(focusOnExecute);
 }
 
-INSTANTIATE_TEST_SUITE_P(IpSetupInBothLanguages, IpSetupTexts, testing::Values(win::kEnglish, win::kJapanese),
-                         [](const testing::TestParamInfo<LANGID>& info) {
-                             return info.param == win::kJapanese ? std::string("Japanese")
-                                                                 : std::string("English");
-                         });
+INSTANTIATE_TEST_SUITE_P(IpSetupInBothLanguages, IpSetupTexts, cstest::BothLanguages(), cstest::LanguageName);
 
 // ---- the suggested address ----
 
@@ -584,12 +571,7 @@ TEST_P(SettingAddressShown, WhileTheExchangeRunsAPaintedStatusWindowIsCentredOve
     EXPECT_FALSE(IsWindow(port.atSend[0].window));
 }
 
-INSTANTIATE_TEST_SUITE_P(IpSetupInBothLanguages, SettingAddressShown,
-                         testing::Values(win::kEnglish, win::kJapanese),
-                         [](const testing::TestParamInfo<LANGID>& info) {
-                             return info.param == win::kJapanese ? std::string("Japanese")
-                                                                 : std::string("English");
-                         });
+INSTANTIATE_TEST_SUITE_P(IpSetupInBothLanguages, SettingAddressShown, cstest::BothLanguages(), cstest::LanguageName);
 
 // ---- ending without an assignment, and what does not end it ----
 
@@ -665,28 +647,13 @@ TEST_F(IpSetupTest, ContextHelpOpensTheTopicWithoutHelpModeAndKeepsTheDialog) {
 }
 
 TEST_F(IpSetupTest, TheToolTipsHearExactlyTheSevenMouseMessages) {
-    static std::vector<UINT>* relayed;
     std::vector<UINT> seen;
-    relayed = &seen;
-    auto spy = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                  DWORD_PTR) -> LRESULT {
-        if (message == TTM_RELAYEVENT && lParam) {
-            relayed->push_back(reinterpret_cast<const MSG*>(lParam)->message);
-        }
-        return DefSubclassProc(window, message, wParam, lParam);
-    };
     Run({Do([&](ScriptedSetup& d) {
-             SetWindowSubclass(d.toolTip(), spy, 1, 0);
-             for (UINT message = WM_MOUSEFIRST; message <= WM_MBUTTONDBLCLK + 1; ++message) {
-                 MSG msg{d.Item(IDC_CANCEL_SETUP), message, 0, 0, 0, {}};
-                 d.PreTranslateMessage(&msg);
-             }
-             RemoveWindowSubclass(d.toolTip(), spy, 1);
+             seen = cstest::RelayedToToolTip(d.toolTip(), d.Item(IDC_CANCEL_SETUP),
+                                             [&](MSG* msg) { d.PreTranslateMessage(msg); });
          }),
          Press(IDC_CANCEL_SETUP)});
-    const std::vector<UINT> expected = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN,
-                                        WM_RBUTTONUP,   WM_MBUTTONDOWN, WM_MBUTTONUP};
-    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(seen, cstest::kTipMouseMessages);
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ protected:
         cstest::PumpPending();
     }
     bool AnyLaunchingWindowLeft() {
-        return cstest::DialogsOnThisThreadCount<ui::LaunchingWindow>() != 0;
+        return !cstest::DialogsOnThisThread<ui::LaunchingWindow>().empty();
     }
 
     cstest::ListWindowFixture fixture_;

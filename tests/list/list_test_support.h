@@ -63,19 +63,6 @@ std::vector<Row> RowsOf(HWND list);
 // other window (another process's property is no pointer of ours).
 win::Dialog* OwnDialog(HWND window);
 
-// How many windows of this thread (hidden ones too) have a T as their dialog.
-template <class T>
-int DialogsOnThisThreadCount() {
-    int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM out) -> BOOL {
-            if (dynamic_cast<T*>(win::Dialog::FromHandle(window))) ++*reinterpret_cast<int*>(out);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
-}
 int SelectionMark(HWND list);
 
 // A header item's arrow: -1 when it shows none, else its image index.

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "tests/win/test_support.h"
 #include "ui/help_launcher.h"
@@ -20,25 +21,21 @@ std::string ProgramDirectory() {
     return directory;
 }
 
-TEST(HelpFilePath, KeepsTheDriveAndTheDirectoryWithItsSeparators) {
-    EXPECT_EQ(ui::HelpFilePathFor("C:\\Tools\\setup.exe"), "C:\\Tools\\Help.chm");
-    EXPECT_EQ(ui::HelpFilePathFor("D:\\a\\b\\c\\ConverterSetup.exe"), "D:\\a\\b\\c\\Help.chm");
-    EXPECT_EQ(ui::HelpFilePathFor("C:/mixed\\dirs/setup.exe"), "C:/mixed\\dirs/Help.chm");
-}
-
-TEST(HelpFilePath, ADirectoryWithBlanksIsKeptAsItIs) {
-    EXPECT_EQ(ui::HelpFilePathFor("C:\\Program Files\\Converter Setup\\setup.exe"),
-              "C:\\Program Files\\Converter Setup\\Help.chm");
-}
-
-TEST(HelpFilePath, AProgramAtADrivesRootGivesOneSeparator) {
-    EXPECT_EQ(ui::HelpFilePathFor("C:\\setup.exe"), "C:\\Help.chm");
-}
-
-TEST(HelpFilePath, ANetworkPathOrABareNameKeepsWhatItHas) {
-    EXPECT_EQ(ui::HelpFilePathFor("\\\\server\\share\\setup.exe"), "\\\\server\\share\\Help.chm");
-    EXPECT_EQ(ui::HelpFilePathFor("setup.exe"), "Help.chm");
-    EXPECT_EQ(ui::HelpFilePathFor(""), "Help.chm");
+// Drive and directory kept with their separators and blanks, one separator
+// at a drive's root; a network path or a bare name keeps what it has.
+TEST(HelpFilePath, IsTheProgramsDirectoryAsWrittenWithHelpChm) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\Tools\\setup.exe", "C:\\Tools\\Help.chm"},
+        {"D:\\a\\b\\c\\ConverterSetup.exe", "D:\\a\\b\\c\\Help.chm"},
+        {"C:/mixed\\dirs/setup.exe", "C:/mixed\\dirs/Help.chm"},
+        {"C:\\Program Files\\Converter Setup\\setup.exe",
+         "C:\\Program Files\\Converter Setup\\Help.chm"},
+        {"C:\\setup.exe", "C:\\Help.chm"},
+        {"\\\\server\\share\\setup.exe", "\\\\server\\share\\Help.chm"},
+        {"setup.exe", "Help.chm"},
+        {"", "Help.chm"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ui::HelpFilePathFor(c.first), c.second) << c.first;
 }
 
 TEST(HelpFilePath, AProgramPathOf259CharactersIsSplitWhole) {

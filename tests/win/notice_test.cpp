@@ -90,11 +90,7 @@ TEST_P(NoticeTexts, EveryCodeShowsItsTextUnderTheTitleErrorWithYesAndNo) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLanguages, NoticeTexts, testing::Values(win::kEnglish, win::kJapanese),
-                         [](const testing::TestParamInfo<LANGID>& info) {
-                             return info.param == win::kJapanese ? std::string("Japanese")
-                                                                 : std::string("English");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothLanguages, NoticeTexts, cstest::BothLanguages(), cstest::LanguageName);
 
 TEST(NoticeTextsByCode, CodeFiveIsIndentedInEnglishOnly) {
     Shown shown;

@@ -281,11 +281,6 @@ TEST_P(DialogTemplates, NoticeAndAddressSetupFollowTheirLanguage) {
     EXPECT_FALSE(ExStyleOf(IDD_NOTICE, language) & WS_EX_CONTEXTHELP);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLanguages, DialogTemplates,
-                         testing::Values(win::kEnglish, win::kJapanese),
-                         [](const testing::TestParamInfo<LANGID>& info) {
-                             return info.param == win::kJapanese ? std::string("Japanese")
-                                                                 : std::string("English");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothLanguages, DialogTemplates, cstest::BothLanguages(), cstest::LanguageName);
 
 }  // namespace

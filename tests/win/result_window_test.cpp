@@ -195,17 +195,14 @@ TEST_F(ResultWindowTest, TheIpAddressSetupButtonDoesNothing) {
     EXPECT_EQ(g_launches.load(), 0);
 }
 
-TEST_F(ResultWindowTest, AListClickWithoutASelectionMarkLeavesSetupPageDisabledButAddsStylesA8) {
+TEST_F(ResultWindowTest, AListClickAddsStylesA8AndEnablesSetupPageOnlyWithASelectionMark) {
     EnableWindow(window_->setupPageButton(), FALSE);
     const LONG before = GetWindowLongW(window_->deviceList(), GWL_STYLE);
     EXPECT_EQ(before & 0xA8, 0);
     EXPECT_EQ(Notify(NM_CLICK), 0);
     EXPECT_FALSE(IsWindowEnabled(window_->setupPageButton()));
     EXPECT_EQ(GetWindowLongW(window_->deviceList(), GWL_STYLE), before | 0xA8);
-}
 
-TEST_F(ResultWindowTest, AListClickWithASelectionMarkEnablesSetupPage) {
-    EnableWindow(window_->setupPageButton(), FALSE);
     InsertRow(L"ZTL-BR720");
     SendMessageW(window_->deviceList(), LVM_SETSELECTIONMARK, 0, 0);
     Notify(NM_CLICK);
@@ -235,39 +232,12 @@ TEST_F(ResultWindowTest, ContextHelpOpensTheResultTopicWithoutHelpMode) {
 }
 
 TEST_F(ResultWindowTest, TheToolTipsHearExactlyTheSevenMouseMessages) {
-    static std::vector<UINT>* relayed;
-    std::vector<UINT> seen;
-    relayed = &seen;
-    auto spy = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                  DWORD_PTR) -> LRESULT {
-        if (message == TTM_RELAYEVENT && lParam) {
-            relayed->push_back(reinterpret_cast<const MSG*>(lParam)->message);
-        }
-        return DefSubclassProc(window, message, wParam, lParam);
-    };
-    ASSERT_TRUE(SetWindowSubclass(window_->toolTip(), spy, 1, 0));
-    for (UINT message = WM_MOUSEFIRST; message <= WM_MBUTTONDBLCLK + 1; ++message) {
-        MSG msg{GetDlgItem(hwnd_, IDC_SCAN), message, 0, 0, 0, {}};
-        window_->PreTranslateMessage(&msg);
-    }
-    RemoveWindowSubclass(window_->toolTip(), spy, 1);
-    const std::vector<UINT> expected = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN,
-                                        WM_RBUTTONUP,   WM_MBUTTONDOWN, WM_MBUTTONUP};
-    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(cstest::RelayedToToolTip(window_->toolTip(), GetDlgItem(hwnd_, IDC_SCAN),
+                                       [&](MSG* msg) { window_->PreTranslateMessage(msg); }),
+              cstest::kTipMouseMessages);
 }
 
 class ResultWindowTexts : public testing::TestWithParam<LANGID> {};
-
-std::string ToolText(HWND toolTip, HWND owner, HWND button) {
-    wchar_t buffer[512] = {};
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = owner;
-    tool.uId = reinterpret_cast<UINT_PTR>(button);
-    tool.lpszText = buffer;
-    SendMessageW(toolTip, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
-    return win::ToUtf8(buffer);
-}
 
 std::string ColumnText(HWND list, int column) {
     wchar_t buffer[256] = {};
@@ -304,19 +274,14 @@ TEST_P(ResultWindowTexts, TitleLabelColumnsButtonsAndTipsComeFromTheTable) {
     EXPECT_EQ(SendMessageW(window.toolTip(), TTM_SETMAXTIPWIDTH, 0, 250), 250);
     for (const auto& button : buttons) {
         EXPECT_EQ(ItemTextOf(h, button.id), Expected(button.text, language)) << button.id;
-        EXPECT_EQ(ToolText(window.toolTip(), h, GetDlgItem(h, button.id)),
+        EXPECT_EQ(cstest::ToolText(window.toolTip(), h, GetDlgItem(h, button.id)),
                   Expected(button.tip, language))
             << button.id;
     }
     g_flow = nullptr;
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLanguages, ResultWindowTexts,
-                         testing::Values(win::kEnglish, win::kJapanese),
-                         [](const testing::TestParamInfo<LANGID>& info) {
-                             return info.param == win::kJapanese ? std::string("Japanese")
-                                                                 : std::string("English");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothLanguages, ResultWindowTexts, cstest::BothLanguages(), cstest::LanguageName);
 
 // ---- closing ----
 

@@ -137,11 +137,7 @@ TEST_P(StatusTexts, EachWindowShowsItsString) {
     EXPECT_EQ(ItemTextOf(setting.hwnd(), IDC_STATUS_TEXT), Expected(149, GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLanguages, StatusTexts, testing::Values(win::kEnglish, win::kJapanese),
-                         [](const testing::TestParamInfo<LANGID>& info) {
-                             return info.param == win::kJapanese ? std::string("Japanese")
-                                                                 : std::string("English");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothLanguages, StatusTexts, cstest::BothLanguages(), cstest::LanguageName);
 
 TEST(LaunchingWindowKinds, AKindOtherThanTheConverterShowsNoText) {
     ui::LaunchingWindow launching;

@@ -117,4 +117,49 @@ RECT WindowRect(HWND window) {
     return rect;
 }
 
+std::string LanguageName(const testing::TestParamInfo<LANGID>& info) {
+    return info.param == win::kJapanese ? "Japanese" : "English";
+}
+
+std::string ToolText(HWND toolTip, HWND owner, HWND button, UINT* flags) {
+    wchar_t buffer[512] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = owner;
+    tool.uId = reinterpret_cast<UINT_PTR>(button);
+    tool.lpszText = buffer;
+    if (flags) {
+        SendMessageW(toolTip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
+        *flags = tool.uFlags;
+    }
+    SendMessageW(toolTip, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    return win::ToUtf8(buffer);
+}
+
+const std::vector<UINT> kTipMouseMessages = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                             WM_RBUTTONDOWN, WM_RBUTTONUP,   WM_MBUTTONDOWN,
+                                             WM_MBUTTONUP};
+
+std::vector<UINT> RelayedToToolTip(HWND toolTip, HWND control,
+                                   const std::function<void(MSG*)>& preTranslate) {
+    static std::vector<UINT>* relayed;
+    std::vector<UINT> seen;
+    relayed = &seen;
+    auto spy = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                  DWORD_PTR) -> LRESULT {
+        if (message == TTM_RELAYEVENT && lParam) {
+            relayed->push_back(reinterpret_cast<const MSG*>(lParam)->message);
+        }
+        return DefSubclassProc(window, message, wParam, lParam);
+    };
+    EXPECT_TRUE(SetWindowSubclass(toolTip, spy, 1, 0));
+    for (UINT message = WM_MOUSEFIRST; message <= WM_MBUTTONDBLCLK + 1; ++message) {
+        MSG msg{control, message, 0, 0, 0, {}};
+        preTranslate(&msg);
+    }
+    RemoveWindowSubclass(toolTip, spy, 1);
+    relayed = nullptr;
+    return seen;
+}
+
 }  // namespace cstest

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "win/dialog.h"
 #include "win/language.h"
 #include "win/shell.h"
 
@@ -73,5 +76,38 @@ bool PumpUntilSignalled(HANDLE handle, DWORD limitMs = 10000);
 std::string TextOf(HWND window);
 std::string ItemTextOf(HWND dialog, int id);
 RECT WindowRect(HWND window);
+
+// The windows of this thread (hidden ones too) whose dialog object is a T.
+template <class T>
+std::vector<HWND> DialogsOnThisThread() {
+    std::vector<HWND> found;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM out) -> BOOL {
+            if (dynamic_cast<T*>(win::Dialog::FromHandle(window))) {
+                reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The language parameter of the cases that run in both languages, and the
+// name such a case gets: "English" or "Japanese".
+inline auto BothLanguages() { return testing::Values(win::kEnglish, win::kJapanese); }
+std::string LanguageName(const testing::TestParamInfo<LANGID>& info);
+
+// The tip of `button` in `toolTip`, whose tools belong to `owner`; with
+// `flags`, the tool's flags too.
+std::string ToolText(HWND toolTip, HWND owner, HWND button, UINT* flags = nullptr);
+
+// The mouse messages a window's tool tips are told about, in message order.
+extern const std::vector<UINT> kTipMouseMessages;
+// Passes every message from WM_MOUSEFIRST to one past WM_MBUTTONDBLCLK,
+// addressed to `control`, to `preTranslate`; answers those that reached
+// `toolTip` as TTM_RELAYEVENT.
+std::vector<UINT> RelayedToToolTip(HWND toolTip, HWND control,
+                                   const std::function<void(MSG*)>& preTranslate);
 
 }  // namespace cstest
