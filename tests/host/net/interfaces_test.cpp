@@ -196,51 +196,51 @@ protected:
     std::string Netmask() const { return g_probeResult.netmask; }
 };
 
-TEST_F(Probe, KeepsTheAddressAndNetmaskOfTheHostAddressInterface) {
-    port.interfaces = {Entry(0x17, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)),
-                       Entry(kEthernet, Ip(10, 0, 0, 9), Ip(255, 0, 0, 0)),
-                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0))};
-    port.hostAddress = Ip(192, 168, 0, 2);
-    Scan();
-    EXPECT_EQ("192.168.0.2", Address());
-    EXPECT_EQ("255.255.255.0", Netmask());
-}
-
-TEST_F(Probe, HostMaskUpdatesOnlyTheAddress) {
-    std::strcpy(g_probeResult.netmask, "255.255.0.0");
-    port.interfaces = {Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 255))};
-    port.hostAddress = Ip(192, 168, 0, 2);
-    EXPECT_EQ(-1, Scan()) << "the scan goes on and ends normally";
-    EXPECT_EQ("192.168.0.2", Address());
-    EXPECT_EQ("255.255.0.0", Netmask());
-}
-
-TEST_F(Probe, WalkGoesOnPastAMasklessCandidate) {
-    port.interfaces = {Entry(kEthernet, Ip(192, 168, 0, 2), Ip(0, 0, 0, 0)),
-                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 255, 128)),
-                       Entry(kEthernet, Ip(192, 168, 0, 2), Ip(255, 255, 0, 0))};
-    port.hostAddress = Ip(192, 168, 0, 2);
-    Scan();
-    EXPECT_EQ("192.168.0.2", Address());
-    EXPECT_EQ("255.255.255.128", Netmask()) << "the walk stops at the first usable mask";
-}
-
-TEST_F(Probe, EntriesThatAreDownLoopbackZeroOrOtherAddressesAreNoCandidates) {
-    std::strcpy(g_probeResult.address, "10.0.0.1");
-    std::strcpy(g_probeResult.netmask, "255.0.0.0");
-    port.interfaces = {Entry(kIffBroadcast, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)),
-                       Entry(kIffUp | kIffLoopback, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)),
-                       Entry(kEthernet, Ip(192, 168, 0, 3), Ip(255, 255, 255, 0))};
-    port.hostAddress = Ip(192, 168, 0, 2);
-    Scan();
-    EXPECT_EQ("10.0.0.1", Address());
-    EXPECT_EQ("255.0.0.0", Netmask());
-    EXPECT_EQ(3u, port.sent.size()) << "finding no candidate does not stop the scan";
-
-    port.interfaces = {Entry(kEthernet, 0, Ip(255, 255, 255, 0))};
-    port.hostAddress = 0;
-    Scan();
-    EXPECT_EQ("10.0.0.1", Address()) << "0.0.0.0 is never the PC's address";
+// A candidate is an entry that is up, not loopback, and holds the host's
+// address (never 0.0.0.0); the first with a usable mask gives both texts, a
+// host mask updates only the address, and no candidate leaves both alone.
+// None of this stops the scan.
+TEST_F(Probe, KeepsTheTextsOfTheFirstCandidateWithAUsableMask) {
+    const std::uint32_t host = Ip(192, 168, 0, 2);
+    struct Case {
+        const char* what;
+        std::vector<InterfaceEntry> interfaces;
+        std::uint32_t hostAddress;
+        const char* address;
+        const char* netmask;
+    };
+    const Case cases[] = {
+        {"the host address interface among others",
+         {Entry(0x17, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)),
+          Entry(kEthernet, Ip(10, 0, 0, 9), Ip(255, 0, 0, 0)),
+          Entry(kEthernet, host, Ip(255, 255, 255, 0))},
+         host, "192.168.0.2", "255.255.255.0"},
+        {"a host mask updates only the address",
+         {Entry(kEthernet, host, Ip(255, 255, 255, 255))}, host, "192.168.0.2", "255.0.0.0"},
+        {"the walk goes on past a maskless candidate",
+         {Entry(kEthernet, host, Ip(0, 0, 0, 0)), Entry(kEthernet, host, Ip(255, 255, 255, 128)),
+          Entry(kEthernet, host, Ip(255, 255, 0, 0))},
+         host, "192.168.0.2", "255.255.255.128"},
+        {"down, loopback or another address: no candidate",
+         {Entry(kIffBroadcast, host, Ip(255, 255, 255, 0)),
+          Entry(kIffUp | kIffLoopback, host, Ip(255, 255, 255, 0)),
+          Entry(kEthernet, Ip(192, 168, 0, 3), Ip(255, 255, 255, 0))},
+         host, "10.0.0.1", "255.0.0.0"},
+        {"0.0.0.0 is never the PC's address",
+         {Entry(kEthernet, 0, Ip(255, 255, 255, 0))}, 0, "10.0.0.1", "255.0.0.0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::strcpy(g_probeResult.address, "10.0.0.1");
+        std::strcpy(g_probeResult.netmask, "255.0.0.0");
+        port.interfaces = c.interfaces;
+        port.hostAddress = c.hostAddress;
+        port.sent.clear();
+        EXPECT_EQ(-1, Scan()) << "the scan goes on and ends normally";
+        EXPECT_EQ(3u, port.sent.size());
+        EXPECT_EQ(c.address, Address());
+        EXPECT_EQ(c.netmask, Netmask());
+    }
 }
 
 TEST_F(Probe, UnknownHostNameFindsNoCandidateAndTheScanGoesOn) {
