@@ -29,10 +29,12 @@ TEST(SingleInstance, NoMarkedWindowMeansNoRunningCopy) {
     EXPECT_FALSE(app::ActivateRunningCopy());
 }
 
-TEST(SingleInstance, AHiddenMarkedWindowCounts) {
+TEST(SingleInstance, AHiddenMarkedWindowCountsUntilItsMarkerIsRemoved) {
     win::UniqueWindow hidden = Popup();
     Mark(hidden.get());
     EXPECT_EQ(app::FindRunningCopy(), hidden.get());
+    RemovePropA(hidden.get(), "5VOdAzuzivizi");
+    EXPECT_EQ(app::FindRunningCopy(), nullptr);
 }
 
 TEST(SingleInstance, TheFirstMarkedWindowInStackingOrderIsUsed) {
@@ -44,13 +46,6 @@ TEST(SingleInstance, TheFirstMarkedWindowInStackingOrderIsUsed) {
     EXPECT_EQ(app::FindRunningCopy(), upper.get());
     SetWindowPos(lower.get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     EXPECT_EQ(app::FindRunningCopy(), lower.get());
-}
-
-TEST(SingleInstance, ARemovedMarkerNoLongerCounts) {
-    win::UniqueWindow window = Popup();
-    Mark(window.get());
-    RemovePropA(window.get(), "5VOdAzuzivizi");
-    EXPECT_EQ(app::FindRunningCopy(), nullptr);
 }
 
 TEST(SingleInstance, ActivatesTheRunningCopysLastActivePopup) {

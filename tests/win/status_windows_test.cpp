@@ -69,14 +69,12 @@ TEST_F(ProgressWindowTest, TicksShowOneFourToNinetySevenThenStartAgain) {
     EXPECT_EQ(shown[34], 4);
 }
 
-TEST_F(ProgressWindowTest, EnterChangesNothing) {
+TEST_F(ProgressWindowTest, EnterChangesNothingEscHidesItWhileItsTimerKeepsRunning) {
     PressKey(progress_, VK_RETURN);
     SendMessageW(progress_.hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_TRUE(IsWindowVisible(progress_.hwnd()));
     EXPECT_TRUE(TimerRunning(progress_));
-}
 
-TEST_F(ProgressWindowTest, EscHidesItWhileItsTimerKeepsRunning) {
     PressKey(progress_, VK_ESCAPE);
     EXPECT_FALSE(IsWindowVisible(progress_.hwnd()));
     EXPECT_TRUE(IsWindow(progress_.hwnd()));
