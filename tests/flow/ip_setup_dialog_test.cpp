@@ -488,27 +488,30 @@ std::vector<std::uint8_t> AssignRequest(const std::uint8_t (&address)[4]) {
     return bytes;
 }
 
+// The suggested address as it stands, then one as edited, sent first field first.
 TEST_F(IpSetupTest, AnAcceptedAssignmentStoresTheNewAddressAndEndsTheDialog) {
-    port.inbound = {Arrives(AssignReply(1))};
-    EXPECT_EQ(Run({Press(IDC_EXECUTE_SETUP)}), IDCANCEL);
-    EXPECT_EQ(owner.AssignedAddress(), "192.168.0.3");
-    ASSERT_EQ(port.sent.size(), 3u);
-    for (const auto& sent : port.sent) {
-        EXPECT_EQ(sent.bytes, AssignRequest({192, 168, 0, 3}));
-        EXPECT_EQ(sent.address, Ip(255, 255, 255, 255));
-        EXPECT_EQ(sent.port, cstest::NetworkPort(192));
+    const struct {
+        std::vector<Step> script;
+        std::uint8_t address[4];
+        const char* text;
+    } runs[] = {{{Press(IDC_EXECUTE_SETUP)}, {192, 168, 0, 3}, "192.168.0.3"},
+                {{SetAddress(10, 1, 2, 203), Press(IDC_EXECUTE_SETUP)}, {10, 1, 2, 203}, "10.1.2.203"}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.text);
+        port.sent.clear();
+        port.inbound = {Arrives(AssignReply(1))};
+        EXPECT_EQ(Run(run.script), IDCANCEL);
+        EXPECT_EQ(owner.AssignedAddress(), run.text);
+        ASSERT_EQ(port.sent.size(), 3u);
+        for (const auto& sent : port.sent) {
+            EXPECT_EQ(sent.bytes, AssignRequest(run.address));
+            EXPECT_EQ(sent.address, Ip(255, 255, 255, 255));
+            EXPECT_EQ(sent.port, cstest::NetworkPort(192));
+        }
+        EXPECT_TRUE(notices.seen.empty());
+        EXPECT_TRUE(cstest::DialogsOnThisThread<ui::SettingAddressWindow>().empty());
+        EXPECT_TRUE(port.Balanced()) << port.Report();
     }
-    EXPECT_TRUE(notices.seen.empty());
-    EXPECT_TRUE(cstest::DialogsOnThisThread<ui::SettingAddressWindow>().empty());
-    EXPECT_TRUE(port.Balanced()) << port.Report();
-}
-
-TEST_F(IpSetupTest, TheAddressAsEditedIsSentFirstFieldFirst) {
-    port.inbound = {Arrives(AssignReply(1))};
-    Run({SetAddress(10, 1, 2, 203), Press(IDC_EXECUTE_SETUP)});
-    ASSERT_FALSE(port.sent.empty());
-    EXPECT_EQ(port.sent[0].bytes, AssignRequest({10, 1, 2, 203}));
-    EXPECT_EQ(owner.AssignedAddress(), "10.1.2.203");
 }
 
 struct FailureCase {
