@@ -127,14 +127,14 @@ public:
 };
 
 std::vector<std::uint8_t> Converter(const char* name, int lastOctet, int network = 168) {
-    net::fake::ReplySpec spec;
-    spec.name = name;
-    spec.address[0] = 192;
-    spec.address[1] = static_cast<std::uint8_t>(network);
-    spec.address[2] = 0;
-    spec.address[3] = static_cast<std::uint8_t>(lastOctet);
-    spec.mac[5] = static_cast<std::uint8_t>(lastOctet);
-    return net::fake::Reply(spec);
+    net::fake::ReplyFields fields;
+    fields.name = name;
+    fields.address[0] = 192;
+    fields.address[1] = static_cast<std::uint8_t>(network);
+    fields.address[2] = 0;
+    fields.address[3] = static_cast<std::uint8_t>(lastOctet);
+    fields.mac[5] = static_cast<std::uint8_t>(lastOctet);
+    return net::fake::Reply(fields);
 }
 
 std::string Help(const char* topic) { return ui::HelpLauncher().HelpFilePath() + topic; }

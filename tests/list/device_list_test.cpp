@@ -69,7 +69,7 @@ protected:
 
 TEST_F(DeviceListTest, RowsKeepTheTableOrderWhenRecordsBetweenAreFilteredOut) {
     table_[0] = ConverterRecord("ZTL-BR720 B", 192, 168, 0, 50, 0x5e);
-    table_[1] = ConverterRecord("WLI-TX4", 192, 168, 0, 51, 0x01);
+    table_[1] = ConverterRecord("ZTL-AX3", 192, 168, 0, 51, 0x01);
     table_[2] = ConverterRecord("ZTL-BR710 A", 10, 0, 0, 1, 0xaf);
     table_[3] = ConverterRecord("ztl-br720", 192, 168, 0, 53, 0x03);
     table_[4] = ConverterRecord("ZTL-BR720 C", 172, 16, 5, 9, 0x04);

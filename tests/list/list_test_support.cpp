@@ -136,14 +136,14 @@ int HeaderFormatOf(HWND list, int column) { return HeaderItem(list, column).fmt;
 
 std::vector<std::uint8_t> ConverterReply(const std::string& name, std::uint8_t a, std::uint8_t b,
                                          std::uint8_t c, std::uint8_t d, std::uint8_t macLast) {
-    net::fake::ReplySpec spec;
-    spec.name = name;
-    spec.address[0] = a;
-    spec.address[1] = b;
-    spec.address[2] = c;
-    spec.address[3] = d;
-    spec.mac[5] = macLast;
-    return net::fake::Reply(spec);
+    net::fake::ReplyFields fields;
+    fields.name = name;
+    fields.address[0] = a;
+    fields.address[1] = b;
+    fields.address[2] = c;
+    fields.address[3] = d;
+    fields.mac[5] = macLast;
+    return net::fake::Reply(fields);
 }
 
 net::DeviceRecord ConverterRecord(const std::string& name, std::uint8_t a, std::uint8_t b,

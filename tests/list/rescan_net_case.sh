@@ -41,7 +41,7 @@ case $case_name in
     topo_same_subnet
     sim_start "$NS_CONV" "$log" \
       --converter "name=ZTL-BR710 first,mac=02:00:00:00:00:01,ip=192.168.0.51" \
-      --converter "name=WLI-TX4-G54,mac=02:00:00:00:00:03,ip=192.168.0.53,delay=100" \
+      --converter "name=ZTL-AX300-G,mac=02:00:00:00:00:03,ip=192.168.0.53,delay=100" \
       --converter "name=ZTL-BR720 second,mac=02:00:00:00:00:02,ip=192.168.0.52,delay=200"
     ;;
   host_unreachable)

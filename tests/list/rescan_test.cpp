@@ -86,7 +86,7 @@ TEST_F(RescanTest, OneConverterIsSelectedFocusedAndMarkedWithSetupPageEnabledAnd
 TEST_F(RescanTest, TwoOrMoreConvertersAreListedUnselectedWithSetupPageDisabled) {
     EnableWindow(window().setupPageButton(), TRUE);
     Answer({ConverterReply("ZTL-BR720 one", 192, 168, 0, 50, 1),
-            ConverterReply("WLI-TX4", 192, 168, 0, 51, 2),
+            ConverterReply("ZTL-AX3", 192, 168, 0, 51, 2),
             ConverterReply("ZTL-BR710 two", 192, 168, 0, 52, 3),
             ConverterReply("ZTL-BR720 three", 10, 0, 0, 1, 4)});
     ASSERT_TRUE(fixture_.Rescan(1));
@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         NothingFound{"OnlyUnsupportedNames",
                      [](net::fake::ScriptedPort& port) {
                          cstest::AnswerEveryCycle(
-                             port, {ConverterReply("WLI-TX4-G54", 192, 168, 0, 50, 1),
+                             port, {ConverterReply("ZTL-AX300-G", 192, 168, 0, 50, 1),
                                     ConverterReply("ztl-br720", 192, 168, 0, 51, 2),
                                     ConverterReply("zTL-BR710", 192, 168, 0, 52, 3)});
                      }},

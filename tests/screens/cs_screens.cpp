@@ -172,11 +172,11 @@ void ScriptThreeConverters(net::fake::ScriptedPort& port) {
     };
     for (int cycle = 0; cycle < 3; ++cycle) {
         for (const Converter& c : converters) {
-            net::fake::ReplySpec spec;
-            spec.name = c.name;
-            std::memcpy(spec.address, c.address, sizeof spec.address);
-            spec.mac[5] = c.macLast;
-            port.inbound.push_back(net::fake::Arrives(net::fake::Reply(spec), 10));
+            net::fake::ReplyFields fields;
+            fields.name = c.name;
+            std::memcpy(fields.address, c.address, sizeof fields.address);
+            fields.mac[5] = c.macLast;
+            port.inbound.push_back(net::fake::Arrives(net::fake::Reply(fields), 10));
         }
         port.inbound.push_back(net::fake::Silence());
     }

@@ -90,7 +90,7 @@ TEST_F(Assign, MostRecentAcceptedReplyDecides) {
 TEST_F(Assign, DroppedDatagramsNeverDecide) {
     auto shortTaken = AssignReply(1);
     shortTaken.resize(60);
-    ReplySpec discovery;
+    ReplyFields discovery;
     discovery.operation = kDiscoveryReply;
     discovery.status = 1;
     auto badProtocol = AssignReply(1);
@@ -107,11 +107,11 @@ TEST_F(Assign, DroppedDatagramsNeverDecide) {
 }
 
 TEST_F(Assign, TwoConvertersAnsweringAreBothStoredInArrivalOrder) {
-    ReplySpec a;
+    ReplyFields a;
     a.operation = kAssignReply;
     a.status = 1;
     a.name = "first";
-    ReplySpec b = a;
+    ReplyFields b = a;
     b.name = "first";  // same identity: the exchange keeps duplicates
     b.mac[0] = 0x02;
     b.status = 0;

@@ -25,12 +25,12 @@ std::vector<std::uint8_t> Bytes(const Datagram& d) {
 }
 
 TEST(RecordFields, ShowMacAndAddressAsTheListDoesWithHighOctetsUnsigned) {
-    ReplySpec usual;  // MAC 00 1A 2B 3C 4D 5E, address C0 A8 00 32
-    ReplySpec high;
+    ReplyFields usual;  // MAC 00 1A 2B 3C 4D 5E, address C0 A8 00 32
+    ReplyFields high;
     std::memset(high.mac, 0xFF, 6);
     std::memset(high.address, 0xFF, 4);
     const struct {
-        ReplySpec reply;
+        ReplyFields reply;
         const char* mac;
         const char* address;
     } cases[] = {{usual, "00:1a:2b:3c:4d:5e", "192.168.0.50"},
@@ -119,16 +119,16 @@ TEST(Acceptance, DropsShortWrongPortWrongProtocolAndWrongOperation) {
 }
 
 TEST(Acceptance, StatusBytesDoNotMatter) {
-    ReplySpec spec;
-    spec.status = 0xBEEF;
-    const auto reply = Reply(spec);
+    ReplyFields fields;
+    fields.status = 0xBEEF;
+    const auto reply = Reply(fields);
     EXPECT_TRUE(AcceptReply(reply.data(), 116, 192, kDiscoveryReply));
 }
 
 TEST(Identity, OnlyNameBytes48To79TellConvertersApart) {
-    ReplySpec a;
+    ReplyFields a;
     a.name = std::string(32, 'A') + "first";
-    ReplySpec b = a;
+    ReplyFields b = a;
     b.name = std::string(32, 'A') + "second";
     b.mac[5] = 0x99;
     b.address[3] = 99;

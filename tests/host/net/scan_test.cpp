@@ -81,40 +81,40 @@ TEST_F(Scan, NothingAnsweringEndsThreeSilentCyclesTimedOut) {
 }
 
 TEST_F(Scan, ConverterAnsweringEveryRequestIsStoredOnce) {
-    port.inbound = {Arrives(DiscoveryReply("WLI-TX4-G54"), 20), Silence(),
-                    Arrives(DiscoveryReply("WLI-TX4-G54"), 20), Silence(),
-                    Arrives(DiscoveryReply("WLI-TX4-G54"), 20), Silence()};
+    port.inbound = {Arrives(DiscoveryReply("ZTL-AX300-G"), 20), Silence(),
+                    Arrives(DiscoveryReply("ZTL-AX300-G"), 20), Silence(),
+                    Arrives(DiscoveryReply("ZTL-AX300-G"), 20), Silence()};
     const Poll p = RunScan();
     EXPECT_EQ(0, p.result);
     EXPECT_EQ(0, p.status);
     EXPECT_EQ(1, p.count);
-    EXPECT_EQ("WLI-TX4-G54", NameOf(0));
+    EXPECT_EQ("ZTL-AX300-G", NameOf(0));
     EXPECT_EQ(Ip(192, 168, 0, 50), AddressFromBytes(client.DeviceTable().bytes + 44));
     EXPECT_TRUE(port.Balanced()) << port.Report();
 }
 
 TEST_F(Scan, SameIdentityIsStoredOnceFirstAnswerWins) {
-    ReplySpec first;
-    first.name = "WLI-TX4-G54 with a name that runs on past byte 79: one";
-    ReplySpec second = first;
-    second.name = "WLI-TX4-G54 with a name that runs on past byte 79: two";
+    ReplyFields first;
+    first.name = "ZTL-AX300-G with a name that runs on past byte 79: one";
+    ReplyFields second = first;
+    second.name = "ZTL-AX300-G with a name that runs on past byte 79: two";
     second.mac[5] = 0x77;
     second.address[3] = 77;
-    ReplySpec third;
-    third.name = "WLI-TX4-G54HP";
+    ReplyFields third;
+    third.name = "ZTL-AX300-GHP";
     port.inbound = {Arrives(Reply(first)), Arrives(Reply(second)), Arrives(Reply(third))};
     const Poll p = RunScan();
     ASSERT_EQ(2, p.count);
     EXPECT_EQ(0x5E, client.DeviceTable().bytes[41]) << "the first to answer is kept";
     EXPECT_EQ(50, client.DeviceTable().bytes[47]);
-    EXPECT_EQ("WLI-TX4-G54HP", NameOf(1));
+    EXPECT_EQ("ZTL-AX300-GHP", NameOf(1));
 }
 
 TEST_F(Scan, StoresRepliesWholeInArrivalOrder) {
-    ReplySpec spec;
-    spec.name = "B";
-    spec.status = 0x1234;
-    auto b = Reply(spec);
+    ReplyFields fields;
+    fields.name = "B";
+    fields.status = 0x1234;
+    auto b = Reply(fields);
     b[20] = 0x99;  // a byte nobody reads is kept as it came
     port.inbound = {Arrives(DiscoveryReply("A")), Arrives(b)};
     ASSERT_EQ(2, RunScan().count);
@@ -128,7 +128,7 @@ TEST_F(Scan, DroppedDatagramsAreNotStored) {
     wrongProtocol[0] = 2;
     auto shortOne = DiscoveryReply("A");
     shortOne.pop_back();
-    ReplySpec assign;
+    ReplyFields assign;
     assign.operation = kAssignReply;
     assign.name = "D";
     port.inbound = {Arrives(shortOne), Arrives(DiscoveryReply("B"), 0, 193),

@@ -273,31 +273,31 @@ std::uint32_t Ip(int a, int b, int c, int d) {
     return value;
 }
 
-std::vector<std::uint8_t> Reply(const ReplySpec& spec) {
+std::vector<std::uint8_t> Reply(const ReplyFields& fields) {
     std::vector<std::uint8_t> bytes(kDatagramSize, 0);
     bytes[kProtocolOffset] = 1;
-    bytes[kOperationOffset] = spec.operation;
-    bytes[kStatusOffset] = static_cast<std::uint8_t>(spec.status >> 8);
-    bytes[kStatusOffset + 1] = static_cast<std::uint8_t>(spec.status);
-    std::memcpy(bytes.data() + kMacOffset, spec.mac, 6);
-    std::memcpy(bytes.data() + kAddressOffset, spec.address, 4);
-    std::memcpy(bytes.data() + kNameOffset, spec.name.data(),
-                std::min(spec.name.size(), kNameLength));
+    bytes[kOperationOffset] = fields.operation;
+    bytes[kStatusOffset] = static_cast<std::uint8_t>(fields.status >> 8);
+    bytes[kStatusOffset + 1] = static_cast<std::uint8_t>(fields.status);
+    std::memcpy(bytes.data() + kMacOffset, fields.mac, 6);
+    std::memcpy(bytes.data() + kAddressOffset, fields.address, 4);
+    std::memcpy(bytes.data() + kNameOffset, fields.name.data(),
+                std::min(fields.name.size(), kNameLength));
     return bytes;
 }
 
 std::vector<std::uint8_t> DiscoveryReply(const std::string& name) {
-    ReplySpec spec;
-    spec.name = name;
-    return Reply(spec);
+    ReplyFields fields;
+    fields.name = name;
+    return Reply(fields);
 }
 
 std::vector<std::uint8_t> AssignReply(std::uint16_t status) {
-    ReplySpec spec;
-    spec.operation = kAssignReply;
-    spec.status = status;
-    spec.name = "WLI-TX4-G54";
-    return Reply(spec);
+    ReplyFields fields;
+    fields.operation = kAssignReply;
+    fields.status = status;
+    fields.name = "ZTL-AX300-G";
+    return Reply(fields);
 }
 
 }  // namespace net::fake

@@ -123,14 +123,14 @@ private:
 std::uint32_t Ip(int a, int b, int c, int d);
 
 // A 116-byte reply with the protocol byte set and the fields given.
-struct ReplySpec {
+struct ReplyFields {
     std::uint8_t operation = kDiscoveryReply;
     std::uint16_t status = 0;
     std::string name;
     std::uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
     std::uint8_t address[4] = {192, 168, 0, 50};
 };
-std::vector<std::uint8_t> Reply(const ReplySpec& spec);
+std::vector<std::uint8_t> Reply(const ReplyFields& fields);
 std::vector<std::uint8_t> DiscoveryReply(const std::string& name);
 std::vector<std::uint8_t> AssignReply(std::uint16_t status);
 
