@@ -18,8 +18,8 @@
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-# shellcheck source=../tests/ns/topology.sh
-. "$root/tests/ns/topology.sh"
+# shellcheck source=../tools/ns/topology.sh
+. "$root/tools/ns/topology.sh"
 
 build=${CS_BUILD:-$root/build}
 host_tree=${CS_BENCH_HOST_TREE:-$build/host}
@@ -30,7 +30,7 @@ ports=${CS_BENCH_PORTS:-posix wine}
 bench=$host_tree/bench/scan-bench
 CONVERTER_SIM=$host_tree/tools/converter-sim/converter-sim
 bench_exe=$windows_tree/bench/scan-bench.exe
-winerun=$root/tests/wine/winerun
+winerun=$root/tools/wine/winerun
 wine_prefix=$windows_tree/wine/bench
 work=$(mktemp -d)
 

@@ -25,13 +25,13 @@ root=$(cd "$here/.." && pwd)
 build=${CS_BUILD:-$root/build}
 win=${CS_WIN_TREE:-$build/windows}
 runs=${1:-5}
-# shellcheck source=../tests/ns/topology.sh
-. "$root/tests/ns/topology.sh"
+# shellcheck source=../tools/ns/topology.sh
+. "$root/tools/ns/topology.sh"
 
 CONVERTER_SIM=$win/tests/net/converter-sim
 exe=$win/app/ConverterSetup.exe
-winlog_exe=$win/tests/e2e/cs-winlog.exe
-winerun=$root/tests/wine/winerun
+winlog_exe=$win/tools/winlog/cs-winlog.exe
+winerun=$root/tools/wine/winerun
 export WINEPREFIX=${CS_BENCH_PREFIX:-$win/wine/e2e}
 work=$build/bench-startup
 floor=3.0

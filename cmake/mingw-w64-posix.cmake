@@ -12,4 +12,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Everything static: without it the exe needs libwinpthread-1.dll beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Test binaries run under wine through our wrapper (prefix, timeout, namespace check).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/winerun)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine/winerun)

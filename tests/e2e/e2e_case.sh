@@ -21,8 +21,8 @@
 #   LOCPATH          where ja_JP.UTF-8 was generated (the Japanese case)
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=../ns/topology.sh
-. "$here/../ns/topology.sh"
+# shellcheck source=../../tools/ns/topology.sh
+. "$here/../../tools/ns/topology.sh"
 
 case_name=${1:?usage: e2e_case.sh CASE}
 work=${CS_E2E_WORK:-}

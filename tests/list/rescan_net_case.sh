@@ -9,8 +9,8 @@
 # CS_WINERUN, CS_WINE_PREFIX, CS_NET_WORK (logs), DISPLAY.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=../ns/topology.sh
-. "$here/../ns/topology.sh"
+# shellcheck source=../../tools/ns/topology.sh
+. "$here/../../tools/ns/topology.sh"
 
 case_name=${1:?usage: rescan_net_case.sh CASE}
 work=${CS_NET_WORK:-$(mktemp -d)}

@@ -19,8 +19,8 @@
 # error numbering, and the tests hold them to it.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=../ns/topology.sh
-. "$here/../ns/topology.sh"
+# shellcheck source=../../tools/ns/topology.sh
+. "$here/../../tools/ns/topology.sh"
 
 case_name=${1:?usage: net_case.sh CASE}
 mode=${CS_NET_MODE:-host}

@@ -6,7 +6,7 @@
 #   ns_cleanup_test.sh   (CONVERTER_SIM names the simulator)
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-lib=$here/../ns/topology.sh
+lib=$here/../../tools/ns/topology.sh
 failures=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -21,7 +21,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${CS_BUILD_DIR:-$root/build/win-screens}
 exe=${CS_SCREENS_EXE:-$build/tests/screens/program/ConverterSetup.exe}
-winerun=${CS_WINERUN:-$root/tests/wine/winerun}
+winerun=${CS_WINERUN:-$root/tools/wine/winerun}
 
 check=0 out=$build/screens windows=()
 while [ $# -gt 0 ]; do

@@ -22,15 +22,15 @@ root=$(cd "$here/../.." && pwd)
 build=${CS_BUILD:-$root/build}
 win=${CS_WIN_TREE:-$build/windows}
 host=${CS_HOST_TREE:-$build/host}
-# shellcheck source=../../tests/ns/topology.sh
-. "$root/tests/ns/topology.sh"
+# shellcheck source=../../tools/ns/topology.sh
+. "$root/tools/ns/topology.sh"
 
 CONVERTER_SIM=$host/tools/converter-sim/converter-sim
 exe=$win/app/ConverterSetup.exe
-drive_exe=$win/tests/tools/cs-drive.exe
-winlog_exe=$win/tests/e2e/cs-winlog.exe
-browser_dir=$win/tests/tools/browser
-winerun=$root/tests/wine/winerun
+drive_exe=$win/tools/drive/cs-drive.exe
+winlog_exe=$win/tools/winlog/cs-winlog.exe
+browser_dir=$win/tools/browser
+winerun=$root/tools/wine/winerun
 work=$build/demo
 shots=$work/shots
 export WINEPREFIX=$work/wine-prefix

@@ -1,5 +1,5 @@
 # Network topologies for the integration tests, the benchmark and the demo.
-# Source it from bash:  . tests/ns/topology.sh
+# Source it from bash:  . tools/ns/topology.sh
 #
 # Every namespace gets a name unique to this run (prefix, the shell's pid and
 # a random number), so that parallel runs never collide. ns_cleanup removes
