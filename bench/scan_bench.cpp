@@ -34,8 +34,8 @@ double MsSince(Clock::time_point start) {
 int main(int argc, char** argv) {
 #ifndef _WIN32
     std::string why;
-    if (tools::InMachineNetworkNamespace(&why)) {
-        std::fprintf(stderr, "scan-bench: refusing to run in the machine's own network namespace (%s)\n",
+    if (tools::RefuseToSend(&why)) {
+        std::fprintf(stderr, "scan-bench: refusing to send from this network namespace (%s)\n",
                      why.c_str());
         return 2;
     }

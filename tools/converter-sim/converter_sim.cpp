@@ -514,10 +514,10 @@ int Simulator::Run() {
 
 int main(int argc, char** argv) {
     std::string why;
-    if (tools::InMachineNetworkNamespace(&why)) {
+    if (tools::RefuseToSend(&why)) {
         std::fprintf(stderr,
-                     "converter-sim: refusing to run in the machine's own network namespace (%s);"
-                     " run it inside a test namespace (ip netns exec)\n",
+                     "converter-sim: refusing to send from this network namespace (%s);"
+                     " run it inside a namespace that the project's scripts made\n",
                      why.c_str());
         return 2;
     }

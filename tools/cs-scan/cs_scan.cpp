@@ -108,10 +108,10 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #else
     std::string why;
-    if (tools::InMachineNetworkNamespace(&why)) {
+    if (tools::RefuseToSend(&why)) {
         std::fprintf(stderr,
-                     "cs-scan: refusing to run in the machine's own network namespace (%s);"
-                     " run it inside a test namespace (ip netns exec)\n",
+                     "cs-scan: refusing to send from this network namespace (%s);"
+                     " run it inside a namespace that the project's scripts made\n",
                      why.c_str());
         return 2;
     }
