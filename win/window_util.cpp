@@ -20,9 +20,14 @@ void CenterWindow(HWND window, HWND reference) {
     const LONG height = self.bottom - self.top;
 
     const RECT area = WorkArea(reference && IsWindow(reference) ? reference : window);
+    // A reference with an empty rectangle counts as not visible: the result
+    // window sits visible at 0,0 with the size 0 x 0 during the flows, and
+    // centring over it would put every window in the screen's corner.
     RECT center = area;
-    if (reference && IsWindowVisible(reference) && !IsIconic(reference)) {
-        GetWindowRect(reference, &center);
+    RECT referenceRect{};
+    if (reference && IsWindowVisible(reference) && !IsIconic(reference) &&
+        GetWindowRect(reference, &referenceRect) && !IsRectEmpty(&referenceRect)) {
+        center = referenceRect;
     }
     LONG left = (center.left + center.right) / 2 - width / 2;
     LONG top = (center.top + center.bottom) / 2 - height / 2;
