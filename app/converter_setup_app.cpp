@@ -1,7 +1,5 @@
 #include "app/converter_setup_app.h"
 
-#include <memory>
-
 #include "flow/initial_scan_flow.h"
 #include "flow/setup_page_launcher.h"
 
@@ -41,15 +39,14 @@ ui::ResultWindowEntryPoints ProgramEntryPoints() {
     return entryPoints;
 }
 
-bool ConverterSetupApp::InitInstance() {
+bool ConverterSetupApp::InitInstance(const ui::ResultWindowEntryPoints& entryPoints) {
     // A running copy is activated and this one ends without a word.
     if (ActivateRunningCopy()) return false;
 
-    auto window = std::make_unique<ui::ResultWindow>(ProgramEntryPoints());
-    mainWindow_ = window.get();
-    window->DoModal(nullptr);
-    mainWindow_ = nullptr;
-    window.reset();
+    // Close during a scan ends the modal run while the flow thread still
+    // works with the window: it stays allocated until the process ends.
+    mainWindow_ = new ui::ResultWindow(entryPoints);
+    mainWindow_->DoModal(nullptr);
     return false;
 }
 

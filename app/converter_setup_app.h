@@ -22,9 +22,11 @@ ui::ResultWindowEntryPoints ProgramEntryPoints();
 class ConverterSetupApp {
 public:
     // The start-up step. Always false: no message loop follows.
-    bool InitInstance();
+    bool InitInstance(const ui::ResultWindowEntryPoints& entryPoints = ProgramEntryPoints());
 
-    // The main window while it runs, else null.
+    // The main window once it was created, else null. It is never freed: a
+    // flow thread may still use it, its progress display and its records
+    // after its modal run has ended, until the process ends.
     ui::ResultWindow* mainWindow() const { return mainWindow_; }
 
 private:

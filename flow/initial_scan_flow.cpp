@@ -13,26 +13,12 @@
 #include "ui/help_launcher.h"
 #include "ui/notice_dialog.h"
 #include "ui/result_window.h"
+#include "ui/scan_flow.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
 
 namespace flow {
 namespace {
-
-constexpr int kAssignFailedNotice = 1;
-constexpr int kOpenFailedNotice = 3;
-constexpr int kNotFoundNotice = 5;
-constexpr int kSeveralNotice = 6;
-
-// ScanPoll's answers that the flow tells apart.
-constexpr int kPollRunning = 1;
-constexpr int kPollDone = 0;
-constexpr int kPollHostUnreachable = 10065;
-
-// A count above the table's capacity cannot come from the table itself; it
-// is read as one short of it.
-constexpr std::int32_t kCountCeiling = 64;
-constexpr std::int32_t kCountReadAs = 63;
 
 class InitialFlow {
 public:
@@ -42,11 +28,9 @@ public:
     unsigned Run();
 
 private:
-    int Scan();
-    void CloseProgressWindow();
     // A notice over the result window; true for Yes.
-    bool Notice(int code);
-    void OfferHelp(int code, const char* topic);
+    bool Notice(ui::NoticeCode code);
+    void OfferHelp(ui::NoticeCode code, const char* topic);
     void HostUnreachable();
     void OpenSetupPage(const std::string& address);
     void ConverterInAnotherSubnet(const std::string& mac);
@@ -56,37 +40,27 @@ private:
     ui::WorkerContext& context_;
     ui::ResultWindow& window_;
     net::DiscoveryClient client_;
-    std::int32_t status_ = 0;
     std::int32_t count_ = 0;
 };
 
 unsigned InitialFlow::Run() {
-    // 1. The list empties and both buttons go grey before the scan starts.
-    SendMessageW(context_.deviceList, LVM_DELETEALLITEMS, 0, 0);
-    EnableWindow(context_.scanButton, FALSE);
-    EnableWindow(context_.setupPageButton, FALSE);
-
-    // 2. and 3.
-    const int polled = Scan();
-
-    // 4.
-    if (polled != kPollDone) {
-        CloseProgressWindow();
-        if (polled == kPollHostUnreachable) {
+    const int polled = ui::ScanForConverters(context_, client_, &count_);
+    if (polled != ui::kScanDone) {
+        ui::CloseProgressWindow(context_);
+        if (polled == ui::kScanHostUnreachable) {
             HostUnreachable();
         } else {
-            OfferHelp(kNotFoundNotice, ui::kTopicNotFound);
+            OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
         }
         return EndProcess(true);
     }
 
-    // 5. The texts of the last row inserted: with one row, that converter's.
+    // The texts of the last row inserted: with one row, that converter's.
     ui::ListedRow last;
     const int rows = window_.ListFill(&client_.DeviceTable(), count_, &last);
 
     if (rows == 1) {
-        // 6.
-        CloseProgressWindow();
+        ui::CloseProgressWindow(context_);
         char pcAddress[net::kAddressTextSize] = "";
         char pcNetmask[net::kAddressTextSize] = "";
         switch (client_.SubnetTest(pcAddress, pcNetmask, last.address)) {
@@ -104,42 +78,23 @@ unsigned InitialFlow::Run() {
         }
     }
     if (rows >= 2) {
-        // 7. The result window is left alone on this path.
-        CloseProgressWindow();
-        OfferHelp(kSeveralNotice, ui::kTopicSeveral);
+        // The result window is left alone on this path.
+        ui::CloseProgressWindow(context_);
+        OfferHelp(ui::kNoticeSeveral, ui::kTopicSeveral);
         return EndProcess(false);
     }
-    // 8.
-    CloseProgressWindow();
-    OfferHelp(kNotFoundNotice, ui::kTopicNotFound);
+    ui::CloseProgressWindow(context_);
+    OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
     return EndProcess(true);
 }
 
-int InitialFlow::Scan() {
-    client_.ScanStart(&status_);
-    int polled = client_.ScanPoll(&status_, &count_);
-    while (polled == kPollRunning) {
-        Sleep(kScanPollPauseMs);
-        polled = client_.ScanPoll(&status_, &count_);
-    }
-    // ScanPoll writes the count only for a scan that finished cleanly.
-    if (polled == kPollDone && count_ > kCountCeiling) count_ = kCountReadAs;
-    return polled;
-}
-
-void InitialFlow::CloseProgressWindow() {
-    if (context_.progressWindow && context_.progressWindow->hwnd()) {
-        SendMessageW(context_.progressWindow->hwnd(), WM_CLOSE, 0, 0);
-    }
-}
-
-bool InitialFlow::Notice(int code) {
+bool InitialFlow::Notice(ui::NoticeCode code) {
     ui::NoticeDialog notice;
     notice.code = code;
     return notice.DoModal(window_.hwnd()) == 1;
 }
 
-void InitialFlow::OfferHelp(int code, const char* topic) {
+void InitialFlow::OfferHelp(ui::NoticeCode code, const char* topic) {
     if (Notice(code)) ui::HelpLauncher().OpenTopic(topic);
 }
 
@@ -156,7 +111,7 @@ void InitialFlow::OpenSetupPage(const std::string& address) {
     // The launching window has no parent here: it belongs to this thread,
     // while the result window belongs to the window thread.
     SetupPageLauncher(address.c_str(), nullptr, window_,
-                      [this] { OfferHelp(kOpenFailedNotice, ui::kTopicOpenFailed); });
+                      [this] { OfferHelp(ui::kNoticeOpenFailed, ui::kTopicOpenFailed); });
 }
 
 void InitialFlow::ConverterInAnotherSubnet(const std::string& mac) {
@@ -172,7 +127,7 @@ void InitialFlow::ConverterInAnotherSubnet(const std::string& mac) {
     if (!assigned.empty()) {
         OpenSetupPage(assigned);
     } else {
-        OfferHelp(kAssignFailedNotice, ui::kTopicAddressChange);
+        OfferHelp(ui::kNoticeAssignFailed, ui::kTopicAddressChange);
     }
 }
 

@@ -13,8 +13,4 @@ namespace flow {
 // Should endProcess return (it does only in tests), the procedure returns 1.
 unsigned InitialScanFlow(void* context);
 
-// The pause between two polls of a running scan. Tests whose scan finishes
-// at once never reach it.
-constexpr unsigned kScanPollPauseMs = 100;
-
 }  // namespace flow

@@ -18,7 +18,6 @@
 namespace flow {
 namespace {
 
-constexpr int kIncompleteAddressNotice = 7;
 constexpr BYTE kFirstFieldLow = 1;
 constexpr BYTE kFirstFieldHigh = 223;
 
@@ -80,34 +79,29 @@ ui::ResultWindow* IpSetupDialog::OwnerWindow() const { return ownerWindow_; }
 void IpSetupDialog::DoDataExchange() { Bind(IDC_ADDRESS_FIELD, addressField_); }
 
 BOOL IpSetupDialog::OnInitDialog() {
-    // 1. control 1016 bound to the address field
+    // Control 1016 bound to the address field.
     win::Dialog::OnInitDialog();
-    // 2.
     SetTitle(win::LoadText(IDS_IP_SETUP_TITLE));
-    // 3. longer tips wrap
+    // Longer tips wrap
     toolTip_.Create(hwnd());
-    // 4., 5.
     SetItemText(IDC_EXECUTE_SETUP, win::LoadText(IDS_EXECUTE_SETUP));
     toolTip_.Add(Item(IDC_EXECUTE_SETUP), IDS_TIP_EXECUTE_SETUP);
     SetItemText(IDC_CANCEL_SETUP, win::LoadText(IDS_CANCEL_SETUP));
     toolTip_.Add(Item(IDC_CANCEL_SETUP), IDS_TIP_CANCEL_SETUP);
-    // 6., 7.
     SetItemText(IDC_ADDRESS_LABEL, win::LoadText(IDS_CONVERTER_ADDRESS_LABEL));
     SetItemText(IDC_EXPLANATION, win::LoadText(IDS_IP_SETUP_EXPLANATION));
-    // 8. a converter needs a unicast address of classes A to C; the other
+    // A converter needs a unicast address of classes A to C; the other
     // three fields keep 0 to 255
     SendMessageW(addressField_, IPM_SETRANGE, 0, MAKEIPRANGE(kFirstFieldLow, kFirstFieldHigh));
-    // 9. the PC's own address and netmask; the test's result does not matter,
+    // The PC's own address and netmask; the test's result does not matter,
     // the texts stay empty when no interface could be read
     char pcAddress[net::kAddressTextSize] = "";
     char pcNetmask[net::kAddressTextSize] = "";
     net::DiscoveryClient().SubnetTest(pcAddress, pcNetmask, nullptr);
-    // 10.
     SetItemText(IDC_PC_ADDRESS, win::LoadText(IDS_PC_ADDRESS_LABEL) + win::FromUtf8(pcAddress));
-    // 11.
     SendMessageW(addressField_, IPM_SETADDRESS, 0,
                  static_cast<LPARAM>(HoldFirstField(SuggestedAddress(pcAddress, pcNetmask))));
-    // 12. the dialog manager focuses the first tab stop, Execute Setup
+    // The dialog manager focuses the first tab stop, Execute Setup
     return TRUE;
 }
 
@@ -139,10 +133,12 @@ void IpSetupDialog::ExecuteSetup() {
     const LRESULT filled =
         SendMessageW(addressField_, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&fields));
     if (filled < 4) {
-        // The dialog stays open so that the user can complete the address.
+        // The dialog stays open so that the user can complete the address. It
+        // owns the notice and takes no input meanwhile: no second exchange can
+        // start behind it.
         ui::NoticeDialog notice;
-        notice.code = kIncompleteAddressNotice;
-        if (notice.DoModal(nullptr) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicIpSetup);
+        notice.code = ui::kNoticeIncompleteAddress;
+        if (notice.DoModal(hwnd()) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicIpSetup);
         return;
     }
     char address[net::kAddressTextSize] = "";

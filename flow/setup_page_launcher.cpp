@@ -25,17 +25,15 @@ std::string SetupPageAddress(const char* address) {
 
 void SetupPageLauncher(const char* address, HWND parent, ui::ResultWindow& resultWindow,
                        const FailureReport& failureReport) {
-    // 1. / 2. Painted before the shell call, which blocks this thread.
+    // Painted before the shell call, which blocks this thread.
     auto launching = std::make_unique<ui::LaunchingWindow>();
     launching->kind = resultWindow.mode();
     ui::ShowStatusWindow(*launching, parent, resultWindow.hwnd());
-    // 3. / 4.
     const std::string page = SetupPageAddress(address);
     const std::intptr_t shellResult = win::ActiveShell().Execute(
         resultWindow.hwnd(), "open", page.c_str(), nullptr, nullptr, SW_SHOW);
-    // 5. The report is seen while the launching notice still shows.
+    // The report is seen while the launching notice still shows.
     if (shellResult <= kShellFailedAtOrBelow && failureReport) failureReport();
-    // 6.
     launching->DestroyWindow();
     launching.reset();
 }
@@ -50,7 +48,7 @@ bool InPcSubnet(const char* pcAddress, const char* pcNetmask, const char* conver
 
 std::wstring SubnetWarningText(const char* pcAddress, const char* pcNetmask) {
     // No separator between a label and its value.
-    return win::LoadText(IDS_SUBNET_WARNING) + L"\n\n" + win::LoadText(IDS_ADDRESS_LABEL) +
+    return win::LoadText(IDS_SUBNET_WARNING) + L"\n\n" + win::LoadText(IDS_SUBNET_ADDRESS_LABEL) +
            win::FromUtf8(pcAddress ? pcAddress : "") + L"\n" + win::LoadText(IDS_SUBNET_LABEL) +
            win::FromUtf8(pcNetmask ? pcNetmask : "");
 }
@@ -68,24 +66,22 @@ std::wstring ApplicationName() {
 
 void LaunchSelected(ui::ResultWindow& window) {
     HWND list = window.deviceList();
-    // 1. The mark, not the rows' selection state, names the converter.
+    // The mark, not the rows' selection state, names the converter.
     const LRESULT mark = SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0);
     if (mark < 0) {
         const std::wstring caption = ApplicationName();
         MessageBoxW(window.hwnd(), kNoSelection, caption.c_str(), MB_OK);
         return;
     }
-    // 2.
     char address[64] = {};
     LVITEMA item{};
     item.iSubItem = 1;
     item.pszText = address;
     item.cchTextMax = static_cast<int>(sizeof address);
     SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(mark), reinterpret_cast<LPARAM>(&item));
-    // 3.
     const net::ProbeResult& probe = net::g_probeResult;
     if (InPcSubnet(probe.address, probe.netmask, address)) {
-        // 4. The window closes whether the shell managed or not.
+        // The window closes whether the shell managed or not.
         SetupPageLauncher(address, window.hwnd(), window, [&window] {
             MessageBoxW(window.hwnd(), win::LoadText(IDS_OPEN_FAILED_FROM_LIST).c_str(),
                         win::LoadText(IDS_ERROR).c_str(), MB_ICONINFORMATION);
@@ -93,7 +89,7 @@ void LaunchSelected(ui::ResultWindow& window) {
         window.CloseResultWindow();
         return;
     }
-    // 5. Nothing launched; the window stays usable.
+    // Nothing launched; the window stays usable.
     MessageBoxW(window.hwnd(), SubnetWarningText(probe.address, probe.netmask).c_str(),
                 win::LoadText(IDS_ERROR).c_str(), MB_ICONINFORMATION);
 }

@@ -1,6 +1,6 @@
-// The socket port on Windows: Winsock 1.1 calls, one for one. Winsock
-// already speaks the error numbering the protocol core expects, so failures
-// pass through WSAGetLastError unchanged.
+// The socket port on Windows: the protocol core's narrow port on Winsock 1.1.
+// Winsock already speaks the error numbering the protocol core expects, so
+// failures pass through WSAGetLastError unchanged.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>

@@ -11,21 +11,16 @@
 #include "ui/help_launcher.h"
 #include "ui/notice_dialog.h"
 #include "ui/result_window.h"
+#include "ui/scan_flow.h"
 #include "ui/status_windows.h"
-#include "win/thread.h"
 
 namespace ui {
 namespace {
 
 constexpr char kSupportedModels[][10] = {"ZTL-BR720", "ZTL-BR710"};
-constexpr int kNoticeNotDetected = 4;
-constexpr DWORD kPollPauseMs = 100;
 constexpr int kArrowBits = HDF_IMAGE | HDF_BITMAP_ON_RIGHT;  // 0x1800
 constexpr int kArrowDown = 0;
 constexpr int kArrowUp = 1;
-// A table of 64 records cannot report more; a larger count is read as 63.
-constexpr int kCountCeiling = 64;
-constexpr int kCountWhenTooLarge = 63;
 
 // Sort key of one record in one column; every other column has the empty key.
 void SortKey(const net::DeviceRecord& record, int column, char (&key)[net::kNameTextSize]) {
@@ -133,16 +128,15 @@ int CALLBACK ResultWindow::SortCompare(LPARAM item1, LPARAM item2, LPARAM parame
 
 void ResultWindow::ColumnSort(NMHDR* header, LRESULT* result) {
     const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
-    // 1. every row, with the direction as it is now
+    // Every row, with the direction as it is now
     SortParameters parameters{sortFlag_, column};
     SendMessageW(deviceList_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&parameters),
                  reinterpret_cast<LPARAM>(&ResultWindow::SortCompare));
     HWND headerControl = HeaderOf(deviceList_);
-    // 2. the arrow leaves the column that had it
+    // The arrow leaves the column that had it
     if (sortColumn_ != -1) ClearArrow(headerControl, sortColumn_);
-    // 3.
     SendMessageW(headerControl, HDM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(sortArrows_.get()));
-    // 4. down for descending, up for ascending
+    // Down for descending, up for ascending
     HDITEMW item{};
     item.mask = HDI_FORMAT;
     SendMessageW(headerControl, HDM_GETITEMW, static_cast<WPARAM>(column),
@@ -152,7 +146,7 @@ void ResultWindow::ColumnSort(NMHDR* header, LRESULT* result) {
     item.iImage = sortFlag_ == 1 ? kArrowDown : kArrowUp;
     SendMessageW(headerControl, HDM_SETITEMW, static_cast<WPARAM>(column),
                  reinterpret_cast<LPARAM>(&item));
-    // 5. one direction for all columns, alternating with every click
+    // One direction for all columns, alternating with every click
     sortColumn_ = column;
     sortFlag_ = sortFlag_ == 1 ? 0 : 1;
     *result = 0;
@@ -169,13 +163,11 @@ void ResultWindow::OnScan() {
     // queued behind this one finds it disabled.
     if (!IsWindowEnabled(scanButton_)) return;
     EnableWindow(scanButton_, FALSE);
-    // 1.
     ProgressWindow* progress = OpenProgressWindow();
-    // 2.
     WorkerContext& context = FillContext(RescanContext(), progress);
-    // 3. A flow that cannot start must not leave the window without its Scan
+    // A flow that cannot start must not leave the window without its Scan
     // button or with a progress display that nobody closes.
-    if (!win::StartWorkerThread(&ResultWindow::RescanFlow, &context)) {
+    if (!entryPoints().startFlowThread(&ResultWindow::RescanFlow, &context)) {
         if (progress) SendMessageW(progress->hwnd(), WM_CLOSE, 0, 0);
         EnableWindow(scanButton_, TRUE);
     }
@@ -187,24 +179,11 @@ unsigned ResultWindow::RescanFlow(void* raw) {
     ResultWindow& window = *context->resultWindow;
     HWND list = context->deviceList;
 
-    // 1. The rows point into the table that the scan is about to rewrite.
-    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    // 2.
-    EnableWindow(context->scanButton, FALSE);
-    EnableWindow(context->setupPageButton, FALSE);
-    // 3.
     net::DiscoveryClient client;
-    std::int32_t status = 0;
     std::int32_t count = 0;
-    client.ScanStart(&status);
-    // 4.
-    int poll;
-    while ((poll = client.ScanPoll(&status, &count)) == 1) Sleep(kPollPauseMs);
-    // 5.
-    if (count > kCountCeiling) count = kCountWhenTooLarge;
-    // 6. / 7.
+    const int poll = ScanForConverters(*context, client, &count);
     int rows = 0;
-    if (poll == 0 && count > 0) {
+    if (poll == kScanDone && count > 0) {
         rows = window.ListFill(&client.DeviceTable(), count);
         if (rows == 1) {
             LVITEMW item{};
@@ -222,23 +201,18 @@ unsigned ResultWindow::RescanFlow(void* raw) {
     } else if (!HasSelectionMark(list)) {
         EnableWindow(context->setupPageButton, FALSE);
     }
-    // 9. Nothing listed, whatever the reason: socket failure, silence, host
+    // Nothing listed, whatever the reason: socket failure, silence, host
     // unreachable or only unsupported models. The progress display stays
-    // until the notice is answered.
+    // until the notice is answered. The notice is owned by the result window,
+    // which takes no input while it is open.
     if (rows == 0) {
         NoticeDialog notice;
-        notice.code = kNoticeNotDetected;
-        if (notice.DoModal(nullptr) == 1) HelpLauncher().OpenTopic(kTopicRescanNotFound);
+        notice.code = kNoticeRescanNotFound;
+        if (notice.DoModal(window.hwnd()) == 1) HelpLauncher().OpenTopic(kTopicRescanNotFound);
     }
-    // 10.
     window.RemoveSortArrow();
-    // 11.
     SetForegroundWindow(window.hwnd());
-    // 12.
-    if (context->progressWindow && context->progressWindow->hwnd()) {
-        SendMessageW(context->progressWindow->hwnd(), WM_CLOSE, 0, 0);
-    }
-    // 13.
+    CloseProgressWindow(*context);
     EnableWindow(context->scanButton, TRUE);
     return 0;
 }

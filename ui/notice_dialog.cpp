@@ -7,12 +7,12 @@ namespace ui {
 
 UINT NoticeTextId(int code) {
     switch (code) {
-        case 1: return IDS_NOTICE_ASSIGN_FAILED;
-        case 3: return IDS_NOTICE_OPEN_FAILED;
-        case 4: return IDS_NOTICE_NOT_DETECTED_RESCAN;
-        case 5: return IDS_NOTICE_NOT_DETECTED;
-        case 6: return IDS_NOTICE_SEVERAL;
-        case 7: return IDS_NOTICE_INCOMPLETE_ADDRESS;
+        case kNoticeAssignFailed: return IDS_NOTICE_ASSIGN_FAILED;
+        case kNoticeOpenFailed: return IDS_NOTICE_OPEN_FAILED;
+        case kNoticeRescanNotFound: return IDS_NOTICE_NOT_DETECTED_RESCAN;
+        case kNoticeNotFound: return IDS_NOTICE_NOT_DETECTED;
+        case kNoticeSeveral: return IDS_NOTICE_SEVERAL;
+        case kNoticeIncompleteAddress: return IDS_NOTICE_INCOMPLETE_ADDRESS;
         default: return 0;
     }
 }

@@ -8,6 +8,16 @@
 
 namespace ui {
 
+// The notices, by the code that picks their text.
+enum NoticeCode : int {
+    kNoticeAssignFailed = 1,       // the address setup ended without an address
+    kNoticeOpenFailed = 3,         // the shell could not open the setup page
+    kNoticeRescanNotFound = 4,     // a rescan listed no converter
+    kNoticeNotFound = 5,           // the start-up scan failed or listed none
+    kNoticeSeveral = 6,            // the start-up scan listed more than one
+    kNoticeIncompleteAddress = 7,  // the address setup's address is incomplete
+};
+
 // NoticeCode -> string identifier of its text; 0 for a code outside the table.
 UINT NoticeTextId(int code);
 

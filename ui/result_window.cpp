@@ -4,7 +4,6 @@
 #include "ui/help_launcher.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
-#include "win/thread.h"
 
 namespace ui {
 namespace {
@@ -79,34 +78,28 @@ WorkerContext& ResultWindow::FillContext(WorkerContext& context, ProgressWindow*
 }
 
 BOOL ResultWindow::OnInitDialog() {
-    // 1. controls bound to their fields
+    // Controls bound to their fields
     win::Dialog::OnInitDialog();
 
-    // 2. the header arrows: image 0 points down, image 1 up
+    // The header arrows: image 0 points down, image 1 up
     sortArrows_.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 2));
     for (UINT id : {IDI_SORT_DOWN, IDI_SORT_UP}) {
         win::UniqueIcon arrow = LoadIconResource(id, 16);
         ImageList_AddIcon(sortArrows_.get(), arrow.get());
     }
-    // 3.
     sortColumn_ = -1;
-    // 4.
     SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcon_.get()));
-    // 5. step 13 replaces this size
+    // The size of the window as designed; it goes to 0 x 0 further down
     SetWindowPos(hwnd(), nullptr, 0, 0, kInitialWidth, kInitialHeight, SWP_NOMOVE | SWP_NOZORDER);
-    // 6. the single-instance marker
+    // The single-instance marker
     SetPropA(hwnd(), kInstanceProperty, reinterpret_cast<HANDLE>(1));
-    // 7.
     mode_ = 1;
-    // 8.
     toolTip_.Create(hwnd());
-    // 9.
     RECT listClient{};
     GetClientRect(deviceList_, &listClient);
-    // 10.
     SetTitle(win::LoadText(IDS_RESULT_TITLE));
     SetItemText(IDC_LIST_LABEL, win::LoadText(IDS_LIST_LABEL));
-    // 11. a third of the client width each; the remainder stays empty
+    // A third of the client width each; the remainder stays empty
     const int columnWidth = (listClient.right - listClient.left) / 3;
     const UINT columnTexts[] = {IDS_COLUMN_NAME, IDS_COLUMN_ADDRESS, IDS_COLUMN_MAC};
     for (int index = 0; index < 3; ++index) {
@@ -118,7 +111,6 @@ BOOL ResultWindow::OnInitDialog() {
         SendMessageW(deviceList_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                      reinterpret_cast<LPARAM>(&column));
     }
-    // 12.
     SetItemText(IDC_SCAN, win::LoadText(IDS_SCAN));
     toolTip_.Add(Item(IDC_SCAN), IDS_TIP_SCAN);
     SetItemText(IDC_CLOSE, win::LoadText(IDS_CLOSE));
@@ -127,25 +119,26 @@ BOOL ResultWindow::OnInitDialog() {
     toolTip_.Add(Item(IDC_SETUP_PAGE), IDS_TIP_SETUP_PAGE);
     SetItemText(IDC_IP_ADDRESS_SETUP, win::LoadText(IDS_IP_ADDRESS_SETUP));
     toolTip_.Add(Item(IDC_IP_ADDRESS_SETUP), IDS_TIP_IP_ADDRESS_SETUP);
-    // 13. hidden, at 0, 0 with no size; the modal run shows it when idle
+    // Hidden, at 0, 0 with no size; the modal run shows it when idle
     SetWindowLongW(hwnd(), GWL_EXSTYLE, GetWindowLongW(hwnd(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
     SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
-    // 14. exactly these, every other extended style off
+    // Exactly these, every other extended style off
     SendMessageW(deviceList_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kListExtendedStyles);
-    // 15. centred on the screen, since this window is not visible yet
+    // Centred on the screen, since this window is not visible yet
     ProgressWindow* progress = OpenProgressWindow();
-    // 16.
     WorkerContext& context = FillContext(InitialContext(), progress);
-    // 17. The Scan button is the one-scan-at-a-time guard: it is disabled
+    // The Scan button is the one-scan-at-a-time guard: it is disabled
     // before any flow starts, so a Scan command cannot slip in before the
     // initial flow has disabled it itself.
     EnableWindow(scanButton_, FALSE);
-    if (entryPoints_.initialScanFlow) {
-        win::StartWorkerThread(entryPoints_.initialScanFlow, &context);
+    if (entryPoints_.initialScanFlow &&
+        !entryPoints_.startFlowThread(entryPoints_.initialScanFlow, &context)) {
+        // No flow will ever close the progress display or give the button
+        // back: the user gets the window with Scan, as after a failed rescan.
+        if (progress) SendMessageW(progress->hwnd(), WM_CLOSE, 0, 0);
+        EnableWindow(scanButton_, TRUE);
     }
-    // 18.
     sortFlag_ = 1;
-    // 19.
     return TRUE;
 }
 

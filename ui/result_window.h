@@ -14,6 +14,7 @@
 
 #include "net/device_table.h"
 #include "win/dialog.h"
+#include "win/thread.h"
 #include "win/handles.h"
 #include "win/tool_tip.h"
 
@@ -42,6 +43,8 @@ struct ResultWindowEntryPoints {
     void (*launchSelected)(ResultWindow& window) = nullptr;
     // Ends the process with a status; flows reach it through the window.
     void (*endProcess)(int status) = nullptr;
+    // Starts a scan flow's thread; false when it could not be started.
+    bool (*startFlowThread)(win::WorkerProc procedure, void* context) = &win::StartWorkerThread;
 };
 
 // What a column sort hands to every comparison: the direction as it was when

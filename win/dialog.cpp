@@ -139,16 +139,6 @@ void Dialog::SetItemText(int id, const std::wstring& text) const {
     SetDlgItemTextW(hwnd_, id, text.c_str());
 }
 
-std::wstring Dialog::ItemText(int id) const {
-    HWND item = GetDlgItem(hwnd_, id);
-    if (!item) return std::wstring();
-    const int length = GetWindowTextLengthW(item);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(item, &text[0], length + 1);
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
-}
-
 void Dialog::SetTitle(const std::wstring& text) const { SetWindowTextW(hwnd_, text.c_str()); }
 
 BOOL Dialog::OnInitDialog() {

@@ -64,10 +64,8 @@ public:
     void DestroyWindow();
 
     HWND hwnd() const { return hwnd_; }
-    UINT templateId() const { return templateId_; }
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
     void SetItemText(int id, const std::wstring& text) const;
-    std::wstring ItemText(int id) const;
     void SetTitle(const std::wstring& text) const;
 
     // The dialog object behind a window of ours, else nullptr.

@@ -63,12 +63,6 @@ struct ImageListTraits {
     static void Close(HIMAGELIST list) { ::ImageList_Destroy(list); }
 };
 
-struct GdiTraits {
-    using Handle = HGDIOBJ;
-    static HGDIOBJ Invalid() { return nullptr; }
-    static void Close(HGDIOBJ object) { ::DeleteObject(object); }
-};
-
 struct KernelTraits {
     using Handle = HANDLE;
     static HANDLE Invalid() { return nullptr; }
@@ -78,7 +72,6 @@ struct KernelTraits {
 using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueImageList = UniqueHandle<ImageListTraits>;
-using UniqueGdiObject = UniqueHandle<GdiTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelTraits>;
 
 }  // namespace win

@@ -161,7 +161,7 @@ TEST_P(LaunchSelectedTest, OutsideThePcSubnetWarnsWithThePcSettingsAndLaunchesNo
         Launch();
         ASSERT_EQ(boxes.seen.size(), 1u);
         EXPECT_EQ(boxes.seen[0].text, Expected(IDS_SUBNET_WARNING, language) + "\n\n" +
-                                          Expected(IDS_ADDRESS_LABEL, language) + "192.168.0.2\n" +
+                                          Expected(IDS_SUBNET_ADDRESS_LABEL, language) + "192.168.0.2\n" +
                                           Expected(IDS_SUBNET_LABEL, language) + "255.255.255.0");
         EXPECT_EQ(boxes.seen[0].caption, Expected(IDS_ERROR, language));
         EXPECT_TRUE(boxes.seen[0].hasOk);

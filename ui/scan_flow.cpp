@@ -1,0 +1,40 @@
+#include "ui/scan_flow.h"
+
+#include <commctrl.h>
+
+#include "ui/status_windows.h"
+
+namespace ui {
+namespace {
+
+constexpr std::int32_t kCountCeiling = 64;
+constexpr std::int32_t kCountReadAs = 63;
+
+}  // namespace
+
+int ScanForConverters(const WorkerContext& context, net::DiscoveryClient& client,
+                      std::int32_t* count) {
+    // The rows point into the table that the scan is about to rewrite.
+    SendMessageW(context.deviceList, LVM_DELETEALLITEMS, 0, 0);
+    EnableWindow(context.scanButton, FALSE);
+    EnableWindow(context.setupPageButton, FALSE);
+
+    std::int32_t status = 0;
+    std::int32_t found = 0;
+    client.ScanStart(&status);
+    int polled = client.ScanPoll(&status, &found);
+    while (polled == kScanRunning) {
+        Sleep(kScanPollPauseMs);
+        polled = client.ScanPoll(&status, &found);
+    }
+    if (polled == kScanDone) *count = found > kCountCeiling ? kCountReadAs : found;
+    return polled;
+}
+
+void CloseProgressWindow(const WorkerContext& context) {
+    if (context.progressWindow && context.progressWindow->hwnd()) {
+        SendMessageW(context.progressWindow->hwnd(), WM_CLOSE, 0, 0);
+    }
+}
+
+}  // namespace ui

@@ -1,0 +1,34 @@
+// What the initial flow and the rescan share: the scan itself as a flow runs
+// it, and the close of its progress display.
+#pragma once
+
+#include <cstdint>
+
+#include "net/discovery_client.h"
+#include "ui/result_window.h"
+
+namespace ui {
+
+// ScanPoll's answers that the flows tell apart.
+enum ScanPollResult : int {
+    kScanRunning = 1,
+    kScanDone = 0,
+    kScanFailed = -1,
+    kScanHostUnreachable = 10065,
+};
+
+// The pause between two polls of a running scan.
+constexpr unsigned kScanPollPauseMs = 100;
+
+// Empties the list and disables Scan and Setup Page, starts the scan, polls
+// at once and then every kScanPollPauseMs until the worker has finished.
+// Returns ScanPoll's last answer; *count is the number of records to list,
+// set only for kScanDone (a count above the table's 64 records cannot come
+// from the table and is read as 63).
+int ScanForConverters(const WorkerContext& context, net::DiscoveryClient& client,
+                      std::int32_t* count);
+
+// Closes (hides) the flow's progress window, if it has one.
+void CloseProgressWindow(const WorkerContext& context);
+
+}  // namespace ui
