@@ -167,7 +167,7 @@ void ThreadBody() { g_threadRan.store(1); }
 int main() {
 #ifndef _WIN32
     std::string why;
-    if (tools::InMachineNetworkNamespace(&why)) {
+    if (tools::RefuseToSend(&why)) {
         std::fprintf(stderr, "port-check: refusing to run in the machine's own network namespace (%s)\n",
                      why.c_str());
         return 2;
