@@ -1,0 +1,212 @@
+// The converter list: which replies it shows and in which order, the column
+// sort, the rescan behind the Scan button and the setup page opened from it.
+#include "tests/win/support.h"
+
+#include "flow/setup_page_launcher.h"
+
+namespace {
+
+using namespace cstest;
+using net::fake::Arrives;
+
+// Runs the Scan button's flow on this thread, over a progress window of its own.
+void Rescan(ui::ResultWindow& window) {
+    ui::ProgressWindow progress;
+    ASSERT_TRUE(progress.Open(window.hwnd()));
+    ui::WorkerContext& context = ui::ResultWindow::RescanContext();
+    context = {window.deviceList(), &window, &progress, window.setupPageButton(), window.scanButton()};
+    EXPECT_EQ(ui::ResultWindow::RescanFlow(&context), 0u);
+}
+
+void Hear(net::fake::ScriptedPort& port, const std::vector<std::vector<std::uint8_t>>& replies) {
+    for (const auto& reply : replies) port.inbound.push_back(Arrives(reply));
+}
+
+TEST(DeviceList, TheModelFilterPassesNamesHoldingEitherModelExactly) {
+    const std::pair<const char*, int> names[] = {
+        {"ZTL-BR720", 1}, {"ZTL-BR710", 1}, {"Office ZTL-BR710 (2F)", 1}, {"ztl-br720", 0},
+        {"ZTL-BR730", 0}, {"ZTL-BR72", 0},  {"", 0},
+    };
+    for (const auto& [name, passes] : names) EXPECT_EQ(ui::ResultWindow::ModelFilter(name), passes) << name;
+}
+
+TEST_F(WinTest, RowsKeepTheTableOrderUntilTheListSortsByNameDescending) {
+    ui::ResultWindow window({});
+    Open(window);
+    const std::string longest = std::string(59, 'A') + "ZTL-BR720";  // all 68 bytes, no terminator
+    FillTable({Converter(longest, "172.16.5.9", 4), Converter("ZTL-AX3", "192.168.0.51", 1),
+               Converter("ZTL-BR710 A", "10.0.0.1", 0xaf), Converter("ZTL-BR720 B", "192.168.0.50", 0x5e)});
+    const std::vector<std::string> rows = {longest + "|172.16.5.9|00:1a:2b:3c:4d:04",
+                                           "ZTL-BR710 A|10.0.0.1|00:1a:2b:3c:4d:af",
+                                           "ZTL-BR720 B|192.168.0.50|00:1a:2b:3c:4d:5e"};
+    ui::ListedRow last;
+    EXPECT_EQ(window.ListFill(net::g_deviceTable, 4, &last), 3);
+    EXPECT_EQ(Rows(window.deviceList()), rows);
+    EXPECT_EQ(std::string(last.address) + " " + last.mac, "192.168.0.50 00:1a:2b:3c:4d:5e");
+
+    SendMessageW(window.deviceList(), LVM_DELETEALLITEMS, 0, 0);
+    SetWindowLongW(window.deviceList(), GWL_STYLE,
+                   GetWindowLongW(window.deviceList(), GWL_STYLE) | ui::kListStylesAfterClick);
+    window.ListFill(net::g_deviceTable, 4);
+    EXPECT_EQ(Rows(window.deviceList()), (std::vector<std::string>{rows[2], rows[1], rows[0]}));
+}
+
+TEST_F(WinTest, ColumnClicksAlternateTheDirectionAndMoveTheArrowAcrossARescan) {
+    ui::ResultWindow window({});
+    Open(window);
+    HWND list = window.deviceList();
+    HWND header = ListView_GetHeader(list);
+    const auto order = [&] {  // the last letter of each row's name
+        std::string letters;
+        for (const std::string& row : Rows(list)) letters += row[row.find('|') - 1];
+        return letters;
+    };
+    const auto arrows = [&] {  // v descending, ^ ascending, - none
+        std::string marks;
+        for (int column = 0; column < 3; ++column) {
+            HDITEMW item{};
+            item.mask = HDI_FORMAT | HDI_IMAGE;
+            SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+            marks += (item.fmt & 0x1800) != 0x1800 ? '-' : item.iImage == 0 ? 'v' : '^';
+        }
+        return marks;
+    };
+    // Addresses sort as numbers, MACs by their bytes, names without case.
+    const std::vector<std::vector<std::uint8_t>> replies = {Converter("ZTL-BR720 b", "192.168.0.9", 2),
+                                                            Converter("ZTL-BR720 C", "192.168.0.100", 3),
+                                                            Converter("ZTL-BR720 a", "192.168.0.10", 1)};
+    FillTable(replies);
+    window.ListFill(net::g_deviceTable, 3);
+    const struct {
+        int column;  // -1: a rescan
+        const char *order, *arrows;
+    } steps[] = {{2, "Cba", "--v"}, {1, "baC", "-^-"}, {0, "Cba", "v--"}, {-1, "bCa", "---"}, {2, "abC", "--^"}};
+    for (const auto& step : steps) {
+        if (step.column < 0) {
+            Hear(*port, replies);
+            Rescan(window);
+        } else {
+            NMLISTVIEW note{};
+            note.hdr = {list, IDC_DEVICE_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
+            note.iSubItem = step.column;
+            SendMessageW(window.hwnd(), WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&note));
+        }
+        EXPECT_EQ(order(), step.order) << step.column;
+        EXPECT_EQ(arrows(), step.arrows) << step.column;
+    }
+}
+
+// One window rescanned again and again, as a user does: after the one
+// converter the list places every later row by name, descending.
+TEST_F(WinTest, EveryRescanOutcomeLeavesTheListButtonsAndNoticeAsSpecified) {
+    ui::ResultWindow window({});
+    Open(window);
+    const std::vector<std::string> notFound = {Notice(4, 124) + " +progress", Help("topic_rescan_none") + " +progress"};
+    const struct {
+        const char* name;
+        std::function<void(Port&)> script;
+        std::vector<std::string> rows, events;
+        int count;
+    } rescans[] = {
+        {"one converter", [](Port& p) { Hear(p, {Converter("ZTL-BR720", "192.168.0.50", 0x50)}); },
+         {"ZTL-BR720|192.168.0.50|00:1a:2b:3c:4d:50"}, {}, 1},
+        {"two of three supported",
+         [](Port& p) {
+             Hear(p, {Converter("ZTL-BR710 a", "192.168.0.53", 3), Converter("ZTL-AX3", "192.168.0.52", 2),
+                        Converter("ZTL-BR720 b", "192.168.0.51", 1)});
+         },
+         {"ZTL-BR720 b|192.168.0.51|00:1a:2b:3c:4d:01", "ZTL-BR710 a|192.168.0.53|00:1a:2b:3c:4d:03"}, {}, 2},
+        {"65 records", SixtyFiveRecords, {}, {}, 63},
+        {"no reply", [](Port&) {}, {}, notFound, 0},
+        {"only other models", [](Port& p) { Hear(p, {Converter("ztl-br720", "192.168.0.50", 1)}); }, {},
+         notFound, 0},
+        {"host unreachable", [](Port& p) { p.sendErrors[0] = net::kErrHostUnreachable; }, {}, notFound, 0},
+        {"socket failure, answered No",
+         [](Port& p) {
+             p.openError = 10024;
+             Answerer::answer = 2;
+         },
+         {}, {notFound[0]}, 0},
+        {"the scan worker cannot start", [](Port& p) { p.threads = Port::Threads::kRefused; }, {}, notFound, 0},
+    };
+    for (const auto& rescan : rescans) {
+        SCOPED_TRACE(rescan.name);
+        Reset();
+        rescan.script(*port);
+        Rescan(window);
+        EXPECT_EQ(g_events, rescan.events);
+        EXPECT_EQ(ListView_GetItemCount(window.deviceList()), rescan.count);
+        if (!rescan.rows.empty()) {
+            EXPECT_EQ(Rows(window.deviceList()), rescan.rows);
+        }
+        // Only the one converter is selected, marked and ready to open.
+        const bool one = rescan.count == 1;
+        EXPECT_EQ(ListView_GetSelectedCount(window.deviceList()), one ? 1u : 0u);
+        EXPECT_EQ(ListView_GetSelectionMark(window.deviceList()), one ? 0 : -1);
+        EXPECT_EQ(IsWindowEnabled(window.setupPageButton()) != FALSE, one);
+        EXPECT_TRUE(IsWindowEnabled(window.scanButton()));
+        EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
+    }
+}
+
+TEST_F(WinTest, TwoScanCommandsBackToBackStartOneFlow) {
+    ui::ResultWindow window({});
+    Open(window);
+    Hear(*port, {Converter("ZTL-BR720", "192.168.0.50", 1)});
+    for (int press = 0; press < 2; ++press) SendMessageW(window.hwnd(), WM_COMMAND, IDC_SCAN, 0);
+    // Serve the flow's calls until it has given Scan back and closed its progress window.
+    for (int i = 0; i < 1000 && (!IsWindowEnabled(window.scanButton()) || Shown<ui::ProgressWindow>()); ++i) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+    }
+    EXPECT_EQ(port->startups, 1);
+    EXPECT_EQ(Rows(window.deviceList()).size(), 1u);
+    EXPECT_TRUE(IsWindowEnabled(window.setupPageButton()));
+}
+
+TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubnet) {
+    const std::string warning = Text(152) + "\n\n" + Text(157) + "192.168.0.2\n" + Text(153) + "255.255.255.0";
+    const std::string opensNear = "shell http://192.168.0.50 +launching";
+    const struct {
+        const char* name;
+        bool doubleClick;
+        int mark;
+        const char *address, *netmask;  // what the last scan found of the PC
+        std::intptr_t shellResult;
+        std::vector<std::string> events;
+        bool closes;
+    } launches[] = {
+        {"no row marked", true, -1, "192.168.0.2", "255.255.255.0", 42,
+         {Box("win_tests", Fixed("no_selection"))}, false},  // the program's name
+        {"in the subnet", false, 0, "192.168.0.2", "255.255.255.0", 42, {opensNear}, true},
+        {"outside it", true, 1, "192.168.0.2", "255.255.255.0", 42, {Box(Text(125), warning)}, false},
+        {"the shell fails", false, 0, "192.168.0.2", "255.255.255.0", 2,
+         {opensNear, Box(Text(125), Text(128)) + " +launching"}, true},
+        {"no PC address known", false, 1, "", "", 42, {"shell http://10.0.0.1 +launching"}, true},
+    };
+    for (const auto& launch : launches) {
+        SCOPED_TRACE(launch.name);
+        Reset();
+        shell.result = launch.shellResult;
+        ui::ResultWindow window({nullptr, &flow::LaunchSelected, nullptr});
+        Open(window);
+        HWND hwnd = window.hwnd(), list = window.deviceList();
+        FillTable({Converter("ZTL-BR720 near", "192.168.0.50", 1), Converter("ZTL-BR720 far", "10.0.0.1", 2)});
+        window.ListFill(net::g_deviceTable, 2);
+        std::strcpy(net::g_probeResult.address, launch.address);
+        std::strcpy(net::g_probeResult.netmask, launch.netmask);
+        ListView_SetSelectionMark(list, launch.mark);
+        if (launch.doubleClick) {
+            NMITEMACTIVATE note{};
+            note.hdr = {list, IDC_DEVICE_LIST, static_cast<UINT>(NM_DBLCLK)};
+            SendMessageW(hwnd, WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&note));
+        } else {
+            SendMessageW(hwnd, WM_COMMAND, IDC_SETUP_PAGE, 0);
+        }
+        EXPECT_EQ(g_events, launch.events);
+        EXPECT_EQ(!IsWindow(hwnd), launch.closes);
+        EXPECT_EQ(Shown<ui::LaunchingWindow>(), nullptr);
+    }
+}
+
+}  // namespace
