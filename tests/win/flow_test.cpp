@@ -3,7 +3,6 @@
 #include "tests/win/support.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 #include "flow/initial_scan_flow.h"
@@ -17,7 +16,9 @@ using net::fake::Arrives;
 void RecordEnd(int status) { Log("end " + std::to_string(status)); }
 
 TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
-    const auto oneConverter = [](Port& p) { p.inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))}; };
+    const auto oneConverter = [](Port& p) {
+        p.inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))};
+    };
     const struct {
         const char* name;
         std::function<void(Port&)> script;
@@ -55,13 +56,6 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
     }
 }
 
-std::string Dotted(DWORD address) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", FIRST_IPADDRESS(address), SECOND_IPADDRESS(address),
-                  THIRD_IPADDRESS(address), FOURTH_IPADDRESS(address));
-    return text;
-}
-
 TEST(AddressSetup, TheSuggestionIsTheNextHostInThePcsSubnetMovingOnlyTheLastOctet) {
     const char* const cases[][3] = {
         {"192.168.0.2", "255.255.255.0", "192.168.0.3"},
@@ -72,7 +66,11 @@ TEST(AddressSetup, TheSuggestionIsTheNextHostInThePcsSubnetMovingOnlyTheLastOcte
         {"10.0.0.6", "255.255.255.248", "10.0.0.5"},
         {"192.168.0.10", "255.255.255.255", "192.168.0.9"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Dotted(flow::SuggestedAddress(c[0], c[1])), c[2]) << c[0] << "/" << c[1];
+    for (const auto& c : cases) {
+        std::uint8_t b[4];
+        net::AddressToBytes(net::InetAddr(c[2]), b);
+        EXPECT_EQ(flow::SuggestedAddress(c[0], c[1]), MAKEIPADDRESS(b[0], b[1], b[2], b[3])) << c[0];
+    }
 }
 
 TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSettingIt) {
@@ -83,24 +81,24 @@ TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSetti
     ASSERT_TRUE(dialog.Create(nullptr));
     // Away from the screen's centre, so that centring over it shows.
     SetWindowPos(dialog.hwnd(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
-    std::vector<std::pair<LONG, HWND>> edits;
+    std::vector<std::pair<LONG, HWND>> fields;  // by their left edges
     for (HWND edit = GetWindow(dialog.addressField(), GW_CHILD); edit; edit = GetWindow(edit, GW_HWNDNEXT)) {
         RECT rect{};
         GetWindowRect(edit, &rect);
-        edits.emplace_back(rect.left, edit);
+        fields.emplace_back(rect.left, edit);
     }
-    std::sort(edits.begin(), edits.end());
-    ASSERT_EQ(edits.size(), 4u);
-    const HWND fields[] = {edits[0].second, edits[1].second, edits[2].second, edits[3].second};
-    const std::tuple<int, const wchar_t*, std::string> typed[] = {{0, L"0", "1"}, {0, L"224", "223"}, {1, L"0", "0"}};
+    std::sort(fields.begin(), fields.end());
+    ASSERT_EQ(fields.size(), 4u);
+    const std::tuple<int, const wchar_t*, std::string> typed[] = {
+        {0, L"0", "1"}, {0, L"224", "223"}, {1, L"0", "0"}};  // field, typed, kept
     for (const auto& [field, text, held] : typed) {
-        SetFocus(fields[field]);
-        SetWindowTextW(fields[field], text);
+        SetFocus(fields[field].second);
+        SetWindowTextW(fields[field].second, text);
         SetFocus(dialog.Item(IDC_CANCEL_SETUP));
-        EXPECT_EQ(TextOf(fields[field]), held) << field;
+        EXPECT_EQ(TextOf(fields[field].second), held) << field;
     }
 
-    SetWindowTextW(fields[3], L"");
+    SetWindowTextW(fields[3].second, L"");
     SendMessageW(dialog.hwnd(), WM_COMMAND, IDC_EXECUTE_SETUP, 0);
     EXPECT_EQ(g_events, (std::vector<std::string>{Notice(7, 151), Help("topic_ip_setup")}));
     EXPECT_TRUE(IsWindowVisible(dialog.hwnd()));

@@ -10,18 +10,11 @@ namespace {
 
 using namespace cstest;
 
-struct ModalRun {
-    bool shownWhenIdle = false;
-    RECT rect{};
-    bool progressHiddenOnReturn = false;
-    std::vector<HWND> pretranslated;  // the windows WM_APP was posted to
-} g_run;
-
 class ObservedResultWindow : public ui::ResultWindow {
 public:
     using ui::ResultWindow::ResultWindow;
     bool PreTranslateMessage(MSG* message) override {
-        if (message->message == WM_APP) g_run.pretranslated.push_back(message->hwnd);
+        if (message->message == WM_APP && message->hwnd == deviceList()) g_events.push_back("pretranslated");
         return ui::ResultWindow::PreTranslateMessage(message);
     }
 };
@@ -30,12 +23,13 @@ public:
 // closes the progress window as a flow does, then leaves through Close.
 unsigned ObserveThenClose(void* raw) {
     const auto* context = static_cast<ui::WorkerContext*>(raw);
-    HWND window = context->resultWindow->hwnd();
+    HWND window = context->resultWindow->hwnd(), progress = context->progressWindow->hwnd();
     for (int i = 0; i < 500 && !IsWindowVisible(window); ++i) Sleep(10);  // against a hang only
-    g_run.shownWhenIdle = IsWindowVisible(window) != FALSE;
-    GetWindowRect(window, &g_run.rect);
-    SendMessageW(context->progressWindow->hwnd(), WM_CLOSE, 0, 0);
-    g_run.progressHiddenOnReturn = !IsWindowVisible(context->progressWindow->hwnd());
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    g_events.push_back(IsWindowVisible(window) && IsRectEmpty(&rect) ? "shown without size" : "not so");
+    SendMessageW(progress, WM_CLOSE, 0, 0);
+    g_events.push_back(IsWindowVisible(progress) ? "progress still shown" : "progress closed");
     PostMessageW(context->deviceList, WM_APP, 0, 0);
     PostMessageW(window, WM_COMMAND, IDC_CLOSE, 0);
     return 0;
@@ -44,18 +38,8 @@ unsigned ObserveThenClose(void* raw) {
 TEST_F(WinTest, ModalRunShowsTheHiddenWindowWhenIdleAndPreTranslatesForItsControls) {
     ObservedResultWindow window({&ObserveThenClose, nullptr, nullptr});
     window.DoModal(nullptr);
-    EXPECT_TRUE(g_run.shownWhenIdle);
-    EXPECT_TRUE(IsRectEmpty(&g_run.rect));
-    EXPECT_TRUE(g_run.progressHiddenOnReturn);
-    EXPECT_EQ(g_run.pretranslated, std::vector<HWND>{ui::ResultWindow::InitialContext().deviceList});
+    EXPECT_EQ(g_events, (std::vector<std::string>{"shown without size", "progress closed", "pretranslated"}));
     EXPECT_EQ(window.hwnd(), nullptr);
-}
-
-template <class T>
-std::unique_ptr<win::Dialog> Make() {
-    auto dialog = std::make_unique<T>();
-    EXPECT_TRUE(dialog->Create(nullptr));
-    return dialog;
 }
 
 // Enter and Esc arrive as the commands 1 and 2, a plain close request turns
@@ -63,29 +47,29 @@ std::unique_ptr<win::Dialog> Make() {
 TEST_F(WinTest, EveryWindowDropsItsCommandsAndAnswersContextHelp) {
     const struct {
         const char* name;
-        std::function<std::unique_ptr<win::Dialog>()> make;
+        std::unique_ptr<win::Dialog> dialog;
         bool stays[3];  // after command 1, command 2, WM_CLOSE
         WORD defaultId;  // what Enter presses, where it matters
         const char* helpTopic;
     } windows[] = {
-        {"ResultWindow",
-         [] {
-             auto window = std::make_unique<ui::ResultWindow>(ui::ResultWindowEntryPoints{});
-             Open(*window);
-             return std::unique_ptr<win::Dialog>(std::move(window));
-         },
+        {"ResultWindow", std::make_unique<ui::ResultWindow>(ui::ResultWindowEntryPoints{}),
          {true, true, true}, IDOK, "topic_result_window"},
-        {"IpSetupDialog", Make<flow::IpSetupDialog>, {true, true, true}, IDC_EXECUTE_SETUP, "topic_ip_setup"},
-        {"LaunchingWindow", Make<ui::LaunchingWindow>, {true, true, true}, 0, nullptr},
-        {"SettingAddressWindow", Make<ui::SettingAddressWindow>, {true, true, true}, 0, nullptr},
-        {"ProgressWindow", Make<ui::ProgressWindow>, {true, false, false}, 0, nullptr},
-        {"NoticeDialog", Make<ui::NoticeDialog>, {false, false, false}, IDOK, nullptr},
+        {"IpSetupDialog", std::make_unique<flow::IpSetupDialog>(), {true, true, true}, IDC_EXECUTE_SETUP,
+         "topic_ip_setup"},
+        {"LaunchingWindow", std::make_unique<ui::LaunchingWindow>(), {true, true, true}, 0, nullptr},
+        {"SettingAddress", std::make_unique<ui::SettingAddressWindow>(), {true, true, true}, 0, nullptr},
+        {"ProgressWindow", std::make_unique<ui::ProgressWindow>(), {true, false, false}, 0, nullptr},
+        {"NoticeDialog", std::make_unique<ui::NoticeDialog>(), {false, false, false}, IDOK, nullptr},
     };
     const std::pair<UINT, WPARAM> requests[] = {{WM_COMMAND, IDOK}, {WM_COMMAND, IDCANCEL}, {WM_CLOSE, 0}};
     for (const auto& window : windows) {
         SCOPED_TRACE(window.name);
-        const std::unique_ptr<win::Dialog> dialog = window.make();
-        HWND hwnd = dialog->hwnd();
+        if (auto* result = dynamic_cast<ui::ResultWindow*>(window.dialog.get())) {
+            Open(*result);
+        } else {
+            ASSERT_TRUE(window.dialog->Create(nullptr));
+        }
+        HWND hwnd = window.dialog->hwnd();
         for (int i = 0; i < 3; ++i) {
             ShowWindow(hwnd, SW_SHOWNA);
             SendMessageW(hwnd, requests[i].first, requests[i].second, 0);
@@ -119,18 +103,17 @@ TEST_F(WinTest, EveryButtonHasItsTextAndTipAndTheTipsHearOnlyTheMouse) {
         std::vector<std::array<int, 3>> buttons;  // id, text, tip
     } windows[] = {
         {result, result.toolTip(),
-         {{IDC_SCAN, 111, 140}, {IDC_CLOSE, 115, 137}, {IDC_SETUP_PAGE, 113, 136}, {IDC_IP_ADDRESS_SETUP, 114, 138}}},
+         {{IDC_SCAN, 111, 140}, {IDC_CLOSE, 115, 137}, {IDC_SETUP_PAGE, 113, 136},
+          {IDC_IP_ADDRESS_SETUP, 114, 138}}},
         {setup, setup.toolTip(), {{IDC_EXECUTE_SETUP, 117, 141}, {IDC_CANCEL_SETUP, 118, 142}}},
     };
     for (const auto& window : windows) {
         for (const auto& [id, text, tipText] : window.buttons) {
             EXPECT_EQ(TextOf(window.dialog.Item(id)), Text(text));
             wchar_t tip[256] = {};
-            TTTOOLINFOW tool{};
-            tool.cbSize = sizeof tool;
-            tool.hwnd = window.dialog.hwnd();
-            tool.uId = reinterpret_cast<UINT_PTR>(window.dialog.Item(id));
-            tool.lpszText = tip;
+            HWND button = window.dialog.Item(id);
+            TTTOOLINFOW tool{sizeof tool, 0, window.dialog.hwnd(), reinterpret_cast<UINT_PTR>(button),
+                             {}, nullptr, tip, 0, nullptr};
             SendMessageW(window.toolTip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
             EXPECT_EQ(win::ToUtf8(tip), Text(tipText));
         }

@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 
-#include "flow/setup_page_launcher.h"
-
 namespace {
 
 using namespace cstest;
@@ -24,9 +22,6 @@ TEST(Resources, EveryTextIsTheExpectedBytesInBothLanguagesAndNoOtherIdExists) {
         }
     }
     const std::pair<const char*, std::string> fixed[] = {
-        {"url_prefix", flow::SetupPageAddress("")},
-        {"help_file", ui::kHelpFileName},
-        {"help_viewer", ui::kHelpViewer},
         {"instance_property", ui::kInstanceProperty},
         {"topic_ip_setup", ui::kTopicIpSetup},
         {"topic_result_window", ui::kTopicResult},
@@ -47,7 +42,8 @@ TEST(Resources, JapaneseIsChosenByThePrimaryLanguageAndEveryTemplateHasBoth) {
         {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), win::kEnglish},
     };
     for (const auto& [user, chosen] : users) EXPECT_EQ(win::LanguageForUser(user), chosen) << user;
-    for (UINT id : {IDD_RESULT_WINDOW, IDD_IP_SETUP, IDD_PROGRESS, IDD_LAUNCHING, IDD_SETTING_ADDRESS, IDD_NOTICE}) {
+    for (UINT id : {IDD_RESULT_WINDOW, IDD_IP_SETUP, IDD_PROGRESS, IDD_LAUNCHING, IDD_SETTING_ADDRESS,
+                    IDD_NOTICE}) {
         const DLGTEMPLATE* english = win::FindDialogTemplate(id, win::kEnglish);
         EXPECT_NE(english, nullptr) << id;
         EXPECT_NE(win::FindDialogTemplate(id, win::kJapanese), english) << id;
@@ -75,7 +71,8 @@ TEST_F(WinTest, HelpOpensTheFileBesideTheProgram) {
     std::string directory = program;
     directory.erase(directory.rfind('\\') + 1);
     ui::HelpLauncher().OpenTopic(ui::kTopicIpSetup);
-    EXPECT_EQ(g_events, std::vector<std::string>{"shell hh.exe " + directory + "Help.chm::/HTML/T040IP.html"});
+    const std::string beside = "shell hh.exe " + directory + "Help.chm" + Fixed("topic_ip_setup");
+    EXPECT_EQ(g_events, std::vector<std::string>{beside});
 }
 
 }  // namespace

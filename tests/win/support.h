@@ -44,18 +44,17 @@ inline std::map<std::string, std::vector<std::string>> ReadTsv(const std::string
     return rows;
 }
 
+// A cell of tests/data/FILE.tsv: the row named `key`, `column` after the name.
+inline std::string Expected(const std::string& file, const std::string& key, std::size_t column) {
+    static std::map<std::string, std::map<std::string, std::vector<std::string>>> files;
+    if (!files.count(file)) files[file] = ReadTsv(file);
+    const auto row = files[file].find(key);
+    return row == files[file].end() ? "(no " + key + " in " + file + ")" : row->second.at(column);
+}
 inline std::string Text(UINT id, LANGID language = win::kEnglish) {
-    static const auto table = ReadTsv("strings");
-    const auto row = table.find(std::to_string(id));
-    return row == table.end() ? "(no text " + std::to_string(id) + ")"
-                              : row->second.at(language == win::kJapanese);
+    return Expected("strings", std::to_string(id), language == win::kJapanese);
 }
-
-inline std::string Fixed(const std::string& key) {
-    static const auto table = ReadTsv("fixed_texts");
-    const auto row = table.find(key);
-    return row == table.end() ? "(no text " + key + ")" : row->second.at(0);
-}
+inline std::string Fixed(const std::string& key) { return Expected("fixed_texts", key, 0); }
 
 inline std::string TextOf(HWND window) {
     wchar_t text[1024] = {};
@@ -117,30 +116,29 @@ public:
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
         const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-        if (code == HC_ACTION && call->message == WM_INITDIALOG) Answer(call->hwnd);
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    static void Answer(HWND box) {
-        win::Dialog* dialog = win::Dialog::FromHandle(box);
+        const bool opened = code == HC_ACTION && call->message == WM_INITDIALOG;
+        HWND box = call->hwnd;
+        win::Dialog* dialog = opened ? win::Dialog::FromHandle(box) : nullptr;
         int button = 0;
         if (auto* notice = dynamic_cast<ui::NoticeDialog*>(dialog)) {
             Log("notice " + std::to_string(notice->code) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)));
             button = answer == 1 ? IDOK : IDCANCEL;
-        } else if (!dialog) {  // a message box
+        } else if (opened && !dialog) {  // a message box
             Log(Box(TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))));
             button = !GetDlgItem(box, IDYES) ? IDOK : answer == 1 ? IDYES : IDNO;
         }
         if (button) PostMessageW(box, WM_COMMAND, button, 0);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
     }
     HHOOK hook_;
 };
 
 // A discovery reply of a converter named `name` at `address`, its MAC ending in `mac`.
-inline std::vector<std::uint8_t> Converter(const std::string& name, const char* address, std::uint8_t mac) {
+inline std::vector<std::uint8_t> Converter(const std::string& name, const std::string& address, int mac) {
     net::fake::ReplyFields fields;
     fields.name = name;
-    net::AddressToBytes(net::InetAddr(address), fields.address);
-    fields.mac[5] = mac;
+    net::AddressToBytes(net::InetAddr(address.c_str()), fields.address);
+    fields.mac[5] = static_cast<std::uint8_t>(mac);
     return net::fake::Reply(fields);
 }
 
@@ -170,8 +168,7 @@ inline void SixtyFiveRecords(Port& port) {
     port.afterScan = [] {
         std::vector<std::vector<std::uint8_t>> table;
         for (int i = 0; i < net::kDeviceTableCapacity; ++i) {
-            const std::string address = "10.0.0." + std::to_string(i);
-            table.push_back(Converter("ZTL-BR720", address.c_str(), static_cast<std::uint8_t>(i)));
+            table.push_back(Converter("ZTL-BR720", "10.0.0." + std::to_string(i), i));
         }
         FillTable(table);
         net::g_scanState.count = net::kDeviceTableCapacity + 1;
@@ -179,7 +176,7 @@ inline void SixtyFiveRecords(Port& port) {
 }
 
 // Every row of every table starts from a PC with one Ethernet interface,
-// 192.168.0.2/24, no converter, nothing seen, English, Yes to every question.
+// 192.168.0.2/24, no converter, nothing seen, Yes to every question.
 class WinTest : public testing::Test {
 protected:
     void SetUp() override { Reset(); }
@@ -189,11 +186,8 @@ protected:
         port->interfaces = {{0x13, net::fake::Ip(192, 168, 0, 2), net::fake::Ip(255, 255, 255, 0)}};
         port->hostAddress = port->interfaces[0].address;
         net::SetActivePort(port.get());
-        std::memset(net::g_deviceTable, 0, sizeof net::g_deviceTable);
-        std::memset(&net::g_probeResult, 0, sizeof net::g_probeResult);
         shell.result = 42;
         Answerer::answer = 1;
-        win::SetLanguage(win::kEnglish);
         g_events.clear();
     }
     // A result window as the initial flow leaves it when the program runs on:
@@ -216,11 +210,7 @@ inline std::vector<std::string> Rows(HWND list) {
         std::string texts;
         for (int column = 0; column < 3; ++column) {
             char text[80] = {};
-            LVITEMA item{};
-            item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = sizeof text;
-            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+            ListView_GetItemText(list, row, column, text, sizeof text);
             texts += (column ? "|" : "") + std::string(text);
         }
         rows.push_back(texts);
