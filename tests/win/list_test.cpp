@@ -18,6 +18,14 @@ void Rescan(ui::ResultWindow& window) {
     EXPECT_EQ(ui::ResultWindow::RescanFlow(&context), 0u);
 }
 
+// A notification from the list, as a click on a column header or a double-click sends it.
+void Notify(ui::ResultWindow& window, UINT code, int column = 0) {
+    NMLISTVIEW note{};
+    note.hdr = {window.deviceList(), IDC_DEVICE_LIST, code};
+    note.iSubItem = column;
+    SendMessageW(window.hwnd(), WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&note));
+}
+
 void Hear(net::fake::ScriptedPort& port, const std::vector<std::vector<std::uint8_t>>& replies) {
     for (const auto& reply : replies) port.inbound.push_back(Arrives(reply));
 }
@@ -65,10 +73,7 @@ TEST_F(WinTest, ColumnClicksSortAlternatelyAndMoveTheArrowAcrossRescans) {
                          Converter("a ZTL-BR710", "192.168.0.10", 1), Converter(longest, "172.16.5.9", 4)});
             Rescan(window);
         } else {
-            NMLISTVIEW note{};
-            note.hdr = {list, IDC_DEVICE_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
-            note.iSubItem = step.column;
-            SendMessageW(window.hwnd(), WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&note));
+            Notify(window, LVN_COLUMNCLICK, step.column);
         }
         EXPECT_EQ(order(), step.order) << step.column;
         EXPECT_EQ(arrows(), step.arrows) << step.column;
@@ -133,7 +138,7 @@ TEST_F(WinTest, TwoScanCommandsBackToBackStartOneFlow) {
     Hear(*port, {Converter("ZTL-BR720", "192.168.0.50", 1)});
     for (int press = 0; press < 2; ++press) SendMessageW(window.hwnd(), WM_COMMAND, IDC_SCAN, 0);
     // Serve the flow's calls until it has given Scan back and closed its progress window.
-    for (int i = 0; i < 1000 && (!IsWindowEnabled(window.scanButton()) || Shown<ui::ProgressWindow>()); ++i) {
+    for (int i = 0; i < 3000 && (!IsWindowEnabled(window.scanButton()) || Shown<ui::ProgressWindow>()); ++i) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
     }
@@ -175,9 +180,7 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         std::strcpy(net::g_probeResult.netmask, launch.netmask);
         ListView_SetSelectionMark(list, launch.mark);
         if (launch.doubleClick) {
-            NMITEMACTIVATE note{};
-            note.hdr = {list, IDC_DEVICE_LIST, static_cast<UINT>(NM_DBLCLK)};
-            SendMessageW(hwnd, WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&note));
+            Notify(window, NM_DBLCLK);
         } else {
             SendMessageW(hwnd, WM_COMMAND, IDC_SETUP_PAGE, 0);
         }
