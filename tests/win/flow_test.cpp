@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
 #include "flow/initial_scan_flow.h"
 #include "flow/ip_setup_dialog.h"
