@@ -64,8 +64,14 @@ TEST_F(WinTest, ColumnClicksSortAlternatelyAndMoveTheArrowAcrossRescans) {
     const struct {
         int column;  // -1: a rescan
         const char *order, *arrows;
-    } steps[] = {{-1, "bCad", "---"}, {2, "dCba", "--v"}, {1, "dbaC", "-^-"}, {0, "dCba", "v--"},
-                 {-1, "bCad", "---"}, {2, "abCd", "--^"}};
+    } steps[] = {
+        {-1, "bCad", "---"},  // the table's order, the other model left out
+        {2, "dCba", "--v"},   // MACs, descending
+        {1, "dbaC", "-^-"},   // addresses as numbers, ascending
+        {0, "dCba", "v--"},   // names without case, descending
+        {-1, "bCad", "---"},  // a rescan: the table's order, no arrow
+        {2, "abCd", "--^"},   // the direction goes on alternating
+    };
     for (const auto& step : steps) {
         if (step.column < 0) {
             Hear(*port, {Converter("b ZTL-BR720", "192.168.0.9", 2), Converter("ZTL-AX3", "192.168.0.8", 9),
@@ -98,7 +104,7 @@ TEST_F(WinTest, EveryRescanOutcomeLeavesTheListButtonsAndNoticeAsSpecified) {
         {"two of three supported",
          [](Port& p) {
              Hear(p, {Converter("ZTL-BR710 a", "192.168.0.53", 3), Converter("ZTL-AX3", "192.168.0.52", 2),
-                        Converter("ZTL-BR720 b", "192.168.0.51", 1)});
+                      Converter("ZTL-BR720 b", "192.168.0.51", 1)});
          },
          {"ZTL-BR720 b|192.168.0.51|00:1a:2b:3c:4d:01", "ZTL-BR710 a|192.168.0.53|00:1a:2b:3c:4d:03"}, {}, 2},
         {"65 records", SixtyFiveRecords, {}, {}, 63},
