@@ -36,22 +36,3 @@ function(cs_add_gtest name)
     DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
 endfunction()
-
-# cs_win_test_support(TARGET [SCRIPTED_PORT] [REFUSING_PORT])
-# What every in-process window test program of the windows tree needs: the
-# shared window test support, the project's include root and the test data
-# directory as wine sees it (drive Z: is the Linux root). SCRIPTED_PORT adds
-# the scripted socket port of the protocol's unit tests; REFUSING_PORT the
-# platform port stand-in that refuses every call, so nothing reaches a socket.
-function(cs_win_test_support target)
-  cmake_parse_arguments(A "SCRIPTED_PORT;REFUSING_PORT" "" "" ${ARGN})
-  target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/win/test_support.cpp)
-  if(A_SCRIPTED_PORT)
-    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/host/net/scripted_port.cpp)
-  endif()
-  if(A_REFUSING_PORT)
-    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/host/net/unit_platform_port.cpp)
-  endif()
-  target_compile_definitions(${target} PRIVATE CS_TEST_DATA_DIR="Z:${CMAKE_SOURCE_DIR}/tests/data")
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
-endfunction()

@@ -38,7 +38,6 @@ public:
     ui::ResultWindow* OwnerWindow() const;
 
     HWND addressField() const { return addressField_; }
-    HWND toolTip() const { return toolTip_.get(); }
 
     // The tool-tip relay: the tips hear of the pointer only through here.
     bool PreTranslateMessage(MSG* message) override;

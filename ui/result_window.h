@@ -81,14 +81,7 @@ public:
     std::string AssignedAddress() const;
 
     int mode() const { return mode_; }
-    int sortFlag() const { return sortFlag_; }
-    int sortColumn() const { return sortColumn_.load(); }
     HWND deviceList() const { return deviceList_; }
-    HWND setupPageButton() const { return setupPageButton_; }
-    HWND ipAddressButton() const { return ipAddressButton_; }
-    HWND scanButton() const { return scanButton_; }
-    HWND toolTip() const { return toolTip_.get(); }
-    HIMAGELIST sortArrows() const { return sortArrows_.get(); }
     const ResultWindowEntryPoints& entryPoints() const { return entryPoints_; }
 
     // The records handed to the initial flow and to the rescan flow.

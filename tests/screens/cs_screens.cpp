@@ -193,14 +193,14 @@ bool OpenResultWindow(net::fake::ScriptedPort& port, ui::ResultWindow& window) {
     if (!window.Create(nullptr)) return false;
     ui::ProgressWindow* initial = ui::ResultWindow::InitialContext().progressWindow;
     if (initial && initial->hwnd()) SendMessageW(initial->hwnd(), WM_CLOSE, 0, 0);
-    EnableWindow(window.scanButton(), TRUE);
+    EnableWindow(window.Item(IDC_SCAN), TRUE);
     PumpPending();
 
     PostMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(window.scanButton()));
+                 reinterpret_cast<LPARAM>(window.Item(IDC_SCAN)));
     PumpPending();
     const ULONGLONG end = GetTickCount64() + kScanBoundMs;
-    while (!IsWindowEnabled(window.scanButton())) {
+    while (!IsWindowEnabled(window.Item(IDC_SCAN))) {
         if (GetTickCount64() >= end) return false;
         PumpPending();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);

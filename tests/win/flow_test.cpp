@@ -49,10 +49,12 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         shell.result = path.shellResult;
         ui::ResultWindow window({nullptr, nullptr, &RecordEnd});
         ASSERT_TRUE(window.Create(nullptr));
+        // As the program's modal run leaves it: visible, 0 x 0 at 0,0.
+        ShowWindow(window.hwnd(), SW_SHOWNA);
         EXPECT_EQ(flow::InitialScanFlow(&ui::ResultWindow::InitialContext()), path.result);
         EXPECT_EQ(g_events, path.events);
         EXPECT_EQ(ListView_GetItemCount(window.deviceList()), path.rows);
-        EXPECT_EQ(IsWindowEnabled(window.scanButton()) != FALSE, path.result == 0);
+        EXPECT_EQ(IsWindowEnabled(window.Item(IDC_SCAN)) != FALSE, path.result == 0);
         EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
     }
 }

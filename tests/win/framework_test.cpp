@@ -3,8 +3,11 @@
 #include "tests/win/support.h"
 
 #include <array>
+#include <cstdlib>
 
+#include "app/converter_setup_app.h"
 #include "flow/ip_setup_dialog.h"
+#include "ui/scan_flow.h"
 
 namespace {
 
@@ -102,10 +105,10 @@ TEST_F(WinTest, EveryButtonHasItsTextAndTipAndTheTipsHearOnlyTheMouse) {
         HWND toolTip;
         std::vector<std::array<int, 3>> buttons;  // id, text, tip
     } windows[] = {
-        {result, result.toolTip(),
+        {result, TipOf(result.hwnd()),
          {{IDC_SCAN, 111, 140}, {IDC_CLOSE, 115, 137}, {IDC_SETUP_PAGE, 113, 136},
           {IDC_IP_ADDRESS_SETUP, 114, 138}}},
-        {setup, setup.toolTip(), {{IDC_EXECUTE_SETUP, 117, 141}, {IDC_CANCEL_SETUP, 118, 142}}},
+        {setup, TipOf(setup.hwnd()), {{IDC_EXECUTE_SETUP, 117, 141}, {IDC_CANCEL_SETUP, 118, 142}}},
     };
     for (const auto& window : windows) {
         for (const auto& [id, text, tipText] : window.buttons) {
@@ -130,3 +133,52 @@ TEST_F(WinTest, EveryButtonHasItsTextAndTipAndTheTipsHearOnlyTheMouse) {
 }
 
 }  // namespace
+
+namespace flowthreads {
+
+bool RefuseToStart(win::WorkerProc, void*) { return false; }
+unsigned NeverRuns(void*) {
+    ADD_FAILURE() << "a flow ran whose thread could not start";
+    return 0;
+}
+
+HANDLE modalEnded = nullptr;
+HANDLE flowDone = nullptr;
+
+// Presses Close as a user does during the scan, then goes on working with the
+// window and its progress display once the modal run has ended.
+unsigned CloseThenWorkOn(void* raw) {
+    auto* context = static_cast<ui::WorkerContext*>(raw);
+    SendMessageW(context->resultWindow->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED), 0);
+    WaitForSingleObject(modalEnded, 30000);
+    context->resultWindow->SetAssignedAddress("192.168.0.3");
+    ui::CloseProgressWindow(*context);
+    SetEvent(flowDone);
+    return 0;
+}
+
+}  // namespace flowthreads
+
+TEST_F(WinTest, AFlowThreadThatCannotStartGivesScanBackAtStartAndOnRescan) {
+    ui::ResultWindow window({&flowthreads::NeverRuns, nullptr, nullptr, &flowthreads::RefuseToStart});
+    ASSERT_TRUE(window.Create(nullptr));
+    for (const char* when : {"at start", "after Scan"}) {
+        EXPECT_TRUE(IsWindowEnabled(window.Item(IDC_SCAN))) << when;
+        EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr) << when;
+        SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
+    }
+}
+
+// Run alone (CMakeLists.txt): the single-instance rule looks at every window
+// of the desktop, and other cases show result windows.
+TEST_F(WinTest, TheResultWindowOutlivesItsModalRunForAFlowStillAtWork) {
+    if (!std::getenv("CS_RUN_ALONE")) GTEST_SKIP() << "only when run alone";
+    flowthreads::modalEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    flowthreads::flowDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    app::ConverterSetupApp application;
+    EXPECT_FALSE(application.InitInstance({&flowthreads::CloseThenWorkOn}));
+    SetEvent(flowthreads::modalEnded);
+    ASSERT_EQ(WaitForSingleObject(flowthreads::flowDone, 30000), WAIT_OBJECT_0);
+    ASSERT_NE(application.mainWindow(), nullptr);
+    EXPECT_EQ(application.mainWindow()->AssignedAddress(), "192.168.0.3");
+}

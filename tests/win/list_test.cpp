@@ -14,7 +14,7 @@ void Rescan(ui::ResultWindow& window) {
     ui::ProgressWindow progress;
     ASSERT_TRUE(progress.Open(window.hwnd()));
     ui::WorkerContext& context = ui::ResultWindow::RescanContext();
-    context = {window.deviceList(), &window, &progress, window.setupPageButton(), window.scanButton()};
+    context = {window.deviceList(), &window, &progress, window.Item(IDC_SETUP_PAGE), window.Item(IDC_SCAN)};
     EXPECT_EQ(ui::ResultWindow::RescanFlow(&context), 0u);
 }
 
@@ -132,8 +132,8 @@ TEST_F(WinTest, EveryRescanOutcomeLeavesTheListButtonsAndNoticeAsSpecified) {
         const bool one = rescan.count == 1;
         EXPECT_EQ(ListView_GetSelectedCount(window.deviceList()), one ? 1u : 0u);
         EXPECT_EQ(ListView_GetSelectionMark(window.deviceList()), one ? 0 : -1);
-        EXPECT_EQ(IsWindowEnabled(window.setupPageButton()) != FALSE, one);
-        EXPECT_TRUE(IsWindowEnabled(window.scanButton()));
+        EXPECT_EQ(IsWindowEnabled(window.Item(IDC_SETUP_PAGE)) != FALSE, one);
+        EXPECT_TRUE(IsWindowEnabled(window.Item(IDC_SCAN)));
         EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
     }
 }
@@ -144,7 +144,7 @@ TEST_F(WinTest, TwoScanCommandsBackToBackStartOneFlow) {
     Hear(*port, {Converter("ZTL-BR720", "192.168.0.50", 1)});
     for (int press = 0; press < 2; ++press) SendMessageW(window.hwnd(), WM_COMMAND, IDC_SCAN, 0);
     // Serve the flow's calls until it has given Scan back and closed its progress window.
-    for (int i = 0; i < 3000 && (!IsWindowEnabled(window.scanButton()) || Shown<ui::ProgressWindow>()); ++i) {
+    for (int i = 0; i < 3000 && (!IsWindowEnabled(window.Item(IDC_SCAN)) || Shown<ui::ProgressWindow>()); ++i) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
     }

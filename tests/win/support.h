@@ -25,6 +25,7 @@
 #include "ui/status_windows.h"
 #include "win/language.h"
 #include "win/shell.h"
+#include "win/window_util.h"
 
 namespace cstest {
 
@@ -60,6 +61,13 @@ inline std::string TextOf(HWND window) {
     wchar_t text[1024] = {};
     GetWindowTextW(window, text, 1024);
     return win::ToUtf8(text);
+}
+
+// The tip control a dialog created for its buttons.
+inline HWND TipOf(HWND dialog) {
+    HWND tip = nullptr;
+    while ((tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) && GetWindow(tip, GW_OWNER) != dialog) {}
+    return tip;
 }
 
 // The visible dialog of type T on this thread, if any.
@@ -105,8 +113,24 @@ public:
     std::intptr_t result = 42;
 };
 
-// Logs every notice and message box this thread opens and answers it the
-// moment it has initialised: Yes (1) or No (2); a box without Yes gets OK.
+// What is wrong with where a notice or message box stands: each is owned by
+// the window it answers for, which takes no input meanwhile, and is centred
+// where the user looks, never in the screen's corner.
+inline std::string Misplaced(HWND box) {
+    std::string flags;
+    HWND owner = GetWindow(box, GW_OWNER);
+    if (!owner) flags += " +unowned";
+    if (owner && IsWindowEnabled(owner)) flags += " +owner-enabled";
+    RECT rect{};
+    GetWindowRect(box, &rect);
+    const RECT work = win::WorkArea(box);
+    if (rect.left == work.left && rect.top == work.top) flags += " +corner";
+    return flags;
+}
+
+// Logs every notice and message box this thread opens, with what is wrong
+// with its place, and answers it the moment it has initialised: Yes (1) or
+// No (2); a box without Yes gets OK.
 class Answerer {
 public:
     Answerer() { hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &Hook, nullptr, GetCurrentThreadId()); }
@@ -121,10 +145,11 @@ private:
         win::Dialog* dialog = opened ? win::Dialog::FromHandle(box) : nullptr;
         int button = 0;
         if (auto* notice = dynamic_cast<ui::NoticeDialog*>(dialog)) {
-            Log("notice " + std::to_string(notice->code) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)));
+            Log("notice " + std::to_string(notice->code) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)) +
+                Misplaced(box));
             button = answer == 1 ? IDOK : IDCANCEL;
         } else if (opened && !dialog) {  // a message box
-            Log(Box(TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))));
+            Log(Box(TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))) + Misplaced(box));
             button = !GetDlgItem(box, IDYES) ? IDOK : answer == 1 ? IDYES : IDNO;
         }
         if (button) PostMessageW(box, WM_COMMAND, button, 0);
@@ -195,7 +220,7 @@ protected:
     static void Open(ui::ResultWindow& window) {
         ASSERT_TRUE(window.Create(nullptr));
         SendMessageW(ui::ResultWindow::InitialContext().progressWindow->hwnd(), WM_CLOSE, 0, 0);
-        EnableWindow(window.scanButton(), TRUE);
+        EnableWindow(window.Item(IDC_SCAN), TRUE);
     }
 
     std::unique_ptr<Port> port;
