@@ -75,17 +75,18 @@ def first_failure(out, selection, exclude, confirm=True):
         run = subprocess.run(args, cwd=out, capture_output=True, text=True)
         if run.returncode == 0:
             return None
-        failed = re.findall(r"^\s*\d+ - (\S+) \(", run.stdout, re.M)
+        failed = re.findall(r"^\s*(\d+) - (.+) \([^()]*\)\s*$", run.stdout, re.M)
         if not failed:
             return "ctest(%s)" % run.stdout.strip().splitlines()[-1:]
+        number, name = failed[0]
         if not confirm:
-            return failed[0]
-        alone = subprocess.run(["ctest", "-R", "^%s$" % re.escape(failed[0])], cwd=out,
+            return name
+        alone = subprocess.run(["ctest", "-I", "%s,%s" % (number, number)], cwd=out,
                                capture_output=True)
         if alone.returncode:
-            return failed[0]
-        print("   (%s failed beside others but passed alone: not counted)" % failed[0], flush=True)
-        exclude.append(failed[0])
+            return name
+        print("   (%s failed beside others but passed alone: not counted)" % name, flush=True)
+        exclude.append(name)
 
 
 def phases_for(path):
