@@ -238,4 +238,4 @@ for line in "${table[@]}"; do
   for c in "${!cells[@]}"; do read -r "cells[$c]" <<<"${cells[$c]}"; done
   [ "${cells[0]}" = "$group" ] && run_row "${cells[@]:1}" </dev/null
 done
-[ "$failures" = 0 ]
+[ "$failures" = 0 ] || { echo "logs: $work" >&2; exit 1; }

@@ -175,7 +175,7 @@ int Press(const Args& a) {
 int Key(const Args& a) {
     HWND window = Window(a[0]);
     const UINT key = a[1] == L"RETURN" ? VK_RETURN : a[1] == L"ESCAPE" ? VK_ESCAPE : 0;
-    if (!window || !key) return kUsage;
+    if (!window || !key) return Say("cs-drive: no such window or key", kFailed);
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     HWND target = window;
@@ -190,7 +190,7 @@ int Key(const Args& a) {
 
 int Help(const Args& a) {
     HWND window = Window(a[0]);
-    if (!window) return kFailed;
+    if (!window) return Say("cs-drive: no such window", kFailed);
     PostMessageW(window, WM_SYSCOMMAND, SC_CONTEXTHELP, 0);
     return Say("help");
 }
