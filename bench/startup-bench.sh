@@ -18,7 +18,7 @@
 #
 # Runs from ./run bench, inside the run's isolated namespace. CS_BUILD names
 # the build folder; CS_WIN_TREE overrides the windows tree; CS_BENCH_PREFIX
-# the wine prefix (default: the end-to-end tests' prefix of that tree).
+# the wine prefix (default: the prefix of the end-to-end tests' subnet rows).
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -32,7 +32,7 @@ CONVERTER_SIM=$win/tests/net/converter-sim
 exe=$win/app/ConverterSetup.exe
 winlog_exe=$win/tools/winlog/cs-winlog.exe
 winerun=$root/tools/wine/winerun
-export WINEPREFIX=${CS_BENCH_PREFIX:-$win/wine/e2e}
+export WINEPREFIX=${CS_BENCH_PREFIX:-$win/wine/e2e-subnet}
 work=$build/bench-startup
 floor=3.0
 for f in "$CONVERTER_SIM" "$exe" "$winlog_exe"; do

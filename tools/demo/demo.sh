@@ -111,7 +111,7 @@ wait_shown 1 && shot scanning
 # the user's language names it.
 dialog=
 for _ in $(seq 120); do
-  dialog=$(drive top --visible | grep -v 'title="" ' | grep -v 'rect=0,0,0,0' | awk '{ print $2; exit }')
+  dialog=$(drive top | grep -v 'title="" ' | grep -v ' size=0x0$' | awk '{ print $2; exit }')
   [ -n "$dialog" ] && break
   kill -0 "$app_pid" 2>/dev/null || break
   sleep 0.5

@@ -19,49 +19,17 @@
 #include <string>
 #include <utility>
 
+#include "tools/common/win_text.h"
+
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                        nullptr, nullptr);
-    return out;
-}
-
-std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::wstring TextOf(HWND window) {
-    wchar_t buffer[1024] = L"";
-    GetWindowTextW(window, buffer, 1024);
-    return buffer;
-}
-
-std::wstring ClassOf(HWND window) {
-    wchar_t buffer[64] = L"";
-    GetClassNameW(window, buffer, 64);
-    return buffer;
-}
+using cstools::ClassOf;
+using cstools::Quote;
+using cstools::TextOf;
 
 // The title and the visible label and button texts, in the template's order.
 std::string Describe(HWND window) {
-    std::string texts;
-    bool first = true;
+    std::wstring texts;
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         // The child's own flag: while its dialog is being hidden the child
         // still counts, so a closing window is not logged as a blank one.
@@ -72,11 +40,9 @@ std::string Describe(HWND window) {
         }
         const std::wstring text = TextOf(child);
         if (text.empty()) continue;
-        if (!first) texts += '|';
-        texts += Utf8(text);
-        first = false;
+        texts += (texts.empty() ? L"" : L"|") + text;
     }
-    return "title=" + Quoted(Utf8(TextOf(window))) + " texts=" + Quoted(texts);
+    return "title=" + Quote(TextOf(window)) + " texts=" + Quote(texts);
 }
 
 struct Scan {

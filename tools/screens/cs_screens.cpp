@@ -8,14 +8,16 @@
 // program then waits for DONE_FILE to appear and ends. `cs-screens.exe --list`
 // prints the window names.
 //
-// The protocol runs on the scripted socket port of the unit tests and the
-// platform port is their refusing stand-in: the converters in the pictures
-// are scripted, and nothing here can open a real socket.
+// The converters in the pictures are written into the device table, and the
+// sockets are a stand-in that only knows the PC's interfaces: nothing here
+// can open a real socket.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,7 +27,6 @@
 #include "net/device_table.h"
 #include "net/socket_port.h"
 #include "res/resource.h"
-#include "tests/host/net/scripted_port.h"
 #include "ui/notice_dialog.h"
 #include "ui/result_window.h"
 #include "ui/status_windows.h"
@@ -37,11 +38,9 @@ namespace {
 constexpr DWORD kSettleMs = 800;
 // A bound against a script that never answers, not a measure of anything.
 constexpr DWORD kDoneBoundMs = 120000;
-constexpr DWORD kScanBoundMs = 30000;
 
 std::string g_readyFile;
 std::string g_doneFile;
-DWORD g_mainThread = 0;
 
 // The top-level windows the shown scene creates, in order; the newest one
 // that is visible and has a size is the one to shoot (tool tips and the
@@ -150,61 +149,80 @@ void PumpPending() {
 
 // ---------------------------------------------------------------- the scenes
 
-// A PC on 192.168.0.2/24 (and the loopback entry) that hears three
-// converters, one of them in another subnet, in every discovery cycle.
-void ScriptThreeConverters(net::fake::ScriptedPort& port) {
-    using net::fake::Ip;
-    port.interfaces = {
-        {net::kIffUp | net::kIffBroadcast | net::kIffMulticast, Ip(192, 168, 0, 2),
-         Ip(255, 255, 255, 0)},
-        {0x17, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)},
-    };
-    port.hostAddress = Ip(192, 168, 0, 2);
-    struct Converter {
+// An address as it sits in an in_addr.
+constexpr std::uint32_t Ip(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    return a | b << 8 | c << 16 | d << 24;
+}
+
+// The sockets of a PC on 192.168.0.2/24 (and the loopback entry): enough for
+// the address setup dialog's look at the interfaces; everything else fails.
+class InterfacesOnlyPort : public net::SocketPort {
+public:
+    int Startup() override { return 0; }
+    void Cleanup() override {}
+    int LastError() override { return net::kErrFault; }
+    net::SocketHandle OpenUdp() override { return 1; }
+    int EnableBroadcast(net::SocketHandle) override { return 0; }
+    int ReadInterfaceList(net::SocketHandle, std::size_t bytes, net::InterfaceEntry* entries,
+                          std::size_t* count) override {
+        const net::InterfaceEntry kList[] = {
+            {net::kIffUp | net::kIffBroadcast | net::kIffMulticast, Ip(192, 168, 0, 2),
+             Ip(255, 255, 255, 0)},
+            {0x17, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)}};
+        if (bytes < sizeof kList / sizeof kList[0] * net::kInterfaceInfoSize) return -1;
+        std::copy(std::begin(kList), std::end(kList), entries);
+        *count = std::size(kList);
+        return 0;
+    }
+    int HostAddress(std::uint32_t*) override { return -1; }
+    int BindAny(net::SocketHandle) override { return -1; }
+    int SendTo(net::SocketHandle, const std::uint8_t*, std::size_t, std::uint32_t,
+               std::uint16_t) override {
+        return -1;
+    }
+    int WaitReadable(net::SocketHandle, std::uint32_t) override { return -1; }
+    int ReceiveFrom(net::SocketHandle, std::uint8_t*, std::size_t, std::uint16_t*) override {
+        return -1;
+    }
+    void Close(net::SocketHandle) override {}
+    bool StartThread(void (*)()) override { return false; }
+    std::uint64_t NowMs() override { return 0; }
+};
+
+// Three converters as a scan of that PC stores them, one in another subnet.
+void StoreThreeConverters() {
+    const struct {
         const char* name;
         std::uint8_t address[4];
-        std::uint8_t macLast;
-    };
-    const Converter converters[] = {
-        {"ZTL-BR720 Office 2F", {192, 168, 0, 50}, 0x50},
-        {"ZTL-BR710 Warehouse", {192, 168, 0, 51}, 0x51},
-        {"ZTL-BR720 Reception", {10, 0, 0, 20}, 0x20},
-    };
-    for (int cycle = 0; cycle < 3; ++cycle) {
-        for (const Converter& c : converters) {
-            net::fake::ReplyFields fields;
-            fields.name = c.name;
-            std::memcpy(fields.address, c.address, sizeof fields.address);
-            fields.mac[5] = c.macLast;
-            port.inbound.push_back(net::fake::Arrives(net::fake::Reply(fields), 10));
-        }
-        port.inbound.push_back(net::fake::Silence());
+    } kConverters[] = {{"ZTL-BR720 Office 2F", {192, 168, 0, 50}},
+                       {"ZTL-BR710 Warehouse", {192, 168, 0, 51}},
+                       {"ZTL-BR720 Reception", {10, 0, 0, 20}}};
+    int i = 0;
+    for (const auto& c : kConverters) {
+        std::uint8_t* bytes = net::g_deviceTable[i++].bytes;
+        bytes[net::kProtocolOffset] = 1;
+        bytes[net::kOperationOffset] = net::kDiscoveryReply;
+        const std::uint8_t mac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, c.address[3]};
+        std::memcpy(bytes + net::kMacOffset, mac, sizeof mac);
+        std::memcpy(bytes + net::kAddressOffset, c.address, sizeof c.address);
+        std::memcpy(bytes + net::kNameOffset, c.name, std::strlen(c.name));
     }
+    std::strcpy(net::g_probeResult.address, "192.168.0.2");
+    std::strcpy(net::g_probeResult.netmask, "255.255.255.0");
 }
 
 void EndProcess(int status) { TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status)); }
 
-// The result window as a rescan leaves it: three converters listed, the
-// name column sorted with its arrow, at the size of its template (the
-// program itself leaves it with no size), centred on the screen.
-bool OpenResultWindow(net::fake::ScriptedPort& port, ui::ResultWindow& window) {
-    ScriptThreeConverters(port);
-    net::SetActivePort(&port);
+// The result window with three converters listed and the name column sorted
+// with its arrow, at the size of its template (the program itself leaves it
+// with no size), centred on the screen.
+bool OpenResultWindow(ui::ResultWindow& window) {
     if (!window.Create(nullptr)) return false;
     ui::ProgressWindow* initial = ui::ResultWindow::InitialContext().progressWindow;
     if (initial && initial->hwnd()) SendMessageW(initial->hwnd(), WM_CLOSE, 0, 0);
     EnableWindow(window.Item(IDC_SCAN), TRUE);
-    PumpPending();
-
-    PostMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(window.Item(IDC_SCAN)));
-    PumpPending();
-    const ULONGLONG end = GetTickCount64() + kScanBoundMs;
-    while (!IsWindowEnabled(window.Item(IDC_SCAN))) {
-        if (GetTickCount64() >= end) return false;
-        PumpPending();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+    StoreThreeConverters();
+    window.ListFill(net::g_deviceTable, 3);
     PumpPending();
 
     NMLISTVIEW click{};
@@ -227,60 +245,44 @@ bool OpenResultWindow(net::fake::ScriptedPort& port, ui::ResultWindow& window) {
     return true;
 }
 
-int ShowResultWindow() {
-    net::fake::ScriptedPort port;
+// The result window scenes: the window, then what the user does with it.
+int ResultWindowScene(void (*then)(ui::ResultWindow&)) {
     ui::ResultWindowEntryPoints entryPoints;
     entryPoints.launchSelected = &flow::LaunchSelected;
     entryPoints.endProcess = &EndProcess;
     ui::ResultWindow window(entryPoints);
-    if (!OpenResultWindow(port, window)) return 2;
-    MessageLoop();
+    if (!OpenResultWindow(window)) return 2;
+    then(window);
     return 0;
+}
+
+int ShowResultWindow() {
+    return ResultWindowScene([](ui::ResultWindow&) { MessageLoop(); });
 }
 
 // The launch from the list with no row selected.
 int ShowNoSelectionBox() {
-    net::fake::ScriptedPort port;
-    ui::ResultWindowEntryPoints entryPoints;
-    entryPoints.launchSelected = &flow::LaunchSelected;
-    entryPoints.endProcess = &EndProcess;
-    ui::ResultWindow window(entryPoints);
-    if (!OpenResultWindow(port, window)) return 2;
-    SendMessageW(window.deviceList(), LVM_SETSELECTIONMARK, 0, -1);
-    flow::LaunchSelected(window);
-    return 0;
+    return ResultWindowScene([](ui::ResultWindow& window) {
+        SendMessageW(window.deviceList(), LVM_SETSELECTIONMARK, 0, -1);
+        flow::LaunchSelected(window);
+    });
 }
 
-// The launch from the list of the converter in another subnet.
+// The launch from the list of the converter in another subnet (the third
+// record: the rows carry their records).
 int ShowSubnetWarningBox() {
-    net::fake::ScriptedPort port;
-    ui::ResultWindowEntryPoints entryPoints;
-    entryPoints.launchSelected = &flow::LaunchSelected;
-    entryPoints.endProcess = &EndProcess;
-    ui::ResultWindow window(entryPoints);
-    if (!OpenResultWindow(port, window)) return 2;
-    HWND list = window.deviceList();
-    const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < rows; ++row) {
-        char address[64] = {};
-        LVITEMA item{};
-        item.iSubItem = 1;
-        item.pszText = address;
-        item.cchTextMax = sizeof address;
-        SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&item));
-        if (std::strncmp(address, "10.", 3) == 0) {
-            LVITEMW state{};
-            state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-            state.state = LVIS_SELECTED | LVIS_FOCUSED;
-            SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                         reinterpret_cast<LPARAM>(&state));
-            SendMessageW(list, LVM_SETSELECTIONMARK, 0, row);
-        }
-    }
-    if (SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0) < 0) return 2;
-    flow::LaunchSelected(window);
-    return 0;
+    return ResultWindowScene([](ui::ResultWindow& window) {
+        LVFINDINFOW find{};
+        find.flags = LVFI_PARAM;
+        find.lParam = reinterpret_cast<LPARAM>(&net::g_deviceTable[2]);
+        const LRESULT row = SendMessageW(window.deviceList(), LVM_FINDITEMW, WPARAM(-1),
+                                         reinterpret_cast<LPARAM>(&find));
+        LVITEMW state{};
+        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(window.deviceList(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        SendMessageW(window.deviceList(), LVM_SETSELECTIONMARK, 0, row);
+        flow::LaunchSelected(window);
+    });
 }
 
 int ShowNotice(int code) {
@@ -313,9 +315,6 @@ int ShowSettingAddressWindow() {
 
 // The PC at 192.168.0.2/24: the dialog shows it and suggests 192.168.0.3.
 int ShowIpSetupDialog() {
-    net::fake::ScriptedPort port;
-    ScriptThreeConverters(port);
-    net::SetActivePort(&port);
     flow::IpSetupDialog dialog;
     dialog.SetConverterMac("00:1a:2b:3c:4d:20");
     return dialog.DoModal(nullptr) < 0 ? 2 : 0;
@@ -375,8 +374,9 @@ int main(int argc, char** argv) {
     InitCommonControlsEx(&controls);
     win::SetLanguage(std::strcmp(argv[2], "ja") == 0 ? win::kJapanese : win::kEnglish);
 
-    g_mainThread = GetCurrentThreadId();
-    SetWindowsHookExW(WH_CBT, &CreationHook, nullptr, g_mainThread);
+    static InterfacesOnlyPort port;
+    net::SetActivePort(&port);
+    SetWindowsHookExW(WH_CBT, &CreationHook, nullptr, GetCurrentThreadId());
     HANDLE watcher = CreateThread(nullptr, 0, &Watcher, nullptr, 0, nullptr);
     if (!watcher) return 2;
     const int status = scene->show();
