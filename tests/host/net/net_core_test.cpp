@@ -178,7 +178,7 @@ const struct ScanRow {
      ARRANGE(threads = ScriptedPort::Threads::kReal), 0, 0, 20, Units(20), kSilentCycles},
 };
 
-TEST(Scan, EndsAsItsScriptSays) {
+TEST(Scan, KeepsEachAnsweringConverterOnceAndReportsHowItEnded) {
     for (const ScanRow& r : kScanRows) {
         SCOPED_TRACE(r.what);
         Pc pc;
@@ -249,7 +249,7 @@ const struct AssignRow {
 
 // The request for 192.168.0.50 and 00:1a:2b:3c:4d:5e; the scan's probe result
 // and running flag stay as they were.
-TEST(Assign, EndsAsItsScriptSays) {
+TEST(Assign, TheLatestAcceptedReplyDecidesAndEveryFailureGivesZero) {
     Bytes request = With(With(Bytes(kDatagramSize, 0), 0, 1), 1, 2);
     std::memcpy(request.data() + 4, "ladder", 6);
     const Bytes fields = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x00, 0x00, 0xC0, 0xA8, 0x00, 0x32};
