@@ -122,7 +122,6 @@ void ScriptedPort::Close(SocketHandle socket) {
 bool ScriptedPort::StartThread(void (*body)()) {
     calls.push_back("StartThread");
     if (threads == Threads::kInline) body();
-    if (threads == Threads::kDeferred) deferred_ = body;
     if (threads == Threads::kReal) {
         JoinThread();
         thread_ = std::thread(body);

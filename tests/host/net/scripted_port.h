@@ -52,6 +52,8 @@ struct SentDatagram {
 
 class ScriptedPort : public SocketPort {
 public:
+    // How StartThread runs the body: at once, never (started, not yet run),
+    // on a thread of its own, or not at all (the start fails).
     enum class Threads { kInline, kDeferred, kReal, kRefused };
 
     ~ScriptedPort() override { JoinThread(); }
@@ -75,10 +77,6 @@ public:
     std::vector<std::string> misuse;  // calls the protocol should never make
     std::uint64_t nowMs = 0;
 
-    // Runs the thread body a Threads::kDeferred start kept back.
-    void RunDeferredThread() {
-        if (void (*body)() = std::exchange(deferred_, nullptr)) body();
-    }
     // Waits for a Threads::kReal thread.
     void JoinThread() {
         if (thread_.joinable()) thread_.join();
@@ -117,7 +115,6 @@ private:
 
     int lastError_ = 0;
     SocketHandle nextHandle_ = 100;
-    void (*deferred_)() = nullptr;
     std::thread thread_;
 };
 
