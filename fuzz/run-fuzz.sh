@@ -1,30 +1,21 @@
 #!/usr/bin/env bash
-# A longer fuzzing run of every fuzzer in the fuzz tree: ./run fuzz [SECONDS].
-# The corpus grows in the build tree and carries over to the next run; the
-# checked-in seeds are read, never written. A crash, leak or hang leaves its
-# input beside the corpus and fails the run.
+# A longer fuzzing run: ./run fuzz [SECONDS]. The corpus grows in the build
+# tree and carries over to the next run; the checked-in seeds are only read.
+# A crash, leak or hang leaves its input beside the corpus and fails the run.
 set -euo pipefail
 seconds=${1:-300}
 case "$seconds" in ''|*[!0-9]*) echo "usage: run-fuzz.sh [SECONDS]" >&2; exit 2 ;; esac
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-tree=${CS_BUILD:?CS_BUILD names the build folder}/fuzz/fuzz
-
+work=${CS_BUILD:?CS_BUILD names the build folder}/fuzz/fuzz/discovery
+exe=$(dirname "$work")/discovery_fuzzer
+[ -x "$exe" ] || { echo "$exe is missing: build the fuzz tree first" >&2; exit 1; }
+mkdir -p "$work/corpus"
+echo "== fuzzing discovery for $seconds s"
+# The fuzzer stops itself after max_total_time; timeout is only the backstop.
 rc=0
-for name in discovery; do
-  exe=$tree/${name}_fuzzer
-  work=$tree/$name
-  [ -x "$exe" ] || { echo "$exe is missing: build the fuzz tree first" >&2; exit 1; }
-  mkdir -p "$work/corpus"
-  echo "== fuzzing $name for $seconds s"
-  # The fuzzer stops itself after max_total_time; timeout is only the backstop.
-  timeout --kill-after=10 $((seconds + 60)) \
-    "$exe" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
-      -artifact_prefix="$work/" "$work/corpus" "$here/corpus/$name" \
-      >"$work/fuzz.log" 2>&1 || rc=1
-  grep -E '^(stat::number_of_executed_units|stat::new_units_added|stat::peak_rss_mb)' \
-    "$work/fuzz.log" || true
-  if [ "$rc" != 0 ]; then
-    grep -E 'ERROR|check failed|SUMMARY|Test unit written' "$work/fuzz.log" | head -20 >&2 || true
-  fi
-done
+timeout --kill-after=10 $((seconds + 60)) "$exe" -max_total_time="$seconds" -max_len=4096 \
+  -timeout=10 -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus" "$here/corpus/discovery" \
+  >"$work/fuzz.log" 2>&1 || rc=1
+grep -E '^stat::(number_of_executed_units|new_units_added|peak_rss_mb)' "$work/fuzz.log" || true
+[ $rc = 0 ] || grep -E 'ERROR|check failed|SUMMARY|Test unit written' "$work/fuzz.log" | head -20 >&2
 exit $rc

@@ -4,17 +4,17 @@
 // up beforehand: the interface list, the host address, failures of single
 // calls, and the inbound sequence the exchanges will see (datagrams with their
 // arrival delay, silences, failing waits and receives). The clock moves only
-// when a wait consumes time, so tests can speak about seconds without waiting
-// for them. Every call is logged for the tests to check order and bytes.
+// when a wait or a receive consumes time, so tests speak about seconds without
+// waiting for them. Every call is logged and every send kept.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "net/device_table.h"
@@ -23,20 +23,24 @@
 namespace net::fake {
 
 struct Inbound {
-    enum class Kind { kDatagram, kSilence, kWaitFails, kReceiveFails };
+    enum class Kind { kSilence, kDatagram, kWaitFails, kReceiveFails };
     Kind kind = Kind::kSilence;
-    std::vector<std::uint8_t> bytes;    // the datagram, or what a failed receive writes
+    std::vector<std::uint8_t> bytes;  // the datagram, or what a failed receive writes
     std::uint16_t senderPort = kConverterPort;
-    std::uint32_t delayMs = 0;          // time from the start of the wait to its arrival
-    std::uint32_t receiveMs = 0;        // time the receive itself takes
+    std::uint32_t delayMs = 0;    // from the start of the wait to its arrival
+    std::uint32_t receiveMs = 0;  // how long the receive itself takes
     int error = 0;
 };
 
-Inbound Arrives(std::vector<std::uint8_t> bytes, std::uint32_t delayMs = 0,
-                std::uint16_t senderPort = kConverterPort);
-Inbound Silence();
-Inbound WaitFails(int error);
-Inbound ReceiveFails(int error, std::vector<std::uint8_t> written = {});
+inline Inbound Arrives(std::vector<std::uint8_t> bytes, std::uint32_t delayMs = 0,
+                       std::uint16_t senderPort = kConverterPort) {
+    return {Inbound::Kind::kDatagram, std::move(bytes), senderPort, delayMs};
+}
+inline Inbound Silence() { return {}; }
+inline Inbound WaitFails(int error) { return {Inbound::Kind::kWaitFails, {}, 0, 0, 0, error}; }
+inline Inbound ReceiveFails(int error, std::vector<std::uint8_t> written = {}) {
+    return {Inbound::Kind::kReceiveFails, std::move(written), 0, 0, 0, error};
+}
 
 struct SentDatagram {
     SocketHandle socket;
@@ -48,19 +52,15 @@ struct SentDatagram {
 
 class ScriptedPort : public SocketPort {
 public:
+    // How StartThread runs the body: at once, never (started, not yet run),
+    // on a thread of its own, or not at all (the start fails).
     enum class Threads { kInline, kDeferred, kReal, kRefused };
 
-    ScriptedPort() = default;
-    ~ScriptedPort() override;
-    ScriptedPort(const ScriptedPort&) = delete;
-    ScriptedPort& operator=(const ScriptedPort&) = delete;
+    ~ScriptedPort() override { JoinThread(); }
 
-    // ----- the script
-    int startupResult = 0;
-    int openError = 0;        // non-zero: OpenUdp fails with it
-    int broadcastError = 0;
-    int bindError = 0;
-    int listError = 0;        // the list query fails with it whatever the size
+    // ----- the script: a call with a non-zero error fails with it
+    int startupResult = 0, openError = 0, broadcastError = 0, bindError = 0;
+    int listError = 0;  // whatever the buffer's size
     std::vector<InterfaceEntry> interfaces;
     bool hostKnown = true;
     std::uint32_t hostAddress = 0;
@@ -72,33 +72,28 @@ public:
     std::vector<std::string> calls;
     std::vector<SentDatagram> sent;
     std::vector<std::size_t> listBufferSizes;
-    std::vector<std::uint32_t> waitTimeouts;
-    int startups = 0;  // successful ones
-    int cleanups = 0;
-    int socketsOpened = 0;
+    int startups = 0, cleanups = 0;  // successful starts, and releases
     std::set<SocketHandle> openSockets;
     std::vector<std::string> misuse;  // calls the protocol should never make
     std::uint64_t nowMs = 0;
 
-    // Runs the thread body a Threads::kDeferred start kept back.
-    void RunDeferredThread();
     // Waits for a Threads::kReal thread.
-    void JoinThread();
-    // Every socket closed, the library released as often as it was started,
-    // nothing misused.
-    bool Balanced() const;
+    void JoinThread() {
+        if (thread_.joinable()) thread_.join();
+    }
+    // Every socket closed, the library released as often as started, nothing misused.
+    bool Balanced() const { return openSockets.empty() && startups == cleanups && misuse.empty(); }
     std::string Report() const;
 
-    // ----- SocketPort
     int Startup() override;
     void Cleanup() override;
-    int LastError() override;
+    int LastError() override { return lastError_; }
     SocketHandle OpenUdp() override;
-    int EnableBroadcast(SocketHandle socket) override;
+    int EnableBroadcast(SocketHandle s) override { return Call("EnableBroadcast", s, broadcastError); }
     int ReadInterfaceList(SocketHandle socket, std::size_t bufferBytes, InterfaceEntry* entries,
                           std::size_t* count) override;
     int HostAddress(std::uint32_t* address) override;
-    int BindAny(SocketHandle socket) override;
+    int BindAny(SocketHandle s) override { return Call("BindAny", s, bindError); }
     int SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
                std::uint32_t address, std::uint16_t port) override;
     int WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) override;
@@ -106,16 +101,20 @@ public:
                     std::uint16_t* senderPort) override;
     void Close(SocketHandle socket) override;
     bool StartThread(void (*body)()) override;
-    std::uint64_t NowMs() override;
+    std::uint64_t NowMs() override { return nowMs; }
 
 private:
-    int Fail(int error);
-    int Succeed(int result = 0);
-    bool CheckSocket(SocketHandle socket, const char* call);
+    // Logs the call; fails with error, or as a misuse on a socket that is not
+    // open (kInvalidSocket: a call on no socket). Success resets the error, so
+    // a protocol that reads the error late reads 0 and is caught.
+    int Call(const char* name, SocketHandle socket, int error);
+    int Fail(int error) {
+        lastError_ = error;
+        return -1;
+    }
 
     int lastError_ = 0;
     SocketHandle nextHandle_ = 100;
-    void (*deferred_)() = nullptr;
     std::thread thread_;
 };
 
