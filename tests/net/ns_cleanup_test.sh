@@ -13,7 +13,7 @@ fail() { echo "FAIL ($1): $2"; failures=$((failures + 1)); }
 # Each row: how the user ends | what it does after building a topology with a
 # simulator | the exit status it ends with.
 while IFS='|' read -r how body status; do
-  p=csclean$$-${#how}$RANDOM
+  p=cst-clean$$-${#how}$RANDOM  # a prefix the sending tools accept
   cat >"$work/$p.sh" <<EOS
 NS_PREFIX=$p work=$work
 . "$lib"
