@@ -27,14 +27,11 @@ def parse(path):
     for line in open(path, encoding="utf-8"):
         line = line.rstrip("\n")
         if line.startswith("## "):
-            ident, _, what = line[3:].partition(" ")
-            current = {"id": ident, "what": what}
+            current = dict(zip(("id", "what"), line[3:].split(" ", 1)))
             mutants.append(current)
-        elif current is not None:
-            for key in ("file", "from", "to"):
-                if line.startswith(key + ":"):
-                    value = line[len(key) + 1:]
-                    current[key] = value[1:] if value.startswith(" ") else value
+        elif current is not None and line.split(":")[0] in ("file", "from", "to"):
+            key, value = line.split(":", 1)
+            current[key] = value[1:] if value.startswith(" ") else value
     return [m for m in mutants if {"file", "from", "to"} <= m.keys()]
 
 
@@ -49,10 +46,8 @@ def sync(root, src):
             os.makedirs(os.path.dirname(b), exist_ok=True)
             shutil.copy2(a, b)
     for top, _, names in os.walk(src):
-        for n in names:
-            rel = os.path.relpath(os.path.join(top, n), src)
-            if rel not in wanted:
-                os.remove(os.path.join(top, n))
+        for gone in (n for n in names if os.path.relpath(os.path.join(top, n), src) not in wanted):
+            os.remove(os.path.join(top, gone))
 
 
 def build(src, trees_dir, tree):
@@ -79,9 +74,7 @@ def first_failure(out, selection, exclude, confirm=True):
         if not failed:
             return "ctest(%s)" % run.stdout.strip().splitlines()[-1:]
         number, name = failed[0][0], failed[0][1].split("  # ")[0]
-        if name in exclude:  # cannot be left out by name: count it rather than loop
-            return name
-        if not confirm:
+        if not confirm or name in exclude:  # (a name -E cannot leave out counts rather than loops)
             return name
         alone = subprocess.run(["ctest", "-I", "%s,%s" % (number, number)], cwd=out,
                                capture_output=True)
