@@ -18,6 +18,9 @@
 //                                  and prints an IP address control's fields
 //   cs-drive foreground [desktop]  the foreground window (after giving it to
 //                                  the desktop)
+//   cs-drive move WINDOW X Y       moves a window, as a user drags it
+//   cs-drive where WINDOW ID       a control's centre on the screen: "X Y",
+//                                  for a real pointer click (xdotool)
 //
 // WINDOW is a handle as printed. Texts take \uXXXX and \n, so a test can name
 // a Japanese title whatever code page wine reads the command line in.
@@ -242,6 +245,22 @@ int Foreground(const Args& a) {
     return Say("foreground " + Hex(w) + " title=" + Quote(w ? TextOf(w) : L""));
 }
 
+int Move(const Args& a) {
+    HWND window = Window(a[0]);
+    long long x = 0, y = 0;
+    if (!window || !Number(a[1], &x) || !Number(a[2], &y)) return Say("cs-drive: no such window", kFailed);
+    SetWindowPos(window, nullptr, static_cast<int>(x), static_cast<int>(y), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return Say("moved");
+}
+
+int Where(const Args& a) {
+    HWND control = Control(Window(a[0]), a[1]);
+    RECT r{};
+    if (!control || !GetWindowRect(control, &r)) return Say("cs-drive: no such control", kFailed);
+    return Say(std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));
+}
+
 }  // namespace
 
 int main() {
@@ -255,7 +274,8 @@ int main() {
     } kCommands[] = {{L"wait", 2, Wait},       {L"gone", 1, Gone},
                      {L"top", 0, Top},         {L"press", 2, Press},
                      {L"key", 2, Key},         {L"help", 1, Help},
-                     {L"address", 2, Address}, {L"foreground", 0, Foreground}};
+                     {L"address", 2, Address}, {L"foreground", 0, Foreground},
+                     {L"move", 3, Move},       {L"where", 2, Where}};
     for (const auto& command : kCommands) {
         if (argc >= 2 + command.arguments && command.name == std::wstring(argv[1]))
             return command.run(Args(argv + 2, argv + argc));

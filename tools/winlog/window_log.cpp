@@ -62,6 +62,12 @@ BOOL CALLBACK Collect(HWND window, LPARAM raw) {
     if (rect.right <= rect.left || rect.bottom <= rect.top) return TRUE;
     std::string description = Describe(window);
     if (!IsWindowVisible(window)) return TRUE;
+    // A dialog in the corner of the screen was centred over nothing the user
+    // can see; the log says so.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    if (rect.left == monitor.rcWork.left && rect.top == monitor.rcWork.top) description += " at=corner";
     (*scan->seen)[window] = std::move(description);
     return TRUE;
 }
