@@ -132,7 +132,8 @@ step() {
       local line=${SHOWN[$lang:$1]} title text
       title=${line#title=\"}
       title=${title%%\" texts=*}
-      text=${line%\"}
+      text=${line#*texts=\"}
+      text=${text%\"}
       drive wait "$(ascii "$title")" "$(ascii "${text##*|}")" && windows+=("$out") ;;
     [0-9]*) drive press "$top" "$1" ;;
     enter) drive key "$top" RETURN ;;
