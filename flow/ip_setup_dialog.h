@@ -37,8 +37,6 @@ public:
     void SetOwnerWindow(ui::ResultWindow* owner);
     ui::ResultWindow* OwnerWindow() const;
 
-    HWND addressField() const { return addressField_; }
-
     // The tool-tip relay: the tips hear of the pointer only through here.
     bool PreTranslateMessage(MSG* message) override;
 

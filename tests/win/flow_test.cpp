@@ -85,7 +85,7 @@ TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSetti
     // Away from the screen's centre, so that centring over it shows.
     SetWindowPos(dialog.hwnd(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
     std::vector<std::pair<LONG, HWND>> fields;  // by their left edges
-    for (HWND edit = GetWindow(dialog.addressField(), GW_CHILD); edit; edit = GetWindow(edit, GW_HWNDNEXT)) {
+    for (HWND edit = GetWindow(dialog.Item(IDC_ADDRESS_FIELD), GW_CHILD); edit; edit = GetWindow(edit, GW_HWNDNEXT)) {
         RECT rect{};
         GetWindowRect(edit, &rect);
         fields.emplace_back(rect.left, edit);
@@ -120,7 +120,7 @@ TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSetti
             std::to_string(own.bottom - own.top) + (centred ? " centred" : "") +
             (GetUpdateRect(GetDlgItem(status, IDC_STATUS_TEXT), nullptr, FALSE) ? "" : " painted"));
     };
-    SendMessageW(dialog.addressField(), IPM_SETADDRESS, 0, MAKEIPADDRESS(192, 168, 0, 77));
+    SendMessageW(dialog.Item(IDC_ADDRESS_FIELD), IPM_SETADDRESS, 0, MAKEIPADDRESS(192, 168, 0, 77));
     SendMessageW(dialog.hwnd(), WM_COMMAND, IDC_EXECUTE_SETUP, 0);
     EXPECT_EQ(g_events, std::vector<std::string>(3, Text(149) + " 260x80 centred painted"));
     EXPECT_EQ(owner.AssignedAddress(), "192.168.0.77");

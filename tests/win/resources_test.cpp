@@ -50,15 +50,6 @@ TEST(Resources, JapaneseIsChosenByThePrimaryLanguageAndEveryTemplateHasBoth) {
     }
 }
 
-// Run by the locale cases (CMakeLists.txt), each with the language it expects.
-TEST(Resources, TheLanguageAtStartFollowsTheLocale) {
-    const char* expected = std::getenv("CS_EXPECT_LANGUAGE");
-    if (!expected) GTEST_SKIP() << "only under a chosen locale";
-    win::ChooseLanguageAtStart();
-    EXPECT_EQ(win::Language(), std::string(expected) == "ja" ? win::kJapanese : win::kEnglish);
-    EXPECT_EQ(win::ToUtf8(win::LoadText(IDS_ERROR)), Text(IDS_ERROR, win::Language()));
-}
-
 // Also run from copies of this program in a directory with blanks and at a
 // path of 259 characters (CMakeLists.txt).
 TEST_F(WinTest, HelpOpensTheFileBesideTheProgram) {

@@ -31,12 +31,6 @@ TEST(ProgramFile, VersionResourceNamesTheProductInBothLanguages) {
         ASSERT_TRUE(VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) << path;
         EXPECT_EQ(std::wstring(value, length ? length - 1 : 0), expected) << path;  // byte for byte
     }
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
-                  L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)),
-              WIDE(CS_PROJECT_VERSION));
 }
 
 TEST(ProgramFile, ManifestAsksNoElevationAndNamesEverySupportedWindows) {
