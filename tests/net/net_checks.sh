@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # The discovery protocol on a real socket port: cs-scan and port-check in the
 # PC's namespace (natively, or under wine with the prefix's wineserver started
-# there) against converter-sim in the converter's. One topology for all the
-# checks: the PC at 192.168.0.2/24 wired to the converter, twelve more links
-# 10.77.1.2/24 to 10.77.12.2/24 and a second converter link 172.16.5.2/24;
-# the broadcast route is taken away last.
-#
+# there) against converter-sim in the converter's. What the protocol makes of
+# the replies is the unit tests' part; here the real stack's part: what goes
+# on the wire, what arrives, the interface list and the route errors.
 # Environment: CS_SCAN, CS_PORT_CHECK, CONVERTER_SIM, CS_NET_MODE (host or
 # wine), CS_WINERUN and CS_WINE_PREFIX (wine), CS_NET_WORK (logs).
 set -u
@@ -69,13 +67,8 @@ if [ "$mode" = wine ]; then
     >>"$work/pc.err" 2>&1 || fail "the wineserver did not start in the PC's namespace"
 fi
 
-# Replies failing acceptance are dropped; of equal names the first to answer
-# is kept; the rest in order of arrival, each once.
-sim --converter name=SHORT,mac=02:00:00:00:01:01,ip=10.1.0.1,fault=short \
-  --converter name=PORT,mac=02:00:00:00:01:02,ip=10.1.0.2,fault=wrong-port \
-  --converter name=PROTO,mac=02:00:00:00:01:03,ip=10.1.0.3,fault=wrong-protocol \
-  --converter name=OP,mac=02:00:00:00:01:04,ip=10.1.0.4,fault=wrong-operation \
-  --converter name=TWIN,mac=02:00:00:00:00:02,ip=10.0.0.6,delay=200 \
+# Of equal names the first to answer is kept; the rest in order of arrival, each once.
+sim --converter name=TWIN,mac=02:00:00:00:00:02,ip=10.0.0.6,delay=200 \
   --converter name=TWIN,mac=02:00:00:00:00:01,ip=10.0.0.5 \
   --converter "$A,ip=192.168.0.50,delay=300,repeat=2"
 check "scan result=0 status=0 count=2
@@ -83,11 +76,6 @@ device 0 address=10.0.0.5 mac=02:00:00:00:00:01 status=0 name=TWIN
 device 1 address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=0 name=CONV-A
 $PROBE" scan
 [ "$(requests)" = "$(thrice "$DISCOVERY")" ] || fail "discovery requests on the wire: $(requests)"
-
-sim --converter "$A,ip=192.168.0.50,fault=long"
-check "scan result=-1 status=10040 count=0
-$PROBE" scan
-[ "$(requests | wc -l)" = 1 ] || fail "the scan went on after a 117-byte reply"
 
 sim --flood 70
 starts "scan result=0 status=0 count=64" scan
@@ -102,7 +90,6 @@ sim --converter "$A,ip=10.0.0.5" --converter name=CONV-R,mac=02:00:00:00:00:0e,i
 check "assign result=0 count=3
 $(thrice "reply # address=10.0.0.6 mac=02:00:00:00:00:0e status=256 name=CONV-R")" \
   assign 192.168.0.60 02:00:00:00:00:0e
-check "assign result=0 count=0" assign 192.168.0.61 02:00:00:00:00:0f
 check "assign result=1 count=3
 $(thrice "reply # address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=1 name=CONV-A")" \
   assign 192.168.0.50 00:1a:2b:3c:4d:5e
@@ -113,12 +100,12 @@ device 1 address=10.0.0.6 mac=02:00:00:00:00:0e status=0 name=CONV-R
 device 2 address=10.0.0.7 mac=02:00:00:00:00:0f status=0 name=CONV-S
 $PROBE" scan
 
-# Fifteen interfaces, read whole and walked in order: the holding one, else the last.
+# Fifteen interfaces (twelve more links 10.77.N.2/24 and 172.16.5.2/24), read whole and
+# walked in order: the holding one, else the last.
 check "subnet result=1 address=192.168.0.2 netmask=255.255.255.0" subnet 192.168.0.77
 check "subnet result=1 address=10.77.12.2 netmask=255.255.255.0" subnet 10.77.12.9
 check "subnet result=1 address=172.16.5.2 netmask=255.255.255.0" subnet 172.16.5.9
 check "subnet result=0 address=172.16.5.2 netmask=255.255.255.0" subnet 10.9.9.9
-check "subnet result=0 address=172.16.5.2 netmask=255.255.255.0" subnet
 
 sim --converter name=LONG,mac=02:00:00:00:00:01,ip=192.168.0.51,fault=long \
   --converter name=SHORT,mac=02:00:00:00:00:02,ip=192.168.0.52,fault=short,delay=100 \

@@ -6,7 +6,7 @@
 // past it; 115 bytes read as 115 and the sender's port in host order. Run by
 // net_checks.sh in the PC's namespace (fifteen interface entries) against
 // converters answering with 117 bytes, 115 bytes and from another port, in
-// that order. Prints each failed check and "port-check: N failed".
+// that order.
 #include <cstdio>
 #include <cstring>
 #include <string>

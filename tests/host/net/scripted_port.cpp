@@ -5,33 +5,24 @@
 
 namespace net::fake {
 
-namespace {
-constexpr int kErrWouldBlock = 10035;
-constexpr int kErrNotSocket = 10038;
-constexpr int kErrHostNotFound = 11001;
-}  // namespace
-
 std::string ScriptedPort::Report() const {
     std::string out = "startups " + std::to_string(startups) + ", cleanups " +
                       std::to_string(cleanups) + ", open sockets " +
-                      std::to_string(openSockets.size()) + "; calls:";
-    for (const std::string& call : calls) out += ' ' + call;
+                      std::to_string(openSockets.size());
     for (const std::string& m : misuse) out += "\nmisuse: " + m;
     return out;
 }
 
 int ScriptedPort::Call(const char* name, SocketHandle socket, int error) {
-    calls.push_back(name);
     if (socket != kInvalidSocket && openSockets.count(socket) == 0) {
         misuse.push_back(std::string(name) + " on a socket that is not open");
-        return Fail(kErrNotSocket);
+        return Fail(10038);  // WSAENOTSOCK
     }
     lastError_ = error;
     return error != 0 ? -1 : 0;
 }
 
 int ScriptedPort::Startup() {
-    calls.push_back("Startup");
     if (startupResult == 0) ++startups;
     return startupResult;
 }
@@ -59,7 +50,8 @@ int ScriptedPort::ReadInterfaceList(SocketHandle socket, std::size_t bufferBytes
 }
 
 int ScriptedPort::HostAddress(std::uint32_t* address) {
-    if (Call("HostAddress", kInvalidSocket, hostKnown ? 0 : kErrHostNotFound) != 0) return -1;
+    // 11001: WSAHOST_NOT_FOUND
+    if (Call("HostAddress", kInvalidSocket, hostKnown ? 0 : 11001) != 0) return -1;
     *address = hostAddress;
     return 0;
 }
@@ -67,7 +59,7 @@ int ScriptedPort::HostAddress(std::uint32_t* address) {
 int ScriptedPort::SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
                          std::uint32_t address, std::uint16_t port) {
     const auto failure = sendErrors.find(sent.size());
-    sent.push_back(SentDatagram{socket, {data, data + length}, address, port, nowMs});
+    sent.push_back(SentDatagram{{data, data + length}, address, port, nowMs});
     if (Call("SendTo", socket, failure != sendErrors.end() ? failure->second : 0) != 0) return -1;
     return static_cast<int>(length);
 }
@@ -101,7 +93,7 @@ int ScriptedPort::ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::si
         inbound.front().kind == Inbound::Kind::kSilence ||
         inbound.front().kind == Inbound::Kind::kWaitFails) {
         misuse.push_back("ReceiveFrom with nothing to read");  // a real one would block
-        return Fail(kErrWouldBlock);
+        return Fail(10035);  // WSAEWOULDBLOCK
     }
     const Inbound next = std::move(inbound.front());
     inbound.pop_front();
@@ -120,7 +112,6 @@ void ScriptedPort::Close(SocketHandle socket) {
 }
 
 bool ScriptedPort::StartThread(void (*body)()) {
-    calls.push_back("StartThread");
     if (threads == Threads::kInline) body();
     if (threads == Threads::kReal) {
         JoinThread();

@@ -5,7 +5,7 @@
 // calls, and the inbound sequence the exchanges will see (datagrams with their
 // arrival delay, silences, failing waits and receives). The clock moves only
 // when a wait or a receive consumes time, so tests speak about seconds without
-// waiting for them. Every call is logged and every send kept.
+// waiting for them. Every send is kept, every misuse logged.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +43,6 @@ inline Inbound ReceiveFails(int error, std::vector<std::uint8_t> written = {}) {
 }
 
 struct SentDatagram {
-    SocketHandle socket;
     std::vector<std::uint8_t> bytes;
     std::uint32_t address;  // network order
     std::uint16_t port;     // network order
@@ -69,7 +68,6 @@ public:
     std::deque<Inbound> inbound;  // consumed by waits and receives
 
     // ----- what happened
-    std::vector<std::string> calls;
     std::vector<SentDatagram> sent;
     std::vector<std::size_t> listBufferSizes;
     int startups = 0, cleanups = 0;  // successful starts, and releases
@@ -104,9 +102,9 @@ public:
     std::uint64_t NowMs() override { return nowMs; }
 
 private:
-    // Logs the call; fails with error, or as a misuse on a socket that is not
-    // open (kInvalidSocket: a call on no socket). Success resets the error, so
-    // a protocol that reads the error late reads 0 and is caught.
+    // Fails with error, or as a misuse on a socket that is not open
+    // (kInvalidSocket: a call on no socket). Success resets the error, so a
+    // protocol that reads the error late reads 0 and is caught.
     int Call(const char* name, SocketHandle socket, int error);
     int Fail(int error) {
         lastError_ = error;

@@ -3,20 +3,8 @@
 // start instead of touching the network.
 #include "tests/host/net/scripted_port.h"
 
-namespace net {
-
-namespace {
-constexpr int kErrSystemNotReady = 10091;  // WSASYSNOTREADY
-
-fake::ScriptedPort& Refusing() {
-    static fake::ScriptedPort port;
-    port.startupResult = kErrSystemNotReady;
-    return port;
+net::SocketPort& net::PlatformPort() {
+    static fake::ScriptedPort refusing;
+    refusing.startupResult = 10091;  // WSASYSNOTREADY
+    return refusing;
 }
-}  // namespace
-
-SocketPort& PlatformPort() {
-    return Refusing();
-}
-
-}  // namespace net
