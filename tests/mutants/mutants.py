@@ -6,7 +6,7 @@ tests run nearest first, stopping at the first failure. One line per mutant, the
   mutants.py ROOT BUILD LIST...
 
 A list holds blocks "## ID description" / "file: PATH" / "from: TEXT" / "to: TEXT"."""
-import os, re, shutil, subprocess, sys, time
+import os, re, shutil, signal, subprocess, sys, time
 
 # The trees that compile a file's top folder and their test phases, nearest first.
 PHASES = {
@@ -39,7 +39,7 @@ def sync(root, src):
         a, b = os.path.join(root, f), os.path.join(src, f)
         if not os.path.exists(b) or open(a, "rb").read() != open(b, "rb").read():
             os.makedirs(os.path.dirname(b), exist_ok=True)
-            shutil.copy2(a, b)
+            shutil.copy(a, b)  # a new time, so that the trees rebuild what a stopped run left mutated
     for top, _, names in os.walk(src):
         for gone in (n for n in names if os.path.relpath(os.path.join(top, n), src) not in wanted):
             os.remove(os.path.join(top, gone))
@@ -77,6 +77,8 @@ def first_failure(out, selection, exclude, confirm=True):
 
 
 def main():
+    # A stopped run still puts the mutated file back (the finally below).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     root, build_dir, lists = sys.argv[1], sys.argv[2], sys.argv[3:]
     started, trees_dir = time.time(), os.path.join(build_dir, "mutants")
     src = os.path.join(trees_dir, "src")
