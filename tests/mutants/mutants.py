@@ -64,7 +64,7 @@ def first_failure(out, selection, exclude, confirm=True):
         run = subprocess.run(args, cwd=out, capture_output=True, text=True)
         if run.returncode == 0:
             return None
-        failed = re.findall(r"^\s*(\d+) - (.+) \([^()]*\)\s*$", run.stdout, re.M)
+        failed = re.findall(r"^\s*(\d+) - (.+) \([^()]*\)\s*$", run.stdout.partition("tests FAILED:")[2], re.M)
         if not failed:
             return "ctest(%s)" % run.stdout.strip().splitlines()[-1:]
         number, name = failed[0][0], failed[0][1].split("  # ")[0]
