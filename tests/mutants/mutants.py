@@ -67,13 +67,15 @@ def first_failure(out, selection, exclude, confirm=True):
         failed = re.findall(r"^\s*(\d+) - (.+) \([^()]*\)\s*$", run.stdout.partition("tests FAILED:")[2], re.M)
         if not failed:
             return "ctest(%s)" % run.stdout.strip().splitlines()[-1:]
-        number, name = failed[0][0], failed[0][1].split("  # ")[0]
-        if not confirm or name in exclude:  # (a name -E cannot leave out counts rather than loops)
-            return name
-        if subprocess.run(["ctest", "-I", "%s,%s" % (number, number)], cwd=out, capture_output=True).returncode:
-            return name
-        print("   (%s failed beside others but passed alone: not counted)" % name, flush=True)
-        exclude.append(name)
+        # ctest lists beside the failure the tests it cut short when it stopped: each is tried alone.
+        for number, name in ((n, t.split("  # ")[0]) for n, t in failed):
+            if not confirm or name in exclude:  # (a name -E cannot leave out counts rather than loops)
+                return name
+            if subprocess.run(["ctest", "-I", "%s,%s" % (number, number)], cwd=out,
+                              capture_output=True).returncode:
+                return name
+            print("   (%s failed beside others but passed alone: not counted)" % name, flush=True)
+            exclude.append(name)
 
 
 def main():
