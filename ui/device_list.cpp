@@ -168,7 +168,7 @@ void ResultWindow::OnScan() {
     // A flow that cannot start must not leave the window without its Scan
     // button or with a progress display that nobody closes.
     if (!entryPoints().startFlowThread(&ResultWindow::RescanFlow, &context)) {
-        if (progress) SendMessageW(progress->hwnd(), WM_CLOSE, 0, 0);
+        CloseProgressWindow(context);
         EnableWindow(scanButton_, TRUE);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "ui/help_launcher.h"
+#include "ui/scan_flow.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
 
@@ -135,7 +136,7 @@ BOOL ResultWindow::OnInitDialog() {
         !entryPoints_.startFlowThread(entryPoints_.initialScanFlow, &context)) {
         // No flow will ever close the progress display or give the button
         // back: the user gets the window with Scan, as after a failed rescan.
-        if (progress) SendMessageW(progress->hwnd(), WM_CLOSE, 0, 0);
+        CloseProgressWindow(context);
         EnableWindow(scanButton_, TRUE);
     }
     sortFlag_ = 1;
