@@ -12,8 +12,14 @@
 # The PC's namespace is always "$NS_PC". Topologies:
 #   topo_same_subnet      PC 192.168.0.2/24, converter namespace 192.168.0.50/24
 #   topo_other_subnet     PC 192.168.0.2/24, converter namespace 10.0.0.5/24
-#   topo_no_route         PC 192.168.0.2/24 with no route for 255.255.255.255
-#   topo_unreachable      PC with "unreachable 255.255.255.255/32"
+#   topo_no_route         PC whose one link is down, and no route for
+#                         255.255.255.255: no link to scan through (10051)
+#   topo_unreachable      the same with "unreachable 255.255.255.255/32" (10065)
+#   topo_two_links ORDER ADDR  a laptop: an office link 172.20.0.2/24 holding
+#                         the default route (office namespace "$NS_OFFICE")
+#                         and a wired link 192.168.0.2/24 to the converter
+#                         namespace at ADDR; ORDER wired-first or wired-last
+#                         says which link is made (and so listed) first
 #   topo_many_interfaces N  PC with N extra veth interfaces beside its link
 #   topo_two_interfaces   PC 192.168.0.2/24 and 172.16.5.2/24, a converter
 #                         namespace on each
@@ -27,6 +33,7 @@ NS_PIDS=()
 NS_PC=
 NS_CONV=
 NS_CONV2=
+NS_OFFICE=
 NS_TIMEOUT=${NS_TIMEOUT:-60}
 NS_HOSTNAME=$(hostname)
 
@@ -121,11 +128,20 @@ ns_run() {
   timeout -k 5 "$seconds" ip netns exec "$ns" "$@"
 }
 
+# The PC's namespace, without a reverse-path filter: Windows has none, and a
+# strict one drops a converter's reply from another subnet that arrives on a
+# link without the default route.
+ns_new_pc() {
+  ns_new NS_PC pc
+  ip netns exec "$NS_PC" sysctl -qw net.ipv4.conf.all.rp_filter=0 \
+    net.ipv4.conf.default.rp_filter=0 || ns_die "cannot turn rp_filter off in $NS_PC"
+}
+
 # The PC side of every topology: the PC namespace and a converter namespace
 # joined by one veth, the PC at 192.168.0.2/24 and the converter at $1.
 # The PC gets no broadcast route here; callers add the one they need.
 ns_pc_and_converter() {
-  ns_new NS_PC pc
+  ns_new_pc
   ns_new NS_CONV conv
   ns_link "$NS_PC" 192.168.0.2/24 "$NS_CONV" "$1"
   NS_PC_IF=$NS_LINK_A
@@ -152,14 +168,40 @@ topo_other_subnet() {
   ns_pc_broadcast_route
 }
 
+# With its only link down the PC has no link to scan through: the scan falls
+# back to one unbound socket, and the routes decide what its send does.
 topo_no_route() {
   ns_pc_and_converter 192.168.0.50/24
+  ip -n "$NS_PC" link set "$NS_PC_IF" down
 }
 
 topo_unreachable() {
-  ns_pc_and_converter 192.168.0.50/24
-  ns_pc_broadcast_route
+  topo_no_route
   ip -n "$NS_PC" route add unreachable 255.255.255.255/32
+}
+
+# topo_two_links wired-first|wired-last ADDR/LEN: the office link's far end
+# is a namespace of its own ("$NS_OFFICE", 172.20.0.1); the host name
+# resolves to the office address, as on a laptop whose name the office DNS
+# knows. NS_PC_IF is the wired link, NS_PC_OFFICE_IF the office link.
+topo_two_links() {
+  ns_new_pc
+  ns_new NS_CONV conv
+  ns_new NS_OFFICE office
+  local link
+  for link in $([ "$1" = wired-first ] && echo wired office || echo office wired); do
+    if [ "$link" = wired ]; then
+      ns_link "$NS_PC" 192.168.0.2/24 "$NS_CONV" "$2"
+      NS_PC_IF=$NS_LINK_A
+      NS_CONV_IF=$NS_LINK_B
+    else
+      ns_link "$NS_PC" 172.20.0.2/24 "$NS_OFFICE" 172.20.0.1/24
+      NS_PC_OFFICE_IF=$NS_LINK_A
+    fi
+  done
+  ns_hostname_is "$NS_PC" 172.20.0.2
+  ip -n "$NS_PC" route add default via 172.20.0.1 dev "$NS_PC_OFFICE_IF"
+  ip -n "$NS_CONV" route add default dev "$NS_CONV_IF"
 }
 
 # topo_many_interfaces N: the same-subnet topology plus N veth pairs whose
