@@ -54,6 +54,7 @@ other     | caption_help_and_esc_keep_the_dialog_enter_runs_it | en | $A,ip=10.0
 other     | japanese_user_sees_japanese_windows                | ja | $A,ip=10.0.0.5,status=silent       | S 1013 N1 2      | P S N1        | -                    | -                  | 3
 other     | second_start_brings_the_running_copy_forward       | en | $A,ip=10.0.0.5                     | S again 1013 N1 2 | P S N1       | -                    | -                  | 3
 unreachable | host_unreachable_shows_the_scan_failure_message  | en | $A,ip=192.168.0.50                 | U 6              | P U           | -                    | T110NOT_FOUND.html | 0
+links     | converter_behind_the_wired_link_of_a_laptop_on_the_office_network | en | $A,ip=10.0.0.5 | S 4      | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
 EOF
 }
 
@@ -171,17 +172,18 @@ settle() {
 # expect WHAT GOT WANT
 expect() { [ "$2" = "$3" ] || fail "$1:"$'\n'"$2"$'\n'"expected:"$'\n'"$3"; }
 
-# The datagrams a converter of the row should receive, as "len=N HEX".
+# The datagrams a converter of the row should receive, as "SENDER len=N HEX":
+# all from the PC's address on the converter's link.
 datagrams() {
   local zeros i
   zeros=$(printf '%0230d' 0)
-  for ((i = 0; i < $1; i++)); do printf 'len=116 01%s\n' "${zeros:0:230}"; done
+  for ((i = 0; i < $1; i++)); do printf '192.168.0.2 len=116 01%s\n' "${zeros:0:230}"; done
   [ -n "${2:-}" ] || return 0
   local hex
   hex=$(printf '%02x' ${2//./ })
   # The access word "ladder" at 4, converter A's MAC at 36, the address at 44.
   for ((i = 0; i < 3; i++)); do
-    printf 'len=116 0102%s6c6164646572%s001a2b3c4d5e%s%s%s\n' "${zeros:0:4}" "${zeros:0:52}" \
+    printf '192.168.0.2 len=116 0102%s6c6164646572%s001a2b3c4d5e%s%s%s\n' "${zeros:0:4}" "${zeros:0:52}" \
       "${zeros:0:4}" "$hex" "${zeros:0:136}"
   done
 }
@@ -223,7 +225,7 @@ run_row() {
   expect "browser" "$(cat "$row/browser.log")" "${url#-}"
   [ "$topic" = - ] || topic="$(winpath "$(dirname "$CS_EXE")/Help.chm")::/HTML/$topic"
   expect "help viewer" "$(cat "$row/hh.log")" "${topic#-}"
-  [ "$wire" = '*' ] || expect "datagrams" "$(grep '^rx ' "$row/sim.log" | cut -d' ' -f3-)" "$(datagrams $wire)"
+  [ "$wire" = '*' ] || expect "datagrams" "$(sed -nE 's/^rx ([0-9.]+):[0-9]+ /\1 /p' "$row/sim.log")" "$(datagrams $wire)"
   [ "$failures" = "$before" ] && echo "PASS $row_name"
 }
 
@@ -235,6 +237,9 @@ case $group in
   subnet) topo_same_subnet ;;
   other) topo_other_subnet ;;
   unreachable) topo_unreachable ;;
+  # The office link holds the default route; the converter sits behind the
+  # wired one, in another subnet.
+  links) topo_two_links wired-first 10.0.0.5/24 ;;
   *) echo "e2e: no group $group" >&2; exit 2 ;;
 esac
 row_name=$group
