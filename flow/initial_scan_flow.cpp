@@ -33,7 +33,7 @@ private:
     void OfferHelp(ui::NoticeCode code, const char* topic);
     void HostUnreachable();
     void OpenSetupPage(const std::string& address);
-    void ConverterInAnotherSubnet(const std::string& mac);
+    void ConverterInAnotherSubnet(const std::string& mac, const net::Link& link);
     // Returns only where the process end is a test's stand-in.
     unsigned EndProcess(bool closeResultWindow);
 
@@ -63,12 +63,12 @@ unsigned InitialFlow::Run() {
         ui::CloseProgressWindow(context_);
         char pcAddress[net::kAddressTextSize] = "";
         char pcNetmask[net::kAddressTextSize] = "";
-        switch (client_.SubnetTest(pcAddress, pcNetmask, last.address)) {
+        switch (client_.SubnetTest(pcAddress, pcNetmask, last.address, last.link)) {
             case 1:
                 OpenSetupPage(last.address);
                 return EndProcess(true);
             case 0:
-                ConverterInAnotherSubnet(last.mac);
+                ConverterInAnotherSubnet(last.mac, last.link);
                 return EndProcess(true);
             default:
                 // The interfaces could not be read: say nothing and hand the
@@ -114,10 +114,11 @@ void InitialFlow::OpenSetupPage(const std::string& address) {
                       [this] { OfferHelp(ui::kNoticeOpenFailed, ui::kTopicOpenFailed); });
 }
 
-void InitialFlow::ConverterInAnotherSubnet(const std::string& mac) {
+void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Link& link) {
     {
         IpSetupDialog setup;
         setup.SetConverterMac(mac);
+        setup.SetConverterLink(link);
         setup.SetOwnerWindow(&window_);
         setup.DoModal(window_.hwnd());
     }

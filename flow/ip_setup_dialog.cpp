@@ -72,6 +72,10 @@ void IpSetupDialog::SetConverterMac(const std::string& mac) { converterMac_ = ma
 
 std::string IpSetupDialog::ConverterMac() const { return converterMac_; }
 
+void IpSetupDialog::SetConverterLink(const net::Link& link) { converterLink_ = link; }
+
+net::Link IpSetupDialog::ConverterLink() const { return converterLink_; }
+
 void IpSetupDialog::SetOwnerWindow(ui::ResultWindow* owner) { ownerWindow_ = owner; }
 
 ui::ResultWindow* IpSetupDialog::OwnerWindow() const { return ownerWindow_; }
@@ -93,11 +97,12 @@ BOOL IpSetupDialog::OnInitDialog() {
     // A converter needs a unicast address of classes A to C; the other
     // three fields keep 0 to 255
     SendMessageW(addressField_, IPM_SETRANGE, 0, MAKEIPRANGE(kFirstFieldLow, kFirstFieldHigh));
-    // The PC's own address and netmask; the test's result does not matter,
-    // the texts stay empty when no interface could be read
+    // The PC's own address and netmask on the converter's link; the test's
+    // result does not matter, the texts stay empty when no interface could
+    // be read
     char pcAddress[net::kAddressTextSize] = "";
     char pcNetmask[net::kAddressTextSize] = "";
-    net::DiscoveryClient().SubnetTest(pcAddress, pcNetmask, nullptr);
+    net::DiscoveryClient().SubnetTest(pcAddress, pcNetmask, nullptr, ConverterLink());
     SetItemText(IDC_PC_ADDRESS, win::LoadText(IDS_PC_ADDRESS_LABEL) + win::FromUtf8(pcAddress));
     SendMessageW(addressField_, IPM_SETADDRESS, 0,
                  static_cast<LPARAM>(HoldFirstField(SuggestedAddress(pcAddress, pcNetmask))));
@@ -154,7 +159,8 @@ void IpSetupDialog::ExecuteSetup() {
     ui::ShowStatusWindow(*settingAddress, hwnd(), hwnd());
 
     const std::string mac = ConverterMac();
-    if (net::DiscoveryClient().AssignExchange(newAddress.c_str(), mac.c_str()) != 1) {
+    if (net::DiscoveryClient().AssignExchange(newAddress.c_str(), mac.c_str(), ConverterLink()) !=
+        1) {
         newAddress.clear();
     }
     if (ui::ResultWindow* owner = OwnerWindow()) owner->SetAssignedAddress(newAddress);

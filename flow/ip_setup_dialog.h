@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "net/device_table.h"
 #include "win/dialog.h"
 #include "win/handles.h"
 #include "win/tool_tip.h"
@@ -34,6 +35,10 @@ public:
     // Set by the flow before the modal run.
     void SetConverterMac(const std::string& mac);
     std::string ConverterMac() const;
+    // The PC's link that heard the converter: the PC address shown, the
+    // suggestion and the exchange are that link's.
+    void SetConverterLink(const net::Link& link);
+    net::Link ConverterLink() const;
     void SetOwnerWindow(ui::ResultWindow* owner);
     ui::ResultWindow* OwnerWindow() const;
 
@@ -54,6 +59,7 @@ private:
 
     HWND addressField_ = nullptr;
     std::string converterMac_;
+    net::Link converterLink_;
     ui::ResultWindow* ownerWindow_ = nullptr;
     win::ToolTip toolTip_;
 };

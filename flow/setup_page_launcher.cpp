@@ -1,6 +1,7 @@
 #include "flow/setup_page_launcher.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "net/address_text.h"
@@ -16,6 +17,28 @@ namespace {
 constexpr char kUrlPrefix[] = "http://";
 constexpr wchar_t kNoSelection[] = L"Please select the Access Point from the Access Point List.";
 constexpr int kShellFailedAtOrBelow = 32;
+
+struct PcSide {
+    char address[net::kAddressTextSize] = {};
+    char netmask[net::kAddressTextSize] = {};
+};
+
+PcSide PcSideOf(HWND list, int row) {
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    const net::Link link = net::LinkOf(reinterpret_cast<const net::DeviceRecord*>(item.lParam));
+    PcSide pc;
+    if (link.known) {
+        net::FormatInAddr(link.address, pc.address);
+        net::FormatInAddr(link.netmask, pc.netmask);
+    } else {
+        std::memcpy(pc.address, net::g_probeResult.address, sizeof pc.address);
+        std::memcpy(pc.netmask, net::g_probeResult.netmask, sizeof pc.netmask);
+    }
+    return pc;
+}
 
 }  // namespace
 
@@ -79,8 +102,10 @@ void LaunchSelected(ui::ResultWindow& window) {
     item.pszText = address;
     item.cchTextMax = static_cast<int>(sizeof address);
     SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(mark), reinterpret_cast<LPARAM>(&item));
-    const net::ProbeResult& probe = net::g_probeResult;
-    if (InPcSubnet(probe.address, probe.netmask, address)) {
+    // The PC's side of the comparison: the link that heard this converter,
+    // or, where the scan had none, the PC's own interface as the scan found it.
+    const PcSide pc = PcSideOf(list, static_cast<int>(mark));
+    if (InPcSubnet(pc.address, pc.netmask, address)) {
         // The window closes whether the shell managed or not.
         SetupPageLauncher(address, window.hwnd(), window, [&window] {
             MessageBoxW(window.hwnd(), win::LoadText(IDS_OPEN_FAILED_FROM_LIST).c_str(),
@@ -90,7 +115,7 @@ void LaunchSelected(ui::ResultWindow& window) {
         return;
     }
     // Nothing launched; the window stays usable.
-    MessageBoxW(window.hwnd(), SubnetWarningText(probe.address, probe.netmask).c_str(),
+    MessageBoxW(window.hwnd(), SubnetWarningText(pc.address, pc.netmask).c_str(),
                 win::LoadText(IDS_ERROR).c_str(), MB_ICONINFORMATION);
 }
 

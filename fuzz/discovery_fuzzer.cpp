@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -88,8 +89,12 @@ void CheckExchange(const fake::ScriptedPort& port, Operation replyCode) {
             CHECK(!SameIdentity(g_deviceTable[i].bytes, g_deviceTable[j].bytes));
         }
     }
-    CHECK(port.sent.size() <= 3 && port.nowMs <= 3 * 10000 + 1000);
-    for (const auto& s : port.sent) CHECK(s.bytes == port.sent[0].bytes && s.address == 0xFFFFFFFFu);
+    std::map<std::uint32_t, int> sendsThrough;
+    for (const auto& s : port.sent) {
+        CHECK(s.bytes == port.sent[0].bytes && s.address == 0xFFFFFFFFu);
+        CHECK(++sendsThrough[s.from] <= 3);
+    }
+    CHECK(port.nowMs <= 3 * 10000 + 1000);
 }
 
 }  // namespace
@@ -104,6 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Operation reply = in.ConsumeBool() ? kDiscoveryReply : kAssignReply;
     const std::string address = in.ConsumeRandomLengthString(24);
     const std::string mac = in.ConsumeRandomLengthString(24);
+    const auto linkPick = in.ConsumeIntegral<std::uint16_t>();
     fake::ScriptedPort port;
     Arrange(in, port, reply);
     SetActivePort(&port);
@@ -114,7 +120,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         DiscoveryClient().ScanStart(&status);
         result = DiscoveryClient().ScanPoll(&status, &count);
     } else {
-        result = DiscoveryClient().AssignExchange(address.c_str(), mac.c_str());
+        // Half the exchanges go through a link the scan heard a converter on.
+        Link link;
+        if (!port.interfaces.empty() && linkPick % 2 == 1) {
+            const InterfaceEntry& entry = port.interfaces[linkPick / 2 % port.interfaces.size()];
+            link = Link{true, entry.address, entry.netmask};
+        }
+        result = DiscoveryClient().AssignExchange(address.c_str(), mac.c_str(), link);
     }
     SetActivePort(nullptr);
     CheckExchange(port, reply);

@@ -1,12 +1,31 @@
 #include "net/device_table.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace net {
 
 DeviceRecord g_deviceTable[kDeviceTableCapacity];
 ScanState g_scanState;
 ProbeResult g_probeResult;
+Link g_recordLinks[kDeviceTableCapacity];
+
+Link LinkOf(const DeviceRecord* record) {
+    // Compared as addresses, not by pointer arithmetic: a row's item data may
+    // point anywhere.
+    const auto at = reinterpret_cast<std::uintptr_t>(record);
+    const auto first = reinterpret_cast<std::uintptr_t>(&g_deviceTable[0]);
+    if (at < first || (at - first) % sizeof(DeviceRecord) != 0 ||
+        (at - first) / sizeof(DeviceRecord) >= static_cast<std::uintptr_t>(kDeviceTableCapacity)) {
+        return Link{};
+    }
+    return g_recordLinks[(at - first) / sizeof(DeviceRecord)];
+}
+
+void StoreRecord(int index, const std::uint8_t* reply, const Link& link) {
+    std::memcpy(g_deviceTable[index].bytes, reply, kDatagramSize);
+    g_recordLinks[index] = link;
+}
 
 void ReadConverterName(const DeviceRecord& record, char (&name)[kNameTextSize]) {
     // A converter may fill all 68 bytes without a terminator: stop at the

@@ -52,10 +52,27 @@ struct ProbeResult {
     char netmask[kAddressTextSize];
 };
 
+// One of the PC's links: the address and netmask (network order) of the
+// interface whose socket heard a reply. Unknown where the exchange had no link
+// to bind to and went out through one unbound socket.
+struct Link {
+    bool known = false;
+    std::uint32_t address = 0;
+    std::uint32_t netmask = 0;
+};
+
 // Process-wide, static storage, never moved: list rows point into the table.
 extern DeviceRecord g_deviceTable[kDeviceTableCapacity];
+// The link that heard each record, at the record's index; written with the
+// record, so the running flag's release publishes both.
+extern Link g_recordLinks[kDeviceTableCapacity];
 extern ScanState g_scanState;
 extern ProbeResult g_probeResult;
+
+// The link beside a record of the table; unknown for anything else.
+Link LinkOf(const DeviceRecord* record);
+// Stores a reply at index of the table with the link that heard it.
+void StoreRecord(int index, const std::uint8_t* reply, const Link& link);
 
 // The converter name: bytes 48..115 up to the first NUL, always terminated.
 // Every reader (filter, list, sort) goes through here.

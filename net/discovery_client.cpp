@@ -1,5 +1,6 @@
 #include "net/discovery_client.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -15,9 +16,13 @@ namespace {
 
 constexpr std::int32_t kStatusRunning = 1;
 
+// A PC with more links than this scans through the first ones: a select on
+// Windows watches at most 64 sockets.
+constexpr std::size_t kMaxLinks = 64;
+
 // Stores a discovery reply unless the same converter is already in the table
-// or the table is full.
-void StoreDistinct(const Datagram& reply) {
+// (heard earlier, on this link or another) or the table is full.
+void StoreDistinct(const Datagram& reply, const Link& heardOn) {
     const std::int32_t count = g_scanState.count;
     for (std::int32_t i = 0; i < count; ++i) {
         if (SameIdentity(g_deviceTable[i].bytes, reply)) {
@@ -25,13 +30,58 @@ void StoreDistinct(const Datagram& reply) {
         }
     }
     if (count < kDeviceTableCapacity) {
-        std::memcpy(g_deviceTable[count].bytes, reply, kDatagramSize);
+        StoreRecord(count, reply, heardOn);
         g_scanState.count = count + 1;
     }
 }
 
+// The links to scan through: every up, broadcast-capable interface that is
+// not loopback and has an address, each address once, in the list's order.
+std::vector<Link> BroadcastLinks(const std::vector<InterfaceEntry>& entries) {
+    std::vector<Link> links;
+    for (const InterfaceEntry& entry : entries) {
+        const bool usable = (entry.flags & kIffUp) != 0 && (entry.flags & kIffBroadcast) != 0 &&
+                            (entry.flags & kIffLoopback) == 0 && entry.address != 0;
+        const bool seen = std::any_of(links.begin(), links.end(), [&entry](const Link& link) {
+            return link.address == entry.address;
+        });
+        if (usable && !seen && links.size() < kMaxLinks) {
+            links.push_back(Link{true, entry.address, entry.netmask});
+        }
+    }
+    return links;
+}
+
+// One socket bound to each link, the first of them the socket that read the
+// list. A link whose socket cannot be opened or bound is left out. A PC
+// without any link gets that socket unbound, and the routes choose where its
+// broadcast goes. Returns the error of the last step that failed (0 if none).
+int OpenLinkSockets(SocketPort& port, UdpSocket listSocket,
+                    const std::vector<InterfaceEntry>& entries, std::vector<LinkSocket>& sockets) {
+    const std::vector<Link> links = BroadcastLinks(entries);
+    if (links.empty()) {
+        if (port.BindAny(listSocket.get()) != 0) {
+            return FailureCode(port);
+        }
+        sockets.push_back(LinkSocket{std::move(listSocket), Link{}});
+        return 0;
+    }
+    int error = 0;
+    for (const Link& link : links) {
+        const bool first = listSocket.is_open();
+        UdpSocket socket = first ? std::move(listSocket) : UdpSocket(port);
+        if (!socket.is_open() || (!first && port.EnableBroadcast(socket.get()) != 0) ||
+            port.BindToInterface(socket.get(), link.address) != 0) {
+            error = FailureCode(port);
+            continue;
+        }
+        sockets.push_back(LinkSocket{std::move(socket), link});
+    }
+    return error;
+}
+
 // One scan from library start to the last cycle. Returns 0 or the error
-// number that ended it; the socket and the library are released on return.
+// number that ended it; the sockets, then the library, are released on return.
 int RunScan(SocketPort& port) {
     SocketLibrary library(port);
     if (!library.started()) {
@@ -44,17 +94,20 @@ int RunScan(SocketPort& port) {
     if (port.EnableBroadcast(socket.get()) != 0) {
         return FailureCode(port);
     }
-    if (const int error =
-            InterfaceProbe(port, socket.get(), g_probeResult.address, g_probeResult.netmask)) {
+    std::vector<InterfaceEntry> entries;
+    if (const int error = InterfaceProbe(port, socket.get(), g_probeResult.address,
+                                         g_probeResult.netmask, &entries)) {
         return error;
     }
-    if (port.BindAny(socket.get()) != 0) {
-        return FailureCode(port);
+    std::vector<LinkSocket> sockets;
+    const int error = OpenLinkSockets(port, std::move(socket), entries, sockets);
+    if (sockets.empty()) {
+        return error;
     }
     g_scanState.count = 0;
     Datagram request;
     BuildDiscoveryRequest(request);
-    return RunCycles(port, socket.get(), request, kDiscoveryReply, StoreDistinct);
+    return RunCycles(port, sockets, request, kDiscoveryReply, StoreDistinct);
 }
 
 void ScanWorker() {
@@ -117,7 +170,8 @@ DeviceRecord& DiscoveryClient::DeviceTable() {
     return g_deviceTable[0];
 }
 
-int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText) {
+int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText,
+                                    const Link& link) {
     if (newAddress == nullptr || macText == nullptr) {
         return 0;
     }
@@ -137,7 +191,11 @@ int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText)
     if (InterfaceProbe(port, socket.get(), address, netmask) != 0) {
         return 0;
     }
-    if (port.BindAny(socket.get()) != 0) {
+    // Through the link that heard the converter: a request the routes send
+    // elsewhere would never reach it.
+    const int bound = link.known ? port.BindToInterface(socket.get(), link.address)
+                                 : port.BindAny(socket.get());
+    if (bound != 0) {
         return 0;
     }
     g_scanState.count = 0;
@@ -147,15 +205,16 @@ int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText)
     Datagram request;
     BuildAssignRequest(request, mac, InetAddr(newAddress));
 
+    std::vector<LinkSocket> sockets;
+    sockets.push_back(LinkSocket{std::move(socket), link});
     // Only an accepted reply speaks for the converter; the most recent one
     // decides. A stray datagram that fails acceptance never does.
     bool tookAddress = false;
-    const int error = RunCycles(port, socket.get(), request, kAssignReply,
-                                [&tookAddress](const Datagram& reply) {
+    const int error = RunCycles(port, sockets, request, kAssignReply,
+                                [&tookAddress](const Datagram& reply, const Link& heardOn) {
                                     const std::int32_t count = g_scanState.count;
                                     if (count < kDeviceTableCapacity) {
-                                        std::memcpy(g_deviceTable[count].bytes, reply,
-                                                    kDatagramSize);
+                                        StoreRecord(count, reply, heardOn);
                                         g_scanState.count = count + 1;
                                     }
                                     tookAddress = reply[kStatusOffset] == 0x00 &&
@@ -164,7 +223,8 @@ int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText)
     return (error == 0 && tookAddress) ? 1 : 0;
 }
 
-int DiscoveryClient::SubnetTest(char* address, char* netmask, const char* target) {
+int DiscoveryClient::SubnetTest(char* address, char* netmask, const char* target,
+                                const Link& link) {
     SocketPort& port = ActivePort();
     SocketLibrary library(port);
     if (!library.started()) {
@@ -179,6 +239,15 @@ int DiscoveryClient::SubnetTest(char* address, char* netmask, const char* target
         return -1;
     }
     const std::uint32_t targetValue = target != nullptr ? InetAddr(target) : 0;
+    if (link.known) {
+        // The converter was heard through this link: whether it shares the
+        // PC's subnet is a question about this link alone.
+        if (address != nullptr) FormatInAddr(link.address, address);
+        if (netmask != nullptr) FormatInAddr(link.netmask, netmask);
+        return target != nullptr && (link.netmask & targetValue) == (link.netmask & link.address)
+                   ? 1
+                   : 0;
+    }
     // Exactly the flags Windows gives its loopback entry; any other entry is
     // tested, whatever its flags or address.
     constexpr std::uint32_t kWindowsLoopbackFlags =

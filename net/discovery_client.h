@@ -25,11 +25,15 @@ public:
     int ScanPoll(std::int32_t* status, std::int32_t* count);
     // The first of the 64 records; never fails, ignores the count.
     DeviceRecord& DeviceTable();
-    // 1 when the converter took the address, 0 otherwise.
-    int AssignExchange(const char* newAddress, const char* macText);
-    // 1 target in an interface's subnet, 0 not (or no target), -1 socket
-    // failure. address and netmask receive dotted quads (room for 20 bytes).
-    int SubnetTest(char* address, char* netmask, const char* target);
+    // 1 when the converter took the address, 0 otherwise. Sent through link,
+    // the one that heard the converter; an unknown link leaves the way out to
+    // the routes.
+    int AssignExchange(const char* newAddress, const char* macText, const Link& link);
+    // 1 target in the subnet, 0 not (or no target), -1 socket failure.
+    // address and netmask receive dotted quads (room for 20 bytes): those of
+    // link when it is known, else of the interface whose subnet holds the
+    // target, else of the last one tested.
+    int SubnetTest(char* address, char* netmask, const char* target, const Link& link);
 };
 
 }  // namespace net

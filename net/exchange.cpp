@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "net/socket_guard.h"
-
 namespace net {
 
 std::uint16_t PortToNetwork(std::uint16_t port) {
@@ -15,14 +13,34 @@ std::uint16_t PortToNetwork(std::uint16_t port) {
     return value;
 }
 
-int RunCycles(SocketPort& port, SocketHandle socket, const Datagram& request,
-              Operation replyCode, const std::function<void(const Datagram&)>& onAccepted) {
+int RunCycles(SocketPort& port, const std::vector<LinkSocket>& sockets, const Datagram& request,
+              Operation replyCode, const ReplySink& onAccepted) {
     Datagram received = {};
+    // The sockets still sent on, and what one wait hears of them.
+    std::vector<std::size_t> live(sockets.size());
+    for (std::size_t i = 0; i < live.size(); ++i) live[i] = i;
+    std::vector<SocketHandle> handles;
+    std::vector<std::uint8_t> ready;
     for (int cycle = 0; cycle < kExchangeCycles; ++cycle) {
-        if (port.SendTo(socket, request, kDatagramSize, kBroadcastAddress,
-                        PortToNetwork(kConverterPort)) < 0) {
-            return FailureCode(port);
+        int sendError = 0;
+        handles.clear();
+        std::vector<std::size_t> stillLive;
+        for (const std::size_t i : live) {
+            const SocketHandle socket = sockets[i].socket.get();
+            if (port.SendTo(socket, request, kDatagramSize, kBroadcastAddress,
+                            PortToNetwork(kConverterPort)) < 0) {
+                // This link is done with; the others go on.
+                sendError = FailureCode(port);
+                continue;
+            }
+            stillLive.push_back(i);
+            handles.push_back(socket);
         }
+        live.swap(stillLive);
+        if (live.empty()) {
+            return sendError != 0 ? sendError : kErrUnknown;
+        }
+        ready.assign(handles.size(), 0);
         const std::uint64_t limit = port.NowMs() + kCycleLimitMs;
         for (;;) {
             const std::uint64_t now = port.NowMs();
@@ -33,20 +51,28 @@ int RunCycles(SocketPort& port, SocketHandle socket, const Datagram& request,
             // bound may shorten it.
             const auto timeout = static_cast<std::uint32_t>(
                 std::min<std::uint64_t>(kSilenceMs, limit - now));
-            const int ready = port.WaitReadable(socket, timeout);
-            if (ready < 0) {
+            std::fill(ready.begin(), ready.end(), 0);
+            const int readable = port.WaitReadable(handles.data(), handles.size(), timeout,
+                                                   ready.data());
+            if (readable < 0) {
                 return FailureCode(port);
             }
-            if (ready == 0) {
+            if (readable == 0) {
                 break;
             }
-            std::uint16_t senderPort = 0;
-            const int length = port.ReceiveFrom(socket, received, kDatagramSize, &senderPort);
-            if (length < 0) {
-                return FailureCode(port);
-            }
-            if (AcceptReply(received, length, senderPort, replyCode)) {
-                onAccepted(received);
+            // One datagram from each readable socket, then wait again: a busy
+            // link cannot starve a quiet one.
+            for (std::size_t k = 0; k < handles.size(); ++k) {
+                if (ready[k] == 0) continue;
+                std::uint16_t senderPort = 0;
+                const int length =
+                    port.ReceiveFrom(handles[k], received, kDatagramSize, &senderPort);
+                if (length < 0) {
+                    return FailureCode(port);
+                }
+                if (AcceptReply(received, length, senderPort, replyCode)) {
+                    onAccepted(received, sockets[live[k]].link);
+                }
             }
         }
     }

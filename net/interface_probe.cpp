@@ -25,8 +25,10 @@ int ReadInterfaces(SocketPort& port, SocketHandle socket, std::vector<InterfaceE
     }
 }
 
-int InterfaceProbe(SocketPort& port, SocketHandle socket, char* address, char* netmask) {
-    std::vector<InterfaceEntry> entries;
+int InterfaceProbe(SocketPort& port, SocketHandle socket, char* address, char* netmask,
+                   std::vector<InterfaceEntry>* list) {
+    std::vector<InterfaceEntry> own;
+    std::vector<InterfaceEntry>& entries = list != nullptr ? *list : own;
     if (const int error = ReadInterfaces(port, socket, entries)) {
         return error;
     }

@@ -22,7 +22,9 @@ int ReadInterfaces(SocketPort& port, SocketHandle socket, std::vector<InterfaceE
 // InterfaceProbe: writes the address and netmask texts (each kAddressTextSize
 // bytes) of the interface that carries the host name's first address, as far
 // as one is found; texts without a candidate stay as they are. Returns 0 once
-// the list was read (found or not), else the query's error number.
-int InterfaceProbe(SocketPort& port, SocketHandle socket, char* address, char* netmask);
+// the list was read (found or not), else the query's error number. The list
+// it read goes to *list when one is given, so that a scan reads it once.
+int InterfaceProbe(SocketPort& port, SocketHandle socket, char* address, char* netmask,
+                   std::vector<InterfaceEntry>* list = nullptr);
 
 }  // namespace net

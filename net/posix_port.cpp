@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "net/socket_port.h"
 
@@ -219,6 +220,29 @@ public:
         return 0;
     }
 
+    int BindToInterface(SocketHandle socket, std::uint32_t address) override {
+        // Bound to the address, Linux would send the broadcast through the
+        // address's device but deliver the socket no broadcasts. Tied to the
+        // device and bound to any address it does both, as wine makes of a
+        // Winsock bind to an interface's address.
+        ifaddrs* list = nullptr;
+        if (::getifaddrs(&list) != 0) return FailErrno();
+        char device[IFNAMSIZ] = "";
+        for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+            if (IsIpv4(entry) && Ipv4Of(entry->ifa_addr) == address && entry->ifa_name != nullptr) {
+                std::strncpy(device, entry->ifa_name, sizeof device - 1);
+                break;
+            }
+        }
+        ::freeifaddrs(list);
+        if (device[0] == '\0') return Fail(10049);  // WSAEADDRNOTAVAIL: no such link now
+        if (::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_BINDTODEVICE, device,
+                         static_cast<socklen_t>(std::strlen(device) + 1)) != 0) {
+            return FailErrno();
+        }
+        return BindAny(socket);
+    }
+
     int SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
                std::uint32_t address, std::uint16_t port) override {
         sockaddr_in to{};
@@ -234,18 +258,25 @@ public:
         return static_cast<int>(sent);
     }
 
-    int WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) override {
+    int WaitReadable(const SocketHandle* sockets, std::size_t count, std::uint32_t timeoutMs,
+                     std::uint8_t* ready) override {
         // poll, not select: select cannot watch a descriptor above FD_SETSIZE.
         // A signal must not shorten the wait, so it resumes with what is left.
+        std::vector<pollfd> watch(count);
+        for (std::size_t i = 0; i < count; ++i) watch[i] = {static_cast<int>(sockets[i]), POLLIN, 0};
         const std::uint64_t deadline = NowMs() + timeoutMs;
         for (;;) {
             const std::uint64_t now = NowMs();
             const int left = now >= deadline ? 0 : static_cast<int>(deadline - now);
-            pollfd watch{static_cast<int>(socket), POLLIN, 0};
-            int rc = ::poll(&watch, 1, left);
+            const int rc = ::poll(watch.data(), watch.size(), left);
             if (rc > 0) {
-                if (watch.revents & POLLNVAL) return Fail(10038);
-                return 1;
+                int readable = 0;
+                for (std::size_t i = 0; i < count; ++i) {
+                    if (watch[i].revents & POLLNVAL) return Fail(10038);
+                    ready[i] = watch[i].revents != 0 ? 1 : 0;
+                    readable += ready[i];
+                }
+                return readable;
             }
             if (rc == 0) return 0;
             if (errno != EINTR) return FailErrno();

@@ -63,11 +63,19 @@ public:
     virtual int HostAddress(std::uint32_t* address) = 0;
     // bind(INADDR_ANY, port 0); 0 or -1.
     virtual int BindAny(SocketHandle socket) = 0;
+    // Ties the socket to the PC's link that holds address (network order),
+    // port 0, so that a limited broadcast sent on it leaves through that link
+    // and broadcasts arriving there are received on it. Winsock does both for
+    // a socket bound to the interface's address; elsewhere the socket is tied
+    // to the link's device and bound to any address. 0 or -1.
+    virtual int BindToInterface(SocketHandle socket, std::uint32_t address) = 0;
     // sendto; address and port in network order. Bytes sent or -1.
     virtual int SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
                        std::uint32_t address, std::uint16_t port) = 0;
-    // select for readability: 1 readable, 0 timed out, -1 failed.
-    virtual int WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) = 0;
+    // One select for readability over count sockets: the number readable,
+    // each marked with a non-zero ready[i]; 0 timed out; -1 failed.
+    virtual int WaitReadable(const SocketHandle* sockets, std::size_t count,
+                             std::uint32_t timeoutMs, std::uint8_t* ready) = 0;
     // recvfrom into capacity bytes; sender port in host order. Bytes received,
     // or -1; a datagram longer than capacity fails with kErrMessageSize. A
     // failed receive may still have written the buffer.

@@ -115,6 +115,17 @@ public:
         return 0;
     }
 
+    int BindToInterface(SocketHandle socket, std::uint32_t address) override {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = address;
+        local.sin_port = 0;
+        if (::bind(AsSocket(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            return -1;
+        }
+        return 0;
+    }
+
     int SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
                std::uint32_t address, std::uint16_t port) override {
         sockaddr_in to{};
@@ -127,21 +138,36 @@ public:
         return sent == SOCKET_ERROR ? -1 : sent;
     }
 
-    int WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) override {
-        // A datagram already queued makes the socket readable: FIONREAD says
+    int WaitReadable(const SocketHandle* sockets, std::size_t count, std::uint32_t timeoutMs,
+                     std::uint8_t* ready) override {
+        if (count > FD_SETSIZE) {
+            ::WSASetLastError(WSAEINVAL);
+            return -1;
+        }
+        // Datagrams already queued make their sockets readable: FIONREAD says
         // so without select, which under wine costs several round trips to
         // the wineserver for every datagram of a burst of replies.
-        u_long queued = 0;
-        if (::ioctlsocket(AsSocket(socket), FIONREAD, &queued) == 0 && queued > 0) return 1;
+        int queuedOn = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            u_long queued = 0;
+            ready[i] = ::ioctlsocket(AsSocket(sockets[i]), FIONREAD, &queued) == 0 && queued > 0;
+            queuedOn += ready[i];
+        }
+        if (queuedOn > 0) return queuedOn;
         fd_set readable;
         FD_ZERO(&readable);
-        FD_SET(AsSocket(socket), &readable);
+        for (std::size_t i = 0; i < count; ++i) FD_SET(AsSocket(sockets[i]), &readable);
         timeval timeout;
         timeout.tv_sec = static_cast<long>(timeoutMs / 1000u);
         timeout.tv_usec = static_cast<long>((timeoutMs % 1000u) * 1000u);
-        int rc = ::select(0, &readable, nullptr, nullptr, &timeout);
+        const int rc = ::select(0, &readable, nullptr, nullptr, &timeout);
         if (rc == SOCKET_ERROR) return -1;
-        return rc > 0 ? 1 : 0;
+        int readableCount = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            ready[i] = FD_ISSET(AsSocket(sockets[i]), &readable) ? 1 : 0;
+            readableCount += ready[i];
+        }
+        return readableCount;
     }
 
     int ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,

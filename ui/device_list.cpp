@@ -106,6 +106,7 @@ int ResultWindow::ListFill(net::DeviceRecord* table, int count, ListedRow* last)
         if (last) {
             std::memcpy(last->address, address, sizeof address);
             std::memcpy(last->mac, mac, sizeof mac);
+            last->link = net::LinkOf(&record);
         }
         ++inserted;
     }

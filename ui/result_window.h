@@ -54,10 +54,12 @@ struct SortParameters {
     int column;
 };
 
-// The address and MAC texts of the last row a ListFill inserted.
+// The address and MAC texts of the last row a ListFill inserted, and the
+// link that heard that converter.
 struct ListedRow {
     char address[net::kAddressTextSize] = {};
     char mac[net::kMacTextSize] = {};
+    net::Link link;
 };
 
 // The list styles added by the first click in the list or by a rescan that

@@ -76,12 +76,21 @@ TEST(AddressSetup, TheSuggestionIsTheNextHostInThePcsSubnetMovingOnlyTheLastOcte
     }
 }
 
+// The converter was heard on the second of the PC's two links: the PC address
+// shown, the suggestion and the exchange are that link's.
 TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSettingIt) {
+    const std::uint32_t office = net::fake::Ip(172, 20, 0, 2);
+    port->interfaces.push_back({0x13, office, net::fake::Ip(255, 255, 255, 0)});
     ui::ResultWindow owner({});
     flow::IpSetupDialog dialog;
     dialog.SetConverterMac("00:1a:2b:3c:4d:5e");
+    dialog.SetConverterLink({true, office, net::fake::Ip(255, 255, 255, 0)});
     dialog.SetOwnerWindow(&owner);
     ASSERT_TRUE(dialog.Create(nullptr));
+    EXPECT_EQ(TextOf(dialog.Item(IDC_PC_ADDRESS)), Text(147) + "172.20.0.2");
+    DWORD suggested = 0;
+    SendMessageW(dialog.Item(IDC_ADDRESS_FIELD), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(suggested, MAKEIPADDRESS(172, 20, 0, 3));
     // Away from the screen's centre, so that centring over it shows.
     SetWindowPos(dialog.hwnd(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
     std::vector<std::pair<LONG, HWND>> fields;  // by their left edges
@@ -124,6 +133,7 @@ TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSetti
     SendMessageW(dialog.hwnd(), WM_COMMAND, IDC_EXECUTE_SETUP, 0);
     EXPECT_EQ(g_events, std::vector<std::string>(3, Text(149) + " 260x80 centred painted"));
     EXPECT_EQ(owner.AssignedAddress(), "192.168.0.77");
+    for (const auto& sent : port->sent) EXPECT_EQ(sent.from, office);
     EXPECT_FALSE(IsWindowVisible(dialog.hwnd()));
     EXPECT_EQ(Shown<ui::SettingAddressWindow>(), nullptr);
 }

@@ -2,12 +2,15 @@
 // sort, the rescan behind the Scan button and the setup page opened from it.
 #include "tests/win/support.h"
 
+#include <algorithm>
+
 #include "flow/setup_page_launcher.h"
 
 namespace {
 
 using namespace cstest;
 using net::fake::Arrives;
+using net::fake::Ip;
 
 // Runs the Scan button's flow on this thread, over a progress window of its own.
 void Rescan(ui::ResultWindow& window) {
@@ -155,6 +158,8 @@ TEST_F(WinTest, TwoScanCommandsBackToBackStartOneFlow) {
 TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubnet) {
     const std::string warning =
         Text(152) + "\n\n" + Text(157) + "192.168.0.2\n" + Text(153) + "255.255.255.0";
+    const std::string warningOnLink =
+        Text(152) + "\n\n" + Text(157) + "10.0.0.2\n" + Text(153) + "255.0.0.0";
     const std::string opensNear = "shell http://192.168.0.50 +launching";
     const struct {
         const char* name;
@@ -164,6 +169,7 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         std::intptr_t shellResult;
         std::vector<std::string> events;
         bool closes;
+        net::Link heardOn = {};  // the link both converters were heard on
     } launches[] = {
         {"no row marked", true, -1, "192.168.0.2", "255.255.255.0", 42,
          {Box("win_tests", Fixed("no_selection"))}, false},  // the program's name
@@ -172,6 +178,10 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         {"the shell fails", false, 0, "192.168.0.2", "255.255.255.0", 2,
          {opensNear, Box(Text(125), Text(128)) + " +launching"}, true},
         {"no PC address known", false, 1, "", "", 42, {"shell http://10.0.0.1 +launching"}, true},
+        {"heard on a link holding it", false, 1, "192.168.0.2", "255.255.255.0", 42,
+         {"shell http://10.0.0.1 +launching"}, true, {true, Ip(10, 0, 0, 2), Ip(255, 0, 0, 0)}},
+        {"heard on a link not holding it", true, 0, "192.168.0.2", "255.255.255.0", 42,
+         {Box(Text(125), warningOnLink)}, false, {true, Ip(10, 0, 0, 2), Ip(255, 0, 0, 0)}},
     };
     for (const auto& launch : launches) {
         SCOPED_TRACE(launch.name);
@@ -182,6 +192,7 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         HWND hwnd = window.hwnd(), list = window.deviceList();
         FillTable({Converter("ZTL-BR720 in", "192.168.0.50", 1), Converter("ZTL-BR720 out", "10.0.0.1", 2)});
         window.ListFill(net::g_deviceTable, 2);
+        std::fill(std::begin(net::g_recordLinks), std::end(net::g_recordLinks), launch.heardOn);
         std::strcpy(net::g_probeResult.address, launch.address);
         std::strcpy(net::g_probeResult.netmask, launch.netmask);
         ListView_SetSelectionMark(list, launch.mark);

@@ -7,9 +7,13 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "net/address_text.h"
 #include "net/device_table.h"
 #include "net/discovery_client.h"
+#include "net/interface_probe.h"
+#include "net/socket_guard.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -23,8 +27,9 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: cs-scan scan\n"
-                 "       cs-scan assign NEW-ADDRESS MAC\n"
-                 "       cs-scan subnet [TARGET]\n");
+                 "       cs-scan interfaces\n"
+                 "       cs-scan assign NEW-ADDRESS MAC [LINK-ADDRESS/NETMASK]\n"
+                 "       cs-scan subnet [TARGET [LINK-ADDRESS/NETMASK]]\n");
     return 2;
 }
 
@@ -44,6 +49,27 @@ std::string Printable(const char* text) {
     return out;
 }
 
+// "A.B.C.D/M.M.M.M" of a known link, "none" otherwise.
+std::string LinkText(const net::Link& link) {
+    if (!link.known) return "none";
+    char address[net::kAddressTextSize];
+    char netmask[net::kAddressTextSize];
+    net::FormatInAddr(link.address, address);
+    net::FormatInAddr(link.netmask, netmask);
+    return std::string(address) + "/" + netmask;
+}
+
+// The link named on the command line; false when the text names none.
+bool ParseLink(const char* text, net::Link* link) {
+    const char* slash = std::strchr(text, '/');
+    if (slash == nullptr) return false;
+    const std::string address(text, slash);
+    link->known = true;
+    link->address = net::InetAddr(address.c_str());
+    link->netmask = net::InetAddr(slash + 1);
+    return true;
+}
+
 void PrintRecord(const char* kind, int index, const net::DeviceRecord& record) {
     char name[net::kNameTextSize];
     char address[net::kAddressTextSize];
@@ -53,8 +79,8 @@ void PrintRecord(const char* kind, int index, const net::DeviceRecord& record) {
     net::FormatMac(record, mac);
     const unsigned status = (static_cast<unsigned>(record.bytes[net::kStatusOffset]) << 8) |
                             record.bytes[net::kStatusOffset + 1];
-    std::printf("%s %d address=%s mac=%s status=%u name=%s\n", kind, index, address, mac, status,
-                Printable(name).c_str());
+    std::printf("%s %d address=%s mac=%s status=%u link=%s name=%s\n", kind, index, address, mac,
+                status, LinkText(net::LinkOf(&record)).c_str(), Printable(name).c_str());
 }
 
 int Scan() {
@@ -79,9 +105,34 @@ int Scan() {
     return 0;
 }
 
-int Assign(const char* address, const char* mac) {
+// The PC's interface list in the platform's order, as the scan reads it.
+int Interfaces() {
+    net::SocketPort& port = net::ActivePort();
+    net::SocketLibrary library(port);
+    net::UdpSocket socket(port);
+    std::vector<net::InterfaceEntry> entries;
+    const int error = !library.started()  ? library.error()
+                      : !socket.is_open() ? net::FailureCode(port)
+                                          : net::ReadInterfaces(port, socket.get(), entries);
+    if (error != 0) {
+        std::printf("interfaces error=%d\n", error);
+        return 1;
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        char address[net::kAddressTextSize];
+        char netmask[net::kAddressTextSize];
+        net::FormatInAddr(entries[i].address, address);
+        net::FormatInAddr(entries[i].netmask, netmask);
+        std::printf("interface %u flags=0x%02x address=%s netmask=%s\n",
+                    static_cast<unsigned>(i), static_cast<unsigned>(entries[i].flags), address,
+                    netmask);
+    }
+    return 0;
+}
+
+int Assign(const char* address, const char* mac, const net::Link& link) {
     net::DiscoveryClient client;
-    int result = client.AssignExchange(address, mac);
+    int result = client.AssignExchange(address, mac, link);
     int count = net::g_scanState.count;
     if (count > net::kDeviceTableCapacity) count = net::kDeviceTableCapacity;
     if (count < 0) count = 0;
@@ -91,11 +142,11 @@ int Assign(const char* address, const char* mac) {
     return 0;
 }
 
-int Subnet(const char* target) {
+int Subnet(const char* target, const net::Link& link) {
     net::DiscoveryClient client;
     char address[net::kAddressTextSize] = "";
     char netmask[net::kAddressTextSize] = "";
-    int result = client.SubnetTest(address, netmask, target);
+    int result = client.SubnetTest(address, netmask, target, link);
     std::printf("subnet result=%d address=%s netmask=%s\n", result, address, netmask);
     return 0;
 }
@@ -119,12 +170,15 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
     int rc;
+    net::Link link;
     if (command == "scan" && argc == 2) {
         rc = Scan();
-    } else if (command == "assign" && argc == 4) {
-        rc = Assign(argv[2], argv[3]);
-    } else if (command == "subnet" && (argc == 2 || argc == 3)) {
-        rc = Subnet(argc == 3 ? argv[2] : nullptr);
+    } else if (command == "interfaces" && argc == 2) {
+        rc = Interfaces();
+    } else if (command == "assign" && (argc == 4 || (argc == 5 && ParseLink(argv[4], &link)))) {
+        rc = Assign(argv[2], argv[3], link);
+    } else if (command == "subnet" && (argc <= 3 || (argc == 4 && ParseLink(argv[3], &link)))) {
+        rc = Subnet(argc >= 3 ? argv[2] : nullptr, link);
     } else {
         return Usage();
     }

@@ -176,11 +176,15 @@ public:
     }
     int HostAddress(std::uint32_t*) override { return -1; }
     int BindAny(net::SocketHandle) override { return -1; }
+    int BindToInterface(net::SocketHandle, std::uint32_t) override { return -1; }
     int SendTo(net::SocketHandle, const std::uint8_t*, std::size_t, std::uint32_t,
                std::uint16_t) override {
         return -1;
     }
-    int WaitReadable(net::SocketHandle, std::uint32_t) override { return -1; }
+    int WaitReadable(const net::SocketHandle*, std::size_t, std::uint32_t,
+                     std::uint8_t*) override {
+        return -1;
+    }
     int ReceiveFrom(net::SocketHandle, std::uint8_t*, std::size_t, std::uint16_t*) override {
         return -1;
     }

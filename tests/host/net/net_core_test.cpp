@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/address_text.h"
 #include "net/discovery_client.h"
 #include "net/interface_probe.h"
 #include "tests/host/net/scripted_port.h"
@@ -196,6 +197,98 @@ TEST(Scan, KeepsEachAnsweringConverterOnceAndReportsHowItEnded) {
     }
 }
 
+// A laptop: a wired link listed first, an office link, the loopback entry.
+const std::uint32_t kOffice = Ip(172, 20, 0, 2);
+const InterfaceEntry kOfficeEntry = {kEthernet, kOffice, k24};
+const Entries kLaptop = {kEthernetEntry, kOfficeEntry, kLoopbackEntry};
+const Link kOfficeLink = {true, kOffice, k24};
+
+std::string Dotted(std::uint32_t address) {
+    char text[kAddressTextSize];
+    FormatInAddr(address, text);
+    return text;
+}
+
+// "when@link" of every send, "-" for the unbound socket.
+Names Sends(const ScriptedPort& port) {
+    Names sends;
+    for (const SentDatagram& d : port.sent) {
+        sends.push_back(std::to_string(d.atMs) + "@" + (d.from ? Dotted(d.from) : "-"));
+    }
+    return sends;
+}
+
+const struct LinksRow {
+    const char* what;
+    Entries interfaces;
+    Script script;
+    Arrange arrange;
+    int result;
+    std::int32_t status;
+    Names kept;   // "name@link" of every record
+    Names sends;  // "when@link"
+} kLinksRows[] = {
+    {"every link sends each cycle; each record keeps the link that heard it", kLaptop,
+     {Through(kOffice, Named("office")), Through(kPc, Named("wired"))}, nullptr, 0, 0,
+     {"office@172.20.0.2", "wired@192.168.0.2"},
+     {"0@192.168.0.2", "0@172.20.0.2", "1000@192.168.0.2", "1000@172.20.0.2", "2000@192.168.0.2",
+      "2000@172.20.0.2"}},
+    {"heard on both links: one record, the first link's", kLaptop,
+     {Through(kOffice, Named("both")), Through(kPc, Named("both", 900))}, nullptr, 0, 0,
+     {"both@172.20.0.2"},
+     {"0@192.168.0.2", "0@172.20.0.2", "1900@192.168.0.2", "1900@172.20.0.2", "2900@192.168.0.2",
+      "2900@172.20.0.2"}},
+    {"down, loopback, point-to-point, 0.0.0.0 and a repeated address are no more links",
+     {{kIffBroadcast, Ip(10, 1, 1, 1), k24}, {kIffUp | kIffBroadcast | kIffLoopback, Ip(10, 2, 2, 2), k24},
+      {kIffUp | kIffPointToPoint, Ip(10, 3, 3, 3), k24}, {kEthernet, 0, k24}, kEthernetEntry,
+      kEthernetEntry},
+     {Named("wired")}, nullptr, 0, 0, {"wired@192.168.0.2"},
+     {"0@192.168.0.2", "1000@192.168.0.2", "2000@192.168.0.2"}},
+    {"no link: one unbound socket, the link unknown", {{kIffUp, kPc, k24}, kLoopbackEntry},
+     {Named("unit")}, nullptr, 0, 0, {"unit@none"}, {"0@-", "1000@-", "2000@-"}},
+    {"no link, host unreachable", {kLoopbackEntry}, {}, ARRANGE(sendErrors[0] = 10065), 10065,
+     10065, {}, {"0@-"}},
+    {"a link that cannot be bound is skipped", kLaptop, {Named("office")},
+     ARRANGE(bindErrorsAt[Ip(192, 168, 0, 2)] = 10049), 0, 0, {"office@172.20.0.2"},
+     {"0@172.20.0.2", "1000@172.20.0.2", "2000@172.20.0.2"}},
+    {"a link whose socket cannot be opened is skipped", kLaptop, {Named("wired")},
+     ARRANGE(openErrors[1] = 10024), 0, 0, {"wired@192.168.0.2"},
+     {"0@192.168.0.2", "1000@192.168.0.2", "2000@192.168.0.2"}},
+    {"no link can be bound: the last bind's error", kLaptop, {},
+     [](ScriptedPort& p) { p.bindErrorsAt = {{kPc, 10049}, {Ip(172, 20, 0, 2), 10048}}; }, -1,
+     10048, {}, {}},
+    {"a link whose send fails is left out from then on", kLaptop,
+     {Through(kPc, Named("wired"))}, ARRANGE(sendErrors[1] = 10013), 0, 0, {"wired@192.168.0.2"},
+     {"0@192.168.0.2", "0@172.20.0.2", "1000@192.168.0.2", "2000@192.168.0.2"}},
+    {"every send fails: the last one's error", kLaptop, {},
+     [](ScriptedPort& p) { p.sendErrors = {{0, 10065}, {1, 10051}}; }, -1, 10051, {},
+     {"0@192.168.0.2", "0@172.20.0.2"}},
+    {"a failed receive on the second link ends the scan", kLaptop,
+     {Through(kPc, Named("wired")), Through(kOffice, Arrives(Bytes(117, 1)))}, nullptr, -1,
+     kErrMessageSize, {"wired@192.168.0.2"}, {"0@192.168.0.2", "0@172.20.0.2"}},
+};
+
+TEST(Scan, GoesThroughEveryLinkAndKeepsTheLinkThatHeardEachConverter) {
+    for (const LinksRow& r : kLinksRows) {
+        SCOPED_TRACE(r.what);
+        Pc pc(r.script, r.arrange);
+        pc.port.interfaces = r.interfaces;
+        std::int32_t status = kUntouched;
+        pc.client.ScanStart(&status);
+        EXPECT_EQ(r.result, pc.client.ScanPoll(&status, nullptr));
+        EXPECT_EQ(r.status, status);
+        Names kept = RecordNames(g_scanState.count);
+        for (int i = 0; i < g_scanState.count; ++i) {
+            const Link link = LinkOf(&g_deviceTable[i]);
+            kept[i] += "@" + (link.known ? Dotted(link.address) : "none");
+            EXPECT_EQ(link.known ? k24 : 0u, link.netmask);
+        }
+        EXPECT_EQ(r.kept, kept);
+        EXPECT_EQ(r.sends, Sends(pc.port));
+        EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
+    }
+}
+
 const char kMac[] = "00:1a:2b:3c:4d:5e";
 // The five records the scan before left: an exchange that fails before it
 // binds its socket leaves them alone.
@@ -209,6 +302,7 @@ const struct AssignRow {
     int result;
     std::vector<std::uint16_t> kept;  // the status of each reply kept, in order
     Times sendsAt;
+    Link link = {};  // the link that heard the converter; the requests leave through it
 } kAssignRows[] = {
     {"silence; the MAC in upper case with dashes", "00-1A-2B-3C-4D-5E", {}, nullptr, 0, {},
      kSilentCycles},
@@ -231,6 +325,10 @@ const struct AssignRow {
     {"no bind", kMac, {}, ARRANGE(bindError = 10048), 0, kScanRecords, {}},
     {"host unreachable", kMac, {}, ARRANGE(sendErrors[0] = 10065), 0, {}, {0}},
     {"the wait fails after 'taken'", kMac, {Status(1), WaitFails(10038)}, nullptr, 0, {1}, {0}},
+    {"through the link that heard the converter", kMac, {Status(1)}, nullptr, 1, {1},
+     kSilentCycles, kOfficeLink},
+    {"the link cannot be bound", kMac, {}, ARRANGE(bindErrorsAt[Ip(172, 20, 0, 2)] = 10049), 0,
+     kScanRecords, {}, kOfficeLink},
 };
 
 // The request for 192.168.0.50 and 00:1a:2b:3c:4d:5e; the scan's probe result
@@ -245,13 +343,15 @@ TEST(Assign, TheLatestAcceptedReplyDecidesAndEveryFailureGivesZero) {
         Pc pc(r.script, r.arrange);
         std::strcpy(g_probeResult.address, "10.0.0.7");
         g_scanState.count = 5;
-        EXPECT_EQ(r.result, pc.client.AssignExchange("192.168.0.50", r.mac));
+        pc.port.interfaces = kLaptop;
+        EXPECT_EQ(r.result, pc.client.AssignExchange("192.168.0.50", r.mac, r.link));
         std::vector<std::uint16_t> kept;
         for (int i = 0; i < g_scanState.count; ++i) {
             kept.push_back(g_deviceTable[i].bytes[2] << 8 | g_deviceTable[i].bytes[3]);
         }
         EXPECT_EQ(r.kept, kept);
         EXPECT_EQ(r.sendsAt, SendTimes(pc.port, request));
+        for (const SentDatagram& d : pc.port.sent) EXPECT_EQ(r.link.address, d.from);
         EXPECT_STREQ("10.0.0.7", g_probeResult.address);
         EXPECT_EQ(0, g_scanState.running.load());
         EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
@@ -338,6 +438,7 @@ TEST(SubnetTest, ReportsTheHoldingOrLastTestedEntry) {
         Arrange arrange;
         int result;
         const char* texts;  // address/netmask
+        Link link = {};     // the link that heard the target
     } rows[] = {
         {"in the subnet", pc, "192.168.0.50", nullptr, 1, "192.168.0.2/255.255.255.0"},
         {"elsewhere", pc, "192.168.1.50", nullptr, 0, "192.168.0.2/255.255.255.0"},
@@ -357,6 +458,14 @@ TEST(SubnetTest, ReportsTheHoldingOrLastTestedEntry) {
         {"no socket", pc, "192.168.0.50", ARRANGE(openError = 10047), -1, "as/was"},
         {"no broadcast", pc, "192.168.0.50", ARRANGE(broadcastError = 10042), -1, "as/was"},
         {"no list", pc, "192.168.0.50", ARRANGE(listError = 10022), -1, "as/was"},
+        {"the link decides, not the interface holding the target", kLaptop, "192.168.0.50",
+         nullptr, 0, "172.20.0.2/255.255.255.0", kOfficeLink},
+        {"the link holds the target", kLaptop, "172.20.0.9", nullptr, 1,
+         "172.20.0.2/255.255.255.0", kOfficeLink},
+        {"no target: the link's texts", kLaptop, nullptr, nullptr, 0, "172.20.0.2/255.255.255.0",
+         kOfficeLink},
+        {"a link, no list", kLaptop, "172.20.0.9", ARRANGE(listError = 10022), -1, "as/was",
+         kOfficeLink},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -364,7 +473,7 @@ TEST(SubnetTest, ReportsTheHoldingOrLastTestedEntry) {
         host.port.interfaces = r.interfaces;
         char address[kAddressTextSize] = "as";
         char netmask[kAddressTextSize] = "was";
-        EXPECT_EQ(r.result, host.client.SubnetTest(address, netmask, r.target));
+        EXPECT_EQ(r.result, host.client.SubnetTest(address, netmask, r.target, r.link));
         EXPECT_EQ(r.texts, std::string(address) + "/" + netmask);
         EXPECT_TRUE(host.port.Balanced()) << host.port.Report();
     }

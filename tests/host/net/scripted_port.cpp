@@ -34,7 +34,10 @@ void ScriptedPort::Cleanup() {
 
 SocketHandle ScriptedPort::OpenUdp() {
     if (startups <= cleanups) misuse.push_back("OpenUdp without the library");
-    if (Call("OpenUdp", kInvalidSocket, openError) != 0) return kInvalidSocket;
+    const auto failure = openErrors.find(opens_++);
+    if (Call("OpenUdp", kInvalidSocket, failure != openErrors.end() ? failure->second : openError) != 0) {
+        return kInvalidSocket;
+    }
     openSockets.insert(nextHandle_);
     return nextHandle_++;
 }
@@ -56,16 +59,31 @@ int ScriptedPort::HostAddress(std::uint32_t* address) {
     return 0;
 }
 
+int ScriptedPort::BindToInterface(SocketHandle socket, std::uint32_t address) {
+    const auto failure = bindErrorsAt.find(address);
+    if (Call("BindToInterface", socket, failure != bindErrorsAt.end() ? failure->second : bindError)) {
+        return -1;
+    }
+    boundTo_[socket] = address;
+    return 0;
+}
+
 int ScriptedPort::SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
                          std::uint32_t address, std::uint16_t port) {
     const auto failure = sendErrors.find(sent.size());
-    sent.push_back(SentDatagram{{data, data + length}, address, port, nowMs});
+    const auto bound = boundTo_.find(socket);
+    sent.push_back(SentDatagram{bound != boundTo_.end() ? bound->second : 0u,
+                                {data, data + length}, address, port, nowMs});
     if (Call("SendTo", socket, failure != sendErrors.end() ? failure->second : 0) != 0) return -1;
     return static_cast<int>(length);
 }
 
-int ScriptedPort::WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) {
-    if (Call("WaitReadable", socket, 0) != 0) return -1;
+int ScriptedPort::WaitReadable(const SocketHandle* sockets, std::size_t count,
+                               std::uint32_t timeoutMs, std::uint8_t* ready) {
+    if (count == 0) misuse.push_back("WaitReadable on no socket");
+    for (std::size_t i = 0; i < count; ++i) {
+        if (Call("WaitReadable", sockets[i], 0) != 0) return -1;
+    }
     Inbound* next = inbound.empty() ? nullptr : &inbound.front();
     if (next != nullptr && next->kind == Inbound::Kind::kWaitFails) {
         const int error = next->error;
@@ -73,7 +91,18 @@ int ScriptedPort::WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) {
         return Fail(error);
     }
     if (next != nullptr && next->kind != Inbound::Kind::kSilence && next->delayMs < timeoutMs) {
+        std::size_t at = 0;
+        while (next->on != 0 && at < count &&
+               !(boundTo_.count(sockets[at]) && boundTo_.at(sockets[at]) == next->on)) {
+            ++at;
+        }
+        if (at == count) {
+            misuse.push_back("a datagram arrives through a link that is not waited on");
+            return Fail(10022);
+        }
         nowMs += std::exchange(next->delayMs, 0u);
+        readyOn_ = sockets[at];
+        ready[at] = 1;
         return 1;
     }
     // Nothing within this wait: a datagram due later comes the sooner for the next.
@@ -89,7 +118,7 @@ int ScriptedPort::WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) {
 int ScriptedPort::ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
                               std::uint16_t* senderPort) {
     if (Call("ReceiveFrom", socket, 0) != 0) return -1;
-    if (inbound.empty() || inbound.front().delayMs != 0 ||
+    if (inbound.empty() || inbound.front().delayMs != 0 || socket != readyOn_ ||
         inbound.front().kind == Inbound::Kind::kSilence ||
         inbound.front().kind == Inbound::Kind::kWaitFails) {
         misuse.push_back("ReceiveFrom with nothing to read");  // a real one would block
@@ -97,6 +126,7 @@ int ScriptedPort::ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::si
     }
     const Inbound next = std::move(inbound.front());
     inbound.pop_front();
+    readyOn_ = kInvalidSocket;
     nowMs += next.receiveMs;
     std::copy_n(next.bytes.begin(), std::min(next.bytes.size(), capacity), buffer);
     if (next.kind == Inbound::Kind::kReceiveFails) return Fail(next.error);

@@ -30,6 +30,7 @@ struct Inbound {
     std::uint32_t delayMs = 0;    // from the start of the wait to its arrival
     std::uint32_t receiveMs = 0;  // how long the receive itself takes
     int error = 0;
+    std::uint32_t on = 0;  // the link it arrives through; 0: the first socket waited on
 };
 
 inline Inbound Arrives(std::vector<std::uint8_t> bytes, std::uint32_t delayMs = 0,
@@ -42,7 +43,14 @@ inline Inbound ReceiveFails(int error, std::vector<std::uint8_t> written = {}) {
     return {Inbound::Kind::kReceiveFails, std::move(written), 0, 0, 0, error};
 }
 
+// The same, arriving through the link with that address.
+inline Inbound Through(std::uint32_t link, Inbound inbound) {
+    inbound.on = link;
+    return inbound;
+}
+
 struct SentDatagram {
+    std::uint32_t from;  // the link the socket is bound to; 0 unbound
     std::vector<std::uint8_t> bytes;
     std::uint32_t address;  // network order
     std::uint16_t port;     // network order
@@ -60,6 +68,8 @@ public:
     // ----- the script: a call with a non-zero error fails with it
     int startupResult = 0, openError = 0, broadcastError = 0, bindError = 0;
     int listError = 0;  // whatever the buffer's size
+    std::map<int, int> openErrors;                 // index of the open -> its error
+    std::map<std::uint32_t, int> bindErrorsAt;     // a link's address -> its bind's error
     std::vector<InterfaceEntry> interfaces;
     bool hostKnown = true;
     std::uint32_t hostAddress = 0;
@@ -92,9 +102,11 @@ public:
                           std::size_t* count) override;
     int HostAddress(std::uint32_t* address) override;
     int BindAny(SocketHandle s) override { return Call("BindAny", s, bindError); }
+    int BindToInterface(SocketHandle socket, std::uint32_t address) override;
     int SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
                std::uint32_t address, std::uint16_t port) override;
-    int WaitReadable(SocketHandle socket, std::uint32_t timeoutMs) override;
+    int WaitReadable(const SocketHandle* sockets, std::size_t count, std::uint32_t timeoutMs,
+                     std::uint8_t* ready) override;
     int ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
                     std::uint16_t* senderPort) override;
     void Close(SocketHandle socket) override;
@@ -113,6 +125,9 @@ private:
 
     int lastError_ = 0;
     SocketHandle nextHandle_ = 100;
+    int opens_ = 0;
+    std::map<SocketHandle, std::uint32_t> boundTo_;
+    SocketHandle readyOn_ = kInvalidSocket;  // where the datagram at the front waits
     std::thread thread_;
 };
 
