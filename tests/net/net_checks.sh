@@ -3,7 +3,8 @@
 # PC's namespace (natively, or under wine with the prefix's wineserver started
 # there) against converter-sim in the converter's. What the protocol makes of
 # the replies is the unit tests' part; here the real stack's part: what goes
-# on the wire, what arrives, the interface list and the route errors.
+# on the wire, what arrives, the interface list, every link of a laptop wired
+# to a converter while on the office network, and the route errors.
 # Environment: CS_SCAN, CONVERTER_SIM, CS_NET_MODE (host or
 # wine), CS_WINERUN and CS_WINE_PREFIX (wine), CS_NET_WORK (logs).
 set -u
@@ -20,6 +21,18 @@ wine_stop() { [ "$mode" != wine ] || WINEPREFIX=$CS_WINE_PREFIX "$CS_WINERUN" --
 ns_init
 trap 'wine_stop; ns_cleanup' EXIT
 
+# topology TOPO ARGS...: the one before goes, this one is made and, under
+# wine, the prefix's wineserver is started in its PC namespace (a server left
+# from an earlier run lives in another namespace; the prefix's first use may
+# take a minute or more to initialise it).
+topology() {
+  sim_stop_all
+  wine_stop
+  ns_cleanup
+  "$@"
+  [ "$mode" != wine ] || ns_run "$NS_PC" 600 env WINEPREFIX="$CS_WINE_PREFIX" "$CS_WINERUN" --server \
+    >>"$work/pc.err" 2>&1 || fail "the wineserver did not start in the PC's namespace"
+}
 # run PROGRAM ARGS...: a program of the tree in the PC's namespace; its
 # output, line ends normalised, in $out.
 run() {
@@ -36,36 +49,55 @@ check() {
   run "$CS_SCAN" "${@:2}"
   [ "$out" = "$1" ] || fail "cs-scan ${*:2}: expected"$'\n'"$1"$'\n'"got"$'\n'"$out"
 }
+# found EXPECTED: a scan prints EXPECTED before its probe line (which names
+# the host name's address, another one under wine when the PC has several).
+found() {
+  run "$CS_SCAN" scan
+  [ "$(grep -v '^probe ' <<<"$out")" = "$1" ] || fail "cs-scan scan: expected"$'\n'"$1"$'\n'"got"$'\n'"$out"
+}
 # starts LINE ARGS...: the first line that cs-scan ARGS prints is LINE.
 starts() {
   run "$CS_SCAN" "${@:2}"
   [ "$(head -1 <<<"$out")" = "$1" ] || fail "cs-scan ${*:2}: $(head -1 <<<"$out"), not $1"
 }
-# sim ARGS...: a fresh simulator with these converters, its log emptied.
-sim() {
-  [ -z "${SIM_PID:-}" ] || sim_stop
-  : >"$log"
-  sim_start "$NS_CONV" "$log" "$@"
+# sim [NS] ARGS...: a fresh simulator with these converters in the converter's
+# namespace (or in NS), its log emptied; the ones before go unless NS is given.
+sims=()
+sim_stop_all() {
+  local p
+  for p in ${sims[@]+"${sims[@]}"}; do kill -TERM "$p" 2>/dev/null && wait "$p"; done
+  sims=() NS_PIDS=()
 }
-requests() { awk '/^rx / { print $3, $4 }' "$log"; }
+sim() {
+  local ns=$NS_CONV file=$log
+  if [[ $1 != --* ]]; then ns=$1 file=$log.$1; shift; else sim_stop_all; fi
+  : >"$file"
+  sim_start "$ns" "$file" "$@"
+  sims+=("$SIM_PID")
+}
+# The datagrams the converter's namespace received: sender address, length, bytes.
+requests() { sed -nE 's/^rx ([0-9.]+):[0-9]+ /\1 /p' "$log"; }
 thrice() { for i in 0 1 2; do echo "${1//\#/$i}"; done; }
 zeros() { printf '%0*d' $(($1 * 2)) 0; }
-DISCOVERY="len=116 01$(zeros 115)"
-ASSIGN="len=116 0102$(zeros 2)6c6164646572$(zeros 26)001a2b3c4d5e$(zeros 2)c0a80032$(zeros 68)"
+DISCOVERY="192.168.0.2 len=116 01$(zeros 115)"
+# assign_request HEX-ADDRESS: converter A's assign request for that address.
+assign_request() { echo "192.168.0.2 len=116 0102$(zeros 2)6c6164646572$(zeros 26)001a2b3c4d5e$(zeros 2)$1$(zeros 68)"; }
 A=name=CONV-A,mac=00:1a:2b:3c:4d:5e
+B=name=CONV-B,mac=00:1a:2b:3c:4d:5f
 PROBE='probe address=192.168.0.2 netmask=255.255.255.0'
+WIRED=192.168.0.2/255.255.255.0
+OFFICE=172.20.0.2/255.255.255.0
+A_ON_WIRED="scan result=0 status=0 count=1
+device 0 address=10.0.0.5 mac=00:1a:2b:3c:4d:5e status=0 link=$WIRED name=CONV-A"
 
-topo_many_interfaces 12
-ns_new NS_CONV2 conv2
-ns_link "$NS_PC" 172.16.5.2/24 "$NS_CONV2" 172.16.5.9/24
-if [ "$mode" = wine ]; then
-  # A wineserver of the prefix left from an earlier run lives in another
-  # namespace: stop it, then start one here (the prefix's first use may take
-  # a minute or more to initialise it).
-  wine_stop
-  ns_run "$NS_PC" 600 env WINEPREFIX="$CS_WINE_PREFIX" "$CS_WINERUN" --server \
-    >>"$work/pc.err" 2>&1 || fail "the wineserver did not start in the PC's namespace"
-fi
+# Fifteen interfaces: the converter's link, twelve more 10.77.N.2/24 and
+# 172.16.5.2/24; the scan goes out through every one of them.
+many() {
+  topo_many_interfaces 12
+  ns_new NS_CONV2 conv2
+  ns_link "$NS_PC" 172.16.5.2/24 "$NS_CONV2" 172.16.5.9/24
+}
+topology many
 
 # Of equal names the first to answer is kept; the rest in order of arrival,
 # each once; 115 bytes, or from another port than 192, are dropped as they
@@ -76,8 +108,8 @@ sim --converter name=SHORT,mac=02:00:00:00:01:01,ip=10.1.0.1,fault=short \
   --converter name=TWIN,mac=02:00:00:00:00:01,ip=10.0.0.5 \
   --converter "$A,ip=192.168.0.50,delay=300,repeat=2"
 check "scan result=0 status=0 count=2
-device 0 address=10.0.0.5 mac=02:00:00:00:00:01 status=0 name=TWIN
-device 1 address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=0 name=CONV-A
+device 0 address=10.0.0.5 mac=02:00:00:00:00:01 status=0 link=$WIRED name=TWIN
+device 1 address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=0 link=$WIRED name=CONV-A
 $PROBE" scan
 [ "$(requests)" = "$(thrice "$DISCOVERY")" ] || fail "discovery requests on the wire: $(requests)"
 sim --converter "$A,ip=192.168.0.50,fault=long"
@@ -87,7 +119,7 @@ $PROBE" scan
 sim --flood 70
 starts "scan result=0 status=0 count=64" scan
 [ "$(grep -c '^device ' <<<"$out")" = 64 ] &&
-  grep -qxF "device 63 address=10.200.0.63 mac=02:f1:00:00:00:3f status=0 name=flood-00063" <<<"$out" ||
+  grep -qxF "device 63 address=10.200.0.63 mac=02:f1:00:00:00:3f status=0 link=$WIRED name=flood-00063" <<<"$out" ||
   fail "70 converters: $(grep -c '^device ' <<<"$out") listed, the 64th not flood-00063"
 
 # Refused, unanswered, taken: the refusing converter keeps its address, the
@@ -95,28 +127,80 @@ starts "scan result=0 status=0 count=64" scan
 sim --converter "$A,ip=10.0.0.5" --converter name=CONV-R,mac=02:00:00:00:00:0e,ip=10.0.0.6,status=256 \
   --converter name=CONV-S,mac=02:00:00:00:00:0f,ip=10.0.0.7,status=silent
 check "assign result=0 count=3
-$(thrice "reply # address=10.0.0.6 mac=02:00:00:00:00:0e status=256 name=CONV-R")" \
+$(thrice "reply # address=10.0.0.6 mac=02:00:00:00:00:0e status=256 link=none name=CONV-R")" \
   assign 192.168.0.60 02:00:00:00:00:0e
 check "assign result=1 count=3
-$(thrice "reply # address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=1 name=CONV-A")" \
+$(thrice "reply # address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=1 link=none name=CONV-A")" \
   assign 192.168.0.50 00:1a:2b:3c:4d:5e
-[ "$(requests | tail -3)" = "$(thrice "$ASSIGN")" ] || fail "assign requests on the wire: $(requests | tail -3)"
+[ "$(requests | tail -3)" = "$(thrice "$(assign_request c0a80032)")" ] || fail "assign requests on the wire: $(requests | tail -3)"
 check "scan result=0 status=0 count=3
-device 0 address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=0 name=CONV-A
-device 1 address=10.0.0.6 mac=02:00:00:00:00:0e status=0 name=CONV-R
-device 2 address=10.0.0.7 mac=02:00:00:00:00:0f status=0 name=CONV-S
+device 0 address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=0 link=$WIRED name=CONV-A
+device 1 address=10.0.0.6 mac=02:00:00:00:00:0e status=0 link=$WIRED name=CONV-R
+device 2 address=10.0.0.7 mac=02:00:00:00:00:0f status=0 link=$WIRED name=CONV-S
 $PROBE" scan
 
-# Fifteen interfaces (twelve more links 10.77.N.2/24 and 172.16.5.2/24), read whole and
-# walked in order: the holding one, else the last.
+# The fifteen interfaces read whole and walked in order: the holding one, else the last.
 check "subnet result=1 address=192.168.0.2 netmask=255.255.255.0" subnet 192.168.0.77
 check "subnet result=1 address=10.77.12.2 netmask=255.255.255.0" subnet 10.77.12.9
 check "subnet result=1 address=172.16.5.2 netmask=255.255.255.0" subnet 172.16.5.9
 check "subnet result=0 address=172.16.5.2 netmask=255.255.255.0" subnet 10.9.9.9
 
-# No route for 255.255.255.255, then an unreachable one. (Without the default
-# route wine names another link first for the host name: the probe differs.)
-ip -n "$NS_PC" route del default
+# A laptop: the office link holds the default route, the converter (another
+# subnet) sits behind the wired link. Each order of the two links is made once;
+# the order the platform lists them in is logged and decides which case ran.
+listed=
+laptop() {
+  topology topo_two_links "$1" 10.0.0.5/24
+  run "$CS_SCAN" interfaces
+  echo "interfaces, wired link made ${1#wired-}:"$'\n'"$out"
+  local order
+  order=$(grep -oE 'address=(192\.168\.0\.2|172\.20\.0\.2) ' <<<"$out" | tr -d '\n')
+  case $order in
+    'address=192.168.0.2 address=172.20.0.2 ') listed+=" first" ;;
+    'address=172.20.0.2 address=192.168.0.2 ') listed+=" last" ;;
+    *) fail "the two links are not both listed: $order" ;;
+  esac
+  sim --converter "$A,ip=10.0.0.5"
+  found "$A_ON_WIRED"
+  [ "$(requests)" = "$(thrice "$DISCOVERY")" ] || fail "discovery requests on the wired link: $(requests)"
+}
+laptop wired-last
+laptop wired-first
+[[ $listed == *first* && $listed == *last* ]] ||
+  fail "the wired link was not listed first once and last once:$listed"
+
+# The same converter heard on both links is one record, the first reply's;
+# a converter on each link makes two.
+sim "$NS_OFFICE" --converter "$A,ip=10.0.0.5,delay=300"
+found "$A_ON_WIRED"
+sim --converter "$A,ip=10.0.0.5,delay=300"
+sim "$NS_OFFICE" --converter "$B,ip=172.20.0.9"
+found "scan result=0 status=0 count=2
+device 0 address=172.20.0.9 mac=00:1a:2b:3c:4d:5f status=0 link=$OFFICE name=CONV-B
+device 1 address=10.0.0.5 mac=00:1a:2b:3c:4d:5e status=0 link=$WIRED name=CONV-A"
+
+# The assign exchange goes out through the link that heard the converter.
+check "assign result=1 count=3
+$(thrice "reply # address=192.168.0.3 mac=00:1a:2b:3c:4d:5e status=1 link=$WIRED name=CONV-A")" \
+  assign 192.168.0.3 00:1a:2b:3c:4d:5e "$WIRED"
+[ "$(requests | tail -3)" = "$(thrice "$(assign_request c0a80003)")" ] || fail "assign requests on the wired link: $(requests | tail -3)"
+
+# Sends on the office link fail (EPERM from an output rule): the wired link
+# still finds the converter; without it the scan fails with that error.
+ip netns exec "$NS_PC" nft -f - <<EOF || fail "no output rule for the office link"
+table ip f {
+  chain out { type filter hook output priority 0; oifname "$NS_PC_OFFICE_IF" drop; }
+}
+EOF
+sim --converter "$A,ip=10.0.0.5"
+found "$A_ON_WIRED"
+ip -n "$NS_PC" link set "$NS_PC_IF" down
+starts "scan result=-1 status=10013 count=0" scan
+
+# No link up: the one unbound socket of before, and the routes' errors: none
+# for 255.255.255.255, then an unreachable one. (Wine then names another
+# address for the host name: the probe differs.)
+ip -n "$NS_PC" link set "$NS_PC_OFFICE_IF" down
 starts "scan result=-1 status=10051 count=0" scan
 ip -n "$NS_PC" route add unreachable 255.255.255.255/32
 starts "scan result=10065 status=10065 count=0" scan
