@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The demo: ConverterSetup.exe under wine finds a simulated converter that
-# sits in another subnet than the PC, gives it a temporary address next to
-# the PC's own and sends the browser to its setup page at that address.
+# The demo: ConverterSetup.exe under wine, on a laptop that is on the office
+# network and wired to a converter, finds the simulated converter behind the
+# wired link (another subnet, no default route there), gives it a temporary
+# address next to the laptop's own on that link and sends the browser to its
+# setup page at that address.
 #
-# Everything runs in network namespaces that this script makes (the PC and
-# the converter, joined by a veth pair) inside the run's isolated namespace;
+# Everything runs in network namespaces that this script makes (the laptop,
+# the office network and the converter, the laptop joined to each by a veth
+# pair) inside the run's isolated namespace;
 # nothing reaches this machine's network. The "browser" is the xdg-open
 # stand-in: it records the address the program asked for and fetches the page
 # with curl inside the PC's namespace, from the simulator's small web server,
@@ -84,13 +87,13 @@ wait_shown() {
 people=1
 { [ -t 0 ] && [ -z "${CI:-}" ]; } || people=
 
-topo_other_subnet
+topo_two_links wired-first 10.0.0.5/24
 rm -f "$work/converter.log" "$work/converter.log.err"
 sim_start "$NS_CONV" "$work/converter.log" \
   --converter name=ZTL-BR720-Demo,mac=00:1a:2b:3c:4d:5e,ip=10.0.0.5,status=1 \
   --http 80 \
   --on-assign "ip addr flush dev $NS_CONV_IF && ip addr add \"\$1\"/24 dev $NS_CONV_IF"
-step "PC 192.168.0.2/24 (namespace $NS_PC); converter ZTL-BR720-Demo at 10.0.0.5 (namespace $NS_CONV), its setup page served on port 80"
+step "laptop (namespace $NS_PC): office link 172.20.0.2/24 holding the default route (namespace $NS_OFFICE), wired link 192.168.0.2/24; converter ZTL-BR720-Demo behind the wired link at 10.0.0.5 (namespace $NS_CONV), its setup page served on port 80"
 
 step "starting wine in the PC's namespace (the first run prepares a wine prefix: a minute or two)"
 "$winerun" --kill >/dev/null 2>&1
@@ -101,7 +104,7 @@ in_pc 600 "$winerun" "$winlog_exe" "$(winpath "$work/windows.log")" "$(winpath "
 winlog_pid=$!
 for _ in $(seq 200); do grep -qx ready "$work/windows.log" 2>/dev/null && break; sleep 0.1; done
 
-step "ConverterSetup.exe starts and scans (three broadcasts, one second of listening each)"
+step "ConverterSetup.exe starts and scans through both links (three broadcasts each, one second of listening)"
 in_pc 600 env PATH="$browser_dir:$PATH" CS_BROWSER_LOG="$work/browser.log" \
   CS_BROWSER_FETCH="$work/page.html" "$winerun" "$exe" >>"$work/wine.log" 2>&1 </dev/null &
 app_pid=$!
@@ -117,7 +120,7 @@ for _ in $(seq 120); do
   sleep 0.5
 done
 [ -n "$dialog" ] || { echo "demo: the address setup dialog did not appear" >&2; cat "$work/windows.log"; exit 1; }
-step "the converter answered from another subnet: the address setup dialog suggests $(drive address "$dialog" 1016 | sed 's/.*value=//')"
+step "the converter answered on the wired link from another subnet: the address setup dialog suggests $(drive address "$dialog" 1016 | sed 's/.*value=//')"
 shot address-setup
 if [ -n "$people" ]; then
   echo "   press Execute Setup in the window (or Cancel)"
