@@ -76,11 +76,11 @@ TEST(AddressSetup, TheSuggestionIsTheNextHostInThePcsSubnetMovingOnlyTheLastOcte
     }
 }
 
-// The converter was heard on the second of the PC's two links: the PC address
-// shown, the suggestion and the exchange are that link's.
+// The converter was heard on the first of the PC's two links: the PC address
+// shown, the suggestion and the exchange are that link's, not the last one's.
 TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSettingIt) {
     const std::uint32_t office = net::fake::Ip(172, 20, 0, 2);
-    port->interfaces.push_back({0x13, office, net::fake::Ip(255, 255, 255, 0)});
+    port->interfaces.insert(port->interfaces.begin(), {0x13, office, net::fake::Ip(255, 255, 255, 0)});
     ui::ResultWindow owner({});
     flow::IpSetupDialog dialog;
     dialog.SetConverterMac("00:1a:2b:3c:4d:5e");
