@@ -20,6 +20,15 @@ constexpr std::int32_t kStatusRunning = 1;
 // Windows watches at most 64 sockets.
 constexpr std::size_t kMaxLinks = 64;
 
+// Appends a reply to the table with the link that heard it, while there is room.
+void AppendRecord(const Datagram& reply, const Link& heardOn) {
+    const std::int32_t count = g_scanState.count;
+    if (count < kDeviceTableCapacity) {
+        StoreRecord(count, reply, heardOn);
+        g_scanState.count = count + 1;
+    }
+}
+
 // Stores a discovery reply unless the same converter is already in the table
 // (heard earlier, on this link or another) or the table is full.
 void StoreDistinct(const Datagram& reply, const Link& heardOn) {
@@ -29,10 +38,7 @@ void StoreDistinct(const Datagram& reply, const Link& heardOn) {
             return;
         }
     }
-    if (count < kDeviceTableCapacity) {
-        StoreRecord(count, reply, heardOn);
-        g_scanState.count = count + 1;
-    }
+    AppendRecord(reply, heardOn);
 }
 
 // The links to scan through: every up, broadcast-capable interface that is
@@ -212,11 +218,7 @@ int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText,
     bool tookAddress = false;
     const int error = RunCycles(port, sockets, request, kAssignReply,
                                 [&tookAddress](const Datagram& reply, const Link& heardOn) {
-                                    const std::int32_t count = g_scanState.count;
-                                    if (count < kDeviceTableCapacity) {
-                                        StoreRecord(count, reply, heardOn);
-                                        g_scanState.count = count + 1;
-                                    }
+                                    AppendRecord(reply, heardOn);
                                     tookAddress = reply[kStatusOffset] == 0x00 &&
                                                   reply[kStatusOffset + 1] == 0x01;
                                 });
@@ -238,16 +240,13 @@ int DiscoveryClient::SubnetTest(char* address, char* netmask, const char* target
     if (ReadInterfaces(port, socket.get(), entries) != 0) {
         return -1;
     }
-    const std::uint32_t targetValue = target != nullptr ? InetAddr(target) : 0;
     if (link.known) {
         // The converter was heard through this link: whether it shares the
-        // PC's subnet is a question about this link alone.
-        if (address != nullptr) FormatInAddr(link.address, address);
-        if (netmask != nullptr) FormatInAddr(link.netmask, netmask);
-        return target != nullptr && (link.netmask & targetValue) == (link.netmask & link.address)
-                   ? 1
-                   : 0;
+        // PC's subnet is a question about this link alone, so it is the one
+        // entry walked.
+        entries.assign(1, InterfaceEntry{kIffUp | kIffBroadcast, link.address, link.netmask});
     }
+    const std::uint32_t targetValue = target != nullptr ? InetAddr(target) : 0;
     // Exactly the flags Windows gives its loopback entry; any other entry is
     // tested, whatever its flags or address.
     constexpr std::uint32_t kWindowsLoopbackFlags =
