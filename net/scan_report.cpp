@@ -1,0 +1,7 @@
+#include "net/scan_report.h"
+
+namespace net {
+
+ScanReport g_scanReport;
+
+}  // namespace net
