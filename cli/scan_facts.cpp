@@ -1,0 +1,58 @@
+#include "cli/scan_facts.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "cli/output.h"
+#include "net/discovery_client.h"
+
+namespace cli {
+namespace {
+
+// The flows' pause between two polls of a running scan.
+constexpr DWORD kPollPauseMs = 100;
+
+}  // namespace
+
+ScanFacts RunScan() {
+    ScanFacts facts;
+    net::DiscoveryClient client;
+    std::int32_t status = 0;
+    std::int32_t count = 0;
+    client.ScanStart(&status);
+    int result = client.ScanPoll(&status, &count);
+    while (result == 1) {
+        Sleep(kPollPauseMs);
+        result = client.ScanPoll(&status, &count);
+    }
+    if (result == 0) {
+        if (count > net::kDeviceTableCapacity) count = net::kDeviceTableCapacity - 1;
+    } else {
+        count = 0;
+        // Nothing answered is an outcome, not a failure of the network.
+        if (status != net::kErrTimedOut) facts.error = status;
+    }
+    const net::DeviceRecord* table = &client.DeviceTable();
+    for (int i = 0; i < count; ++i) {
+        char name[net::kNameTextSize];
+        net::ReadConverterName(table[i], name);
+        Converter converter;
+        converter.name = DecodeName(name);
+        std::memcpy(&converter.address, table[i].bytes + net::kAddressOffset, 4);
+        std::memcpy(converter.mac, table[i].bytes + net::kMacOffset, 6);
+        converter.supported = IsSupportedModel(name);
+        converter.link = net::LinkOf(&table[i]);
+        converter.sameSubnet = (converter.address & converter.link.netmask) ==
+                               (converter.link.address & converter.link.netmask);
+        facts.converters.push_back(converter);
+    }
+    const net::ScanReport& report = net::g_scanReport;
+    const std::int32_t links =
+        std::clamp<std::int32_t>(report.linkCount, 0, static_cast<std::int32_t>(net::kMaxLinks));
+    facts.links.assign(report.links, report.links + links);
+    return facts;
+}
+
+}  // namespace cli
