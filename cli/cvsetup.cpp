@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/json_writer.h"
 #include "cli/scan_facts.h"
+#include "findings/finding_codes.h"
 #include "net/address_text.h"
 #include "net/discovery_client.h"
 #include "net/scan_report.h"
@@ -32,11 +33,16 @@ std::string MacText(const std::uint8_t (&mac)[6]) {
     return text;
 }
 
+findings::Language FindingsLanguage() {
+    return win::Language() == win::kJapanese ? findings::Language::kJapanese
+                                             : findings::Language::kEnglish;
+}
+
 class Command {
 public:
     Command(const Request& request, Environment& environment)
         : request_(request), out_(environment.out), err_(environment.err),
-          browser_(environment.browser) {}
+          browser_(environment.browser), windows_(environment.windows) {}
 
     int Run() {
         switch (request_.command) {
@@ -86,7 +92,7 @@ private:
 
     // The program's scan; false (after saying why) when it failed on the network.
     bool Scan() {
-        facts_ = RunScan();
+        facts_ = RunScan(windows_);
         if (facts_.error == 0) return true;
         Error(Format(IDS_CLI_SCAN_FAILED, {std::to_wstring(facts_.error)}));
         return false;
@@ -127,7 +133,7 @@ private:
             const bool known = converter.link.known;
             rows.push_back({Printable(converter.name), AddressText(converter.address),
                             Widen(MacText(converter.mac)),
-                            known ? Printable(AdapterOf(converter.link)) : Text(IDS_CLI_UNKNOWN),
+                            known ? Printable(AdapterOf(converter.link, facts_.windows)) : Text(IDS_CLI_UNKNOWN),
                             known ? AddressText(converter.link.address) : Text(IDS_CLI_UNKNOWN),
                             SubnetWord(converter)});
             if (all) {
@@ -145,7 +151,7 @@ private:
         }
         json.BeginObject();
         json.Key("adapter");
-        json.String(win::ToUtf8(AdapterOf(link)));
+        json.String(win::ToUtf8(AdapterOf(link, facts_.windows)));
         json.Key("address");
         json.String(win::ToUtf8(AddressText(link.address)));
         json.Key("netmask");
@@ -220,7 +226,7 @@ private:
             }
             if ((request_.address & link.netmask) != (link.address & link.netmask)) {
                 Error(Format(IDS_CLI_OUTSIDE_SUBNET,
-                             {address, AdapterOf(link), AddressText(link.address),
+                             {address, AdapterOf(link, facts_.windows), AddressText(link.address),
                               AddressText(link.netmask)}));
             }
         }
@@ -303,7 +309,7 @@ private:
     std::wstring LinkLine(const net::LinkReport& report) const {
         std::wstring line = L"  ";
         if (report.link.known) {
-            line += Printable(AdapterOf(report.link)) + L" (" + AddressText(report.link.address) +
+            line += Printable(AdapterOf(report.link, facts_.windows)) + L" (" + AddressText(report.link.address) +
                     L"/" + AddressText(report.link.netmask) + L"): ";
         } else {
             line += Text(IDS_CLI_LINK_NO_ADDRESS) + L": ";
@@ -321,8 +327,8 @@ private:
     }
 
     int Diagnose() {
-        facts_ = RunScan();
-        const std::vector<Finding> findings = FindingsOf(facts_);
+        facts_ = RunScan(windows_);
+        const std::vector<findings::Finding> findings = FindingsOf(facts_);
         if (request_.json) {
             JsonWriter json;
             json.BeginObject();
@@ -333,7 +339,7 @@ private:
                 json.BeginObject();
                 json.Key("adapter");
                 if (link.link.known) {
-                    json.String(win::ToUtf8(AdapterOf(link.link)));
+                    json.String(win::ToUtf8(AdapterOf(link.link, facts_.windows)));
                 } else {
                     json.Null();
                 }
@@ -366,12 +372,12 @@ private:
             json.EndArray();
             json.Key("findings");
             json.BeginArray();
-            for (const Finding& finding : findings) {
+            for (const findings::Finding& finding : findings) {
                 json.BeginObject();
                 json.Key("code");
-                json.String(finding.code);
+                json.String(findings::CodeName(finding.code));
                 json.Key("text");
-                json.String(win::ToUtf8(finding.text));
+                json.String(findings::RenderFinding(finding, FindingsLanguage()));
                 json.EndObject();
             }
             json.EndArray();
@@ -383,8 +389,9 @@ private:
             text += L"\n" + Text(IDS_CLI_LINKS) + L"\n";
             for (const net::LinkReport& link : facts_.links) text += LinkLine(link) + L"\n";
             text += L"\n" + Text(IDS_CLI_FINDINGS) + L"\n";
-            for (const Finding& finding : findings) {
-                text += L"  " + finding.text + L" [" + Widen(finding.code) + L"]\n";
+            for (const findings::Finding& finding : findings) {
+                text += L"  " + win::FromUtf8(findings::RenderFinding(finding, FindingsLanguage())) +
+                        L" [" + Widen(findings::CodeName(finding.code)) + L"]\n";
             }
             out_.Write(text);
         }
@@ -403,6 +410,7 @@ private:
     TextStream& out_;
     TextStream& err_;
     Browser& browser_;
+    findings::FactsSource& windows_;
     ScanFacts facts_;
 };
 

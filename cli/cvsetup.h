@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/output.h"
+#include "findings/facts.h"
 
 namespace cli {
 
@@ -40,6 +41,8 @@ struct Environment {
     TextStream& out;
     TextStream& err;
     Browser& browser;
+    // What Windows says of the adapters: their names, and the findings.
+    findings::FactsSource& windows;
 };
 
 // Runs one command line (the arguments after the program's name, UTF-8) and
