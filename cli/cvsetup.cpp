@@ -12,6 +12,7 @@
 #include "findings/finding_codes.h"
 #include "net/address_text.h"
 #include "net/discovery_client.h"
+#include "net/socket_port.h"
 #include "net/scan_report.h"
 #include "win/language.h"
 
@@ -38,9 +39,9 @@ findings::Language FindingsLanguage() {
                                              : findings::Language::kEnglish;
 }
 
-class Command {
+class Runner {
 public:
-    Command(const Request& request, Environment& environment)
+    Runner(const Request& request, Environment& environment)
         : request_(request), out_(environment.out), err_(environment.err),
           browser_(environment.browser), windows_(environment.windows) {}
 
@@ -430,7 +431,7 @@ DWORD ShellBrowser::Open(const std::wstring& url) {
 
 int Run(const std::vector<std::string>& arguments, Environment& environment) {
     const Request request = ParseCommandLine(arguments);
-    Command command(request, environment);
+    Runner command(request, environment);
     if (request.error != UsageError::kNone) {
         return command.UsageError(request.error, win::FromUtf8(request.detail));
     }
@@ -439,7 +440,7 @@ int Run(const std::vector<std::string>& arguments, Environment& environment) {
         return kExitOk;
     }
     if (request.command == cli::Command::kVersion) {
-        environment.out.Write(L"cvsetup " CS_PROJECT_VERSION_W L"\n");
+        environment.out.Write(L"cvsetup " CS_PROJECT_VERSION L"\n");
         return kExitOk;
     }
     return command.Run();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cvsetup.h"
+#include "findings/windows_facts.h"
 #include "win/language.h"
 
 namespace {
@@ -39,7 +40,8 @@ int wmain(int argc, wchar_t** argv) {
         std::vector<std::string> arguments;
         for (int i = 1; i < argc; ++i) arguments.push_back(win::ToUtf8(argv[i]));
         cli::ShellBrowser browser;
-        cli::Environment environment{out, err, browser};
+        findings::WindowsFactsSource windows;
+        cli::Environment environment{out, err, browser, windows};
         return cli::Run(arguments, environment);
     } catch (const std::bad_alloc&) {
         // Nothing else throws; the scan's memory is all that could run out.

@@ -8,6 +8,7 @@
 #include "cli/output.h"
 #include "findings/model_filter.h"
 #include "net/discovery_client.h"
+#include "net/socket_port.h"
 #include "win/language.h"
 
 namespace cli {
