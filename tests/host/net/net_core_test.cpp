@@ -131,81 +131,6 @@ Times SendTimes(const ScriptedPort& port, const Bytes& request) {
     return times;
 }
 
-// Each record of the table is read with ReadConverterName, so a name of 68
-// bytes without a NUL shows if it runs into the next record.
-const struct ScanRow {
-    const char* what;
-    Script script;
-    Arrange arrange;  // nullptr: the PC as it is
-    int result;
-    std::int32_t status;
-    std::int32_t count;  // kUntouched: not written
-    Names kept;          // the records, whatever the result
-    Times sendsAt;
-} kScanRows[] = {
-    {"nothing answers", {}, nullptr, -1, kErrTimedOut, 0, {}, kSilentCycles},
-    {"names end at a NUL or after 68 bytes",
-     {Named(std::string(68, 'N')), Named(std::string("Z\0junk", 6))}, nullptr, 0, 0, 2,
-     {std::string(68, 'N'), "Z"}, kSilentCycles},
-    {"of equal bytes 48..79 the first wins, whatever its MAC; byte 79 tells apart",
-     {Named(k32 + "1"), Arrives(Unit(k32 + "2", 0x5F)), Named(k32.substr(1) + "B")}, nullptr, 0, 0, 2,
-     {k32 + "1", k32.substr(1) + "B"}, kSilentCycles},
-    {"each dropped datagram restarts the silent second",
-     {Arrives(With(DiscoveryReply("short"), 115, 256), 500), Named("port", 500, 193),
-      Arrives(With(DiscoveryReply("proto"), 0, 2), 500),
-      Arrives(With(DiscoveryReply("op"), 1, 3), 500)},
-     nullptr, -1, kErrTimedOut, 0, {}, {0, 3000, 4000}},
-    {"a chatty sender is cut off 10 s after each request", Repeat(100, {Named("Z", 500)}),
-     nullptr, 0, 0, 1, {"Z"}, {0, 10000, 20000}},
-    {"the ceiling shortens the last wait", Repeat(10, {Named("a", 999)}, {Named("b", 500)}),
-     nullptr, 0, 0, 2, {"a", "b"}, {0, 10000, 11490}},
-    {"a receive overrunning the ceiling ends the cycle",
-     Repeat(10, {Named("a", 999)}, {Named("b", 200)}), ARRANGE(inbound[9].receiveMs = 30),
-     0, 0, 2, {"a", "b"}, {0, 10020, 11220}},
-    {"64 of 70 are kept", Answering(Units(70)), nullptr, 0, 0, 64, Units(64), kSilentCycles},
-    {"117 bytes fail the scan", {Named("kept"), Arrives(Bytes(117, 1))}, nullptr, -1,
-     kErrMessageSize, kUntouched, {"kept"}, {0}},
-    {"a failed receive", {Named("A"), Silence(), ReceiveFails(10054)}, nullptr, -1, 10054,
-     kUntouched, {"A"}, {0, 1000}},
-    {"no library", {}, ARRANGE(startupResult = 10091), -1, 10091, kUntouched, {}, {}},
-    {"no socket", {}, ARRANGE(openError = 10047), -1, 10047, kUntouched, {}, {}},
-    {"no broadcast", {}, ARRANGE(broadcastError = 10042), -1, 10042, kUntouched, {}, {}},
-    {"no interface list", {}, ARRANGE(listError = 10022), -1, 10022, kUntouched, {}, {}},
-    {"no bind", {}, ARRANGE(bindError = 10048), -1, 10048, kUntouched, {}, {}},
-    {"host unreachable", {}, ARRANGE(sendErrors[0] = 10065), 10065, 10065, kUntouched, {}, {0}},
-    {"the second send fails", {}, ARRANGE(sendErrors[1] = 10051), -1, 10051, kUntouched, {},
-     {0, 1000}},
-    {"the wait fails", {WaitFails(10038)}, nullptr, -1, 10038, kUntouched, {}, {0}},
-    {"no worker thread", {}, ARRANGE(threads = ScriptedPort::Threads::kRefused), -1,
-     kErrThreadStart, kUntouched, {}, {}},
-    {"polled before the worker runs", {}, ARRANGE(threads = ScriptedPort::Threads::kDeferred), 1,
-     1, kUntouched, {}, {}},
-    {"a worker on a thread of its own hands its records over", Answering(Units(20)),
-     ARRANGE(threads = ScriptedPort::Threads::kReal), 0, 0, 20, Units(20), kSilentCycles},
-};
-
-TEST(Scan, KeepsEachAnsweringConverterOnceAndReportsHowItEnded) {
-    for (const ScanRow& r : kScanRows) {
-        SCOPED_TRACE(r.what);
-        Pc pc(r.script, r.arrange);
-        std::int32_t status = kUntouched;
-        std::int32_t count = kUntouched;
-        EXPECT_EQ(1, pc.client.ScanStart(&status));
-        EXPECT_EQ(0, status);
-        int result = pc.client.ScanPoll(&status, &count);
-        while (result == 1 && pc.port.threads == ScriptedPort::Threads::kReal) {
-            std::this_thread::yield();
-            result = pc.client.ScanPoll(&status, &count);
-        }
-        EXPECT_EQ(r.result, result);
-        EXPECT_EQ(r.status, status);
-        EXPECT_EQ(r.count, count);
-        EXPECT_EQ(r.kept, RecordNames(g_scanState.count));
-        EXPECT_EQ(r.sendsAt, SendTimes(pc.port, With(Bytes(kDatagramSize, 0), 0, 1)));
-        EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
-    }
-}
-
 // A laptop: a wired link listed first, an office link, the loopback entry.
 const std::uint32_t kOffice = Ip(172, 20, 0, 2);
 const InterfaceEntry kOfficeEntry = {kEthernet, kOffice, k24};
@@ -219,23 +144,28 @@ std::string Dotted(std::uint32_t address) {
     return text;
 }
 
-// "when@link" of every send, "-" for the unbound socket.
+// What happened on a link other than the PC's wired one gets "@link"; "-"
+// stands for the one unbound socket.
+std::string On(std::string what, std::uint32_t link) {
+    return link == kPc ? what : what + "@" + (link != 0 ? Dotted(link) : "-");
+}
+
+// When each request left, and through which link.
 Names Sends(const ScriptedPort& port) {
     Names sends;
-    for (const SentDatagram& d : port.sent) {
-        sends.push_back(std::to_string(d.atMs) + "@" + (d.from ? Dotted(d.from) : "-"));
-    }
+    for (const SentDatagram& d : port.sent) sends.push_back(On(std::to_string(d.atMs), d.from));
     return sends;
 }
 
-// "when@link" of each link's send at the start of each cycle.
+// Each link's send at the start of each cycle.
 Names EveryCycle(const Entries& links, const Times& cycles = kSilentCycles) {
     Names sends;
     for (const std::uint64_t at : cycles) {
-        for (const InterfaceEntry& link : links) sends.push_back(std::to_string(at) + "@" + Dotted(link.address));
+        for (const InterfaceEntry& link : links) sends.push_back(On(std::to_string(at), link.address));
     }
     return sends;
 }
+const Names kSilent = EveryCycle({kEthernetEntry});
 
 // count Ethernet links, 10.i.0.2/24.
 Entries Links(int count) {
@@ -257,80 +187,126 @@ const Entries kFiveLinks = {{kEthernet, Ip(10, 10, 0, 5), Ip(255, 255, 254, 0)},
 const std::uint32_t kWide = Ip(10, 1, 0, 2);
 const Entries kOverlapping = {{kEthernet, kWide, Ip(255, 255, 0, 0)}, {kEthernet, Ip(10, 1, 5, 2), k24}};
 
-const struct LinksRow {
+#define ON(links) [](ScriptedPort& p) { p.interfaces = links; }
+
+// Each record of the table is read with ReadConverterName, so a name of 68
+// bytes without a NUL shows if it runs into the next record.
+const struct ScanRow {
     const char* what;
-    Entries interfaces;
     Script script;
-    Arrange arrange;
+    Arrange arrange;  // nullptr: the PC with its one wired link as it is
     int result;
     std::int32_t status;
-    Names kept;     // "name@link" of every record
-    Names sends;    // "when@link"
+    std::int32_t count;  // kUntouched: not written
+    Names kept;          // the records, whatever the result, with the link that heard each
+    Names sends;
     Names reports = {};  // "link sendError/receiveError received/accepted/dropped"; empty: unchecked
-} kLinksRows[] = {
-    {"every link sends each cycle; each record keeps the link that heard it", kLaptop,
-     {Through(kOffice, Named("office")), Through(kPc, Named("wired"))}, nullptr, 0, 0,
-     {"office@172.20.0.2", "wired@192.168.0.2"}, EveryCycle(kLaptopLinks),
+} kScanRows[] = {
+    {"nothing answers", {}, nullptr, -1, kErrTimedOut, 0, {}, kSilent, {"192.168.0.2 0/0 0/0/0"}},
+    {"names end at a NUL or after 68 bytes",
+     {Named(std::string(68, 'N')), Named(std::string("Z\0junk", 6))}, nullptr, 0, 0, 2,
+     {std::string(68, 'N'), "Z"}, kSilent},
+    {"of equal bytes 48..79 the first wins, whatever its MAC; byte 79 tells apart",
+     {Named(k32 + "1"), Arrives(Unit(k32 + "2", 0x5F)), Named(k32.substr(1) + "B")}, nullptr, 0,
+     0, 2, {k32 + "1", k32.substr(1) + "B"}, kSilent},
+    {"each dropped datagram restarts the silent second",
+     {Arrives(With(DiscoveryReply("short"), 115, 256), 500), Named("port", 500, 193),
+      Arrives(With(DiscoveryReply("proto"), 0, 2), 500),
+      Arrives(With(DiscoveryReply("op"), 1, 3), 500)},
+     nullptr, -1, kErrTimedOut, 0, {}, {"0", "3000", "4000"}, {"192.168.0.2 0/0 4/0/4"}},
+    {"a chatty sender is cut off 10 s after each request", Repeat(100, {Named("Z", 500)}),
+     nullptr, 0, 0, 1, {"Z"}, {"0", "10000", "20000"}},
+    {"the ceiling shortens the last wait", Repeat(10, {Named("a", 999)}, {Named("b", 500)}),
+     nullptr, 0, 0, 2, {"a", "b"}, {"0", "10000", "11490"}},
+    {"a receive overrunning the ceiling ends the cycle",
+     Repeat(10, {Named("a", 999)}, {Named("b", 200)}), ARRANGE(inbound[9].receiveMs = 30), 0, 0,
+     2, {"a", "b"}, {"0", "10020", "11220"}},
+    {"64 of 70 are kept", Answering(Units(70)), nullptr, 0, 0, 64, Units(64), kSilent},
+    {"117 bytes fail the scan", {Named("kept"), Arrives(Bytes(117, 1))}, nullptr, -1,
+     kErrMessageSize, kUntouched, {"kept"}, {"0"}, {"192.168.0.2 0/10040 1/1/0"}},
+    {"a failed receive", {Named("A"), Silence(), ReceiveFails(10054)}, nullptr, -1, 10054,
+     kUntouched, {"A"}, {"0", "1000"}},
+    {"no library", {}, ARRANGE(startupResult = 10091), -1, 10091, kUntouched, {}, {}},
+    {"no socket", {}, ARRANGE(openError = 10047), -1, 10047, kUntouched, {}, {}},
+    {"no broadcast", {}, ARRANGE(broadcastError = 10042), -1, 10042, kUntouched, {}, {}},
+    {"no interface list", {}, ARRANGE(listError = 10022), -1, 10022, kUntouched, {}, {}},
+    {"no bind", {}, ARRANGE(bindError = 10048), -1, 10048, kUntouched, {}, {},
+     {"192.168.0.2 10048/0 0/0/0"}},
+    {"the second send fails", {}, ARRANGE(sendErrors[1] = 10051), -1, 10051, kUntouched, {},
+     {"0", "1000"}},
+    {"the wait fails", {WaitFails(10038)}, nullptr, -1, 10038, kUntouched, {}, {"0"}},
+    {"no worker thread", {}, ARRANGE(threads = ScriptedPort::Threads::kRefused), -1,
+     kErrThreadStart, kUntouched, {}, {}},
+    {"polled before the worker runs", {}, ARRANGE(threads = ScriptedPort::Threads::kDeferred), 1,
+     1, kUntouched, {}, {}},
+    {"a worker on a thread of its own hands its records over", Answering(Units(20)),
+     ARRANGE(threads = ScriptedPort::Threads::kReal), 0, 0, 20, Units(20), kSilent},
+    // Every link of a laptop.
+    {"every link sends each cycle; each record keeps the link that heard it",
+     {Through(kOffice, Named("office")), Through(kPc, Named("wired"))}, ON(kLaptop), 0, 0, 2,
+     {"office@172.20.0.2", "wired"}, EveryCycle(kLaptopLinks),
      {"192.168.0.2 0/0 1/1/0", "172.20.0.2 0/0 1/1/0"}},
-    {"heard on both links: one record, on the link whose subnet holds it", kLaptop,
-     {Through(kOffice, Named("both")), Through(kPc, Named("both", 900))}, nullptr, 0, 0,
-     {"both@192.168.0.2"}, EveryCycle(kLaptopLinks, {0, 1900, 2900})},
-    {"heard on both links, held by neither: the first link's", kLaptop,
+    {"heard on both links: one record, on the link whose subnet holds it",
+     {Through(kOffice, Named("both")), Through(kPc, Named("both", 900))}, ON(kLaptop), 0, 0, 1,
+     {"both"}, EveryCycle(kLaptopLinks, {0, 1900, 2900})},
+    {"heard on both links, held by neither: the first link's",
      {Through(kOffice, Arrives(Unit("both", 0x5E, Ip(10, 0, 0, 5)))),
       Through(kPc, Arrives(Unit("both", 0x5E, Ip(10, 0, 0, 5))))},
-     nullptr, 0, 0, {"both@172.20.0.2"}, EveryCycle(kLaptopLinks)},
-    {"heard on both links, held by both: the first link's", kOverlapping,
+     ON(kLaptop), 0, 0, 1, {"both@172.20.0.2"}, EveryCycle(kLaptopLinks)},
+    {"heard on both links, held by both: the first link's",
      {Through(Ip(10, 1, 5, 2), Arrives(Unit("both", 0x5E, Ip(10, 1, 5, 9)))),
       Through(kWide, Arrives(Unit("both", 0x5E, Ip(10, 1, 5, 9))))},
-     nullptr, 0, 0, {"both@10.1.5.2"}, EveryCycle(kOverlapping)},
-    {"one name, two MACs, two links: two converters", kLaptop,
-     {Through(kOffice, Named("twin")), Through(kPc, Arrives(Unit("twin", 0x5F)))}, nullptr, 0, 0,
-     {"twin@172.20.0.2", "twin@192.168.0.2"}, EveryCycle(kLaptopLinks)},
+     ON(kOverlapping), 0, 0, 1, {"both@10.1.5.2"}, EveryCycle(kOverlapping)},
+    {"one name, two MACs, two links: two converters",
+     {Through(kOffice, Named("twin")), Through(kPc, Arrives(Unit("twin", 0x5F)))}, ON(kLaptop), 0,
+     0, 2, {"twin@172.20.0.2", "twin"}, EveryCycle(kLaptopLinks)},
     {"down, loopback, point-to-point, 0.0.0.0 and a repeated address are no more links",
-     {{kIffBroadcast, Ip(10, 1, 1, 1), k24}, {kIffUp | kIffBroadcast | kIffLoopback, Ip(10, 2, 2, 2), k24},
-      {kIffUp | kIffPointToPoint, Ip(10, 3, 3, 3), k24}, {kEthernet, 0, k24}, kEthernetEntry,
-      kEthernetEntry},
-     {Named("wired")}, nullptr, 0, 0, {"wired@192.168.0.2"}, EveryCycle({kEthernetEntry})},
-    {"no link: one unbound socket, the link unknown", {{kIffUp, kPc, k24}, kLoopbackEntry},
-     {Named("unit"), Named("unit", 0, 193)}, nullptr, 0, 0, {"unit@none"},
+     {Named("wired")},
+     ON(Entries({{kIffBroadcast, Ip(10, 1, 1, 1), k24},
+                 {kIffUp | kIffBroadcast | kIffLoopback, Ip(10, 2, 2, 2), k24},
+                 {kIffUp | kIffPointToPoint, Ip(10, 3, 3, 3), k24}, {kEthernet, 0, k24},
+                 kEthernetEntry, kEthernetEntry})),
+     0, 0, 1, {"wired"}, kSilent},
+    {"no link: one unbound socket, the link unknown", {Named("unit"), Named("unit", 0, 193)},
+     ON(Entries({{kIffUp, kPc, k24}, kLoopbackEntry})), 0, 0, 1, {"unit@-"},
      {"0@-", "1000@-", "2000@-"}, {"- 0/0 2/1/1"}},
-    {"no link, host unreachable", {kLoopbackEntry}, {}, ARRANGE(sendErrors[0] = 10065), 10065,
-     10065, {}, {"0@-"}, {"- 10065/0 0/0/0"}},
-    {"a link that cannot be bound is skipped", kLaptop, {Named("office")},
-     ARRANGE(bindErrorsAt[Ip(192, 168, 0, 2)] = 10049), 0, 0, {"office@172.20.0.2"},
-     EveryCycle({kOfficeEntry}), {"192.168.0.2 10049/0 0/0/0", "172.20.0.2 0/0 1/1/0"}},
-    {"a link whose socket cannot be opened is skipped", kLaptop, {Named("wired")},
-     ARRANGE(openErrors[1] = 10024), 0, 0, {"wired@192.168.0.2"}, EveryCycle({kEthernetEntry}),
-     {"192.168.0.2 0/0 1/1/0", "172.20.0.2 10024/0 0/0/0"}},
-    {"no link can be bound: the last bind's error", kLaptop, {},
-     [](ScriptedPort& p) { p.bindErrorsAt = {{kPc, 10049}, {Ip(172, 20, 0, 2), 10048}}; }, -1,
-     10048, {}, {}},
-    {"a link whose send fails is left out from then on", kLaptop,
-     {Through(kPc, Named("wired", 300))}, ARRANGE(sendErrors[1] = 10013), 0, 0,
-     {"wired@192.168.0.2"}, {"0@192.168.0.2", "0@172.20.0.2", "1300@192.168.0.2", "2300@192.168.0.2"},
+    {"no link, host unreachable", {},
+     [](ScriptedPort& p) { p.interfaces = {kLoopbackEntry}, p.sendErrors[0] = 10065; }, 10065,
+     10065, kUntouched, {}, {"0@-"}, {"- 10065/0 0/0/0"}},
+    {"a link that cannot be bound is skipped", {Named("office")},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.bindErrorsAt[kPc] = 10049; }, 0, 0, 1,
+     {"office@172.20.0.2"}, EveryCycle({kOfficeEntry}),
+     {"192.168.0.2 10049/0 0/0/0", "172.20.0.2 0/0 1/1/0"}},
+    {"a link whose socket cannot be opened is skipped", {Named("wired")},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.openErrors[1] = 10024; }, 0, 0, 1, {"wired"},
+     kSilent, {"192.168.0.2 0/0 1/1/0", "172.20.0.2 10024/0 0/0/0"}},
+    {"no link can be bound: the last bind's error", {},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.bindErrorsAt = {{kPc, 10049}, {kOffice, 10048}}; },
+     -1, 10048, kUntouched, {}, {}},
+    {"a link whose send fails is left out from then on", {Through(kPc, Named("wired", 300))},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.sendErrors[1] = 10013; }, 0, 0, 1,
+     {"wired"}, {"0", "0@172.20.0.2", "1300", "2300"},
      {"192.168.0.2 0/0 1/1/0", "172.20.0.2 10013/0 0/0/0"}},
-    {"every send fails: the last one's error", kLaptop, {},
-     [](ScriptedPort& p) { p.sendErrors = {{0, 10065}, {1, 10051}}; }, -1, 10051, {},
-     {"0@192.168.0.2", "0@172.20.0.2"}},
-    {"117 bytes on the office link leave it out; the cable's converters are found", kLaptop,
+    {"every send fails: the last one's error", {},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.sendErrors = {{0, 10065}, {1, 10051}}; }, -1,
+     10051, kUntouched, {}, {"0", "0@172.20.0.2"}},
+    {"117 bytes on the office link leave it out; the cable's converters are found",
      {Through(kPc, Named("wired")), Through(kOffice, Arrives(Bytes(117, 1))),
       Through(kPc, Named("later", 200))},
-     nullptr, 0, 0, {"wired@192.168.0.2", "later@192.168.0.2"},
-     {"0@192.168.0.2", "0@172.20.0.2", "1200@192.168.0.2", "2200@192.168.0.2"},
+     ON(kLaptop), 0, 0, 2, {"wired", "later"}, {"0", "0@172.20.0.2", "1200", "2200"},
      {"192.168.0.2 0/0 2/2/0", "172.20.0.2 0/10040 0/0/0"}},
-    {"a failed receive on the office link leaves it out", kLaptop,
-     {Through(kOffice, ReceiveFails(10054)), Through(kPc, Named("wired", 300))}, nullptr, 0, 0,
-     {"wired@192.168.0.2"}, {"0@192.168.0.2", "0@172.20.0.2", "1300@192.168.0.2", "2300@192.168.0.2"},
+    {"a failed receive on the office link leaves it out",
+     {Through(kOffice, ReceiveFails(10054)), Through(kPc, Named("wired", 300))}, ON(kLaptop), 0,
+     0, 1, {"wired"}, {"0", "0@172.20.0.2", "1300", "2300"},
      {"192.168.0.2 0/0 1/1/0", "172.20.0.2 0/10054 0/0/0"}},
-    {"every link's receive fails: the last error, at once", kLaptop,
-     {Through(kPc, ReceiveFails(10054)), Through(kOffice, Arrives(Bytes(117, 1)))}, nullptr, -1,
-     kErrMessageSize, {}, {"0@192.168.0.2", "0@172.20.0.2"}},
-    {"five links, the converter behind the last one listed", kFiveLinks,
-     {Through(kCable, Named("cable"))}, nullptr, 0, 0, {"cable@169.254.7.7"},
-     EveryCycle(kFiveLinks)},
-    {"64 links are all searched", Links(64), {Through(Ip(10, 63, 0, 2), Named("last"))}, nullptr,
-     0, 0, {"last@10.63.0.2"}, EveryCycle(Links(64))},
-    {"a 65th link is not", Links(65), {}, nullptr, -1, kErrTimedOut, {}, EveryCycle(Links(64))},
+    {"every link's receive fails: the last error, at once",
+     {Through(kPc, ReceiveFails(10054)), Through(kOffice, Arrives(Bytes(117, 1)))}, ON(kLaptop),
+     -1, kErrMessageSize, kUntouched, {}, {"0", "0@172.20.0.2"}},
+    {"five links, the converter behind the last one listed", {Through(kCable, Named("cable"))},
+     ON(kFiveLinks), 0, 0, 1, {"cable@169.254.7.7"}, EveryCycle(kFiveLinks)},
+    {"64 links are all searched", {Through(Ip(10, 63, 0, 2), Named("last"))}, ON(Links(64)), 0, 0,
+     1, {"last@10.63.0.2"}, EveryCycle(Links(64))},
+    {"a 65th link is not", {}, ON(Links(65)), -1, kErrTimedOut, 0, {}, EveryCycle(Links(64))},
 };
 
 std::string Tally(const LinkReport& r) {
@@ -339,26 +315,36 @@ std::string Tally(const LinkReport& r) {
            std::to_string(r.accepted) + "/" + std::to_string(r.dropped);
 }
 
-TEST(Scan, GoesThroughEveryLinkAndKeepsTheLinkThatHeardEachConverter) {
-    for (const LinksRow& r : kLinksRows) {
+TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItEnded) {
+    const Bytes request = With(Bytes(kDatagramSize, 0), 0, 1);
+    for (const ScanRow& r : kScanRows) {
         SCOPED_TRACE(r.what);
         Pc pc(r.script, r.arrange);
-        pc.port.interfaces = r.interfaces;
         std::int32_t status = kUntouched;
-        pc.client.ScanStart(&status);
-        EXPECT_EQ(r.result, pc.client.ScanPoll(&status, nullptr));
+        std::int32_t count = kUntouched;
+        EXPECT_EQ(1, pc.client.ScanStart(&status));
+        EXPECT_EQ(0, status);
+        int result = pc.client.ScanPoll(&status, &count);
+        while (result == 1 && pc.port.threads == ScriptedPort::Threads::kReal) {
+            std::this_thread::yield();
+            result = pc.client.ScanPoll(&status, &count);
+        }
+        EXPECT_EQ(r.result, result);
         EXPECT_EQ(r.status, status);
+        EXPECT_EQ(r.count, count);
         Names kept = RecordNames(g_scanState.count);
         for (int i = 0; i < g_scanState.count; ++i) {
             const Link link = LinkOf(&g_deviceTable[i]);
-            kept[i] += "@" + (link.known ? Dotted(link.address) : "none");
-            for (const InterfaceEntry& e : r.interfaces) {
+            kept[i] = On(kept[i], link.address);
+            EXPECT_EQ(link.known, link.address != 0);
+            for (const InterfaceEntry& e : pc.port.interfaces) {
                 if (link.known && e.address == link.address) {
                     EXPECT_EQ(e.netmask, link.netmask);
                 }
             }
         }
         EXPECT_EQ(r.kept, kept);
+        SendTimes(pc.port, request);
         EXPECT_EQ(r.sends, Sends(pc.port));
         Names reports;
         for (int i = 0; i < g_scanReport.linkCount; ++i) reports.push_back(Tally(g_scanReport.links[i]));
