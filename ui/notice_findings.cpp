@@ -18,16 +18,18 @@ std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign, con
     in.assign = assign;
     in.assignAddress = assignAddress;
     in.decodeName = &findings::SystemCodePageToUtf8;
+    // Notices 4 and 5 ask Windows everything; 6 only names the adapters.
     findings::Facts facts;
-    if (notice == kNoticeRescanNotFound || notice == kNoticeNotFound) {
-        facts = findings::ReadFacts(findings::ActiveFactsSource());
+    if (notice == kNoticeRescanNotFound || notice == kNoticeNotFound || notice == kNoticeSeveral) {
+        facts = findings::ReadFacts(findings::ActiveFactsSource(), notice != kNoticeSeveral);
         in.facts = &facts;
     }
-    const findings::Language language =
-        win::Language() == win::kJapanese ? findings::Language::kJapanese : findings::Language::kEnglish;
+    const bool japanese = win::Language() == win::kJapanese;
+    // Each finding a paragraph of its own, marked where it starts.
     std::string text;
     for (const findings::Finding& finding : findings::BuildFindings(in)) {
-        text += (text.empty() ? "" : "\r\n") + findings::RenderFinding(finding, language);
+        text += (text.empty() ? "" : "\r\n") + std::string("\u2022 ") +
+                findings::RenderFinding(finding, japanese ? findings::Language::kJapanese : findings::Language::kEnglish);
     }
     return win::FromUtf8(text);
 }
