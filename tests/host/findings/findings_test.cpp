@@ -99,10 +99,11 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          },
          {"searched-no-answer |192.168.0.2/24|2"}, "No converter answered through the adapter at 192.168.0.2/24 "
          "(other datagrams ignored: 2). Check that the converter is wired to the PC and switched on."},
-        {"a connected adapter without an address; a disconnected one says nothing",
+        {"a connected adapter without an address; a disconnected one or a tunnel says nothing",
          [](Pc& pc) {
              pc.Adapter("Ethernet 2", kIfTypeEthernet, kOperStatusUp);
              pc.Adapter("Ethernet 3", kIfTypeEthernet, 2);
+             pc.Adapter("Teredo", kIfTypeTunnel, kOperStatusUp);
              pc.in.notice = 4;
          },
          {"adapter-without-address Ethernet 2", kNoAnswer}},
@@ -130,7 +131,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.networks.clear();
              pc.firewall.currentProfiles = kProfilePrivate;
              pc.firewall.enabled[1] = true;
-             pc.firewall.rules = std::vector<ProgramRule>{{true, kProfilePrivate}, {false, 7}};
+             pc.firewall.rules = std::vector<ProgramRule>{{false, 7}, {true, kProfilePrivate}};
          },
          {"firewall-may-block Ethernet|192.168.0.2/24|private|blocks", kNoAnswer}},
         {"an allow rule of this program there: no firewall finding",
