@@ -14,6 +14,7 @@
 
 #include "net/datagram.h"
 #include "net/discovery_client.h"
+#include "net/scan_report.h"
 #include "tests/host/net/scripted_port.h"
 
 namespace {
@@ -85,9 +86,16 @@ void CheckExchange(const fake::ScriptedPort& port, Operation replyCode) {
         char name[kNameTextSize];
         ReadConverterName(g_deviceTable[i], name);
         CHECK(std::memcmp(name, g_deviceTable[i].bytes + kNameOffset, std::strlen(name)) == 0);
+        // Two records of one name are two converters: heard on two links, with two MACs.
         for (int j = 0; replyCode == kDiscoveryReply && j < i; ++j) {
-            CHECK(!SameIdentity(g_deviceTable[i].bytes, g_deviceTable[j].bytes));
+            CHECK(!SameIdentity(g_deviceTable[i].bytes, g_deviceTable[j].bytes) ||
+                  std::memcmp(g_deviceTable[i].bytes + kMacOffset,
+                              g_deviceTable[j].bytes + kMacOffset, kMacLength) != 0);
         }
+    }
+    for (int i = 0; replyCode == kDiscoveryReply && i < g_scanReport.linkCount; ++i) {
+        const LinkReport& link = g_scanReport.links[i];
+        CHECK(link.received == link.accepted + link.dropped);
     }
     std::map<std::uint32_t, int> sendsThrough;
     for (const auto& s : port.sent) {
@@ -105,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_scanState.lastError = 0;
     g_scanState.count = 0;
     std::memset(&g_probeResult, 0, sizeof g_probeResult);
+    g_scanReport.linkCount = 0;
     FuzzedDataProvider in(data, size);
     const Operation reply = in.ConsumeBool() ? kDiscoveryReply : kAssignReply;
     const std::string address = in.ConsumeRandomLengthString(24);

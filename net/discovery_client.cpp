@@ -8,6 +8,7 @@
 #include "net/datagram.h"
 #include "net/exchange.h"
 #include "net/interface_probe.h"
+#include "net/scan_report.h"
 #include "net/socket_guard.h"
 
 namespace net {
@@ -15,10 +16,6 @@ namespace net {
 namespace {
 
 constexpr std::int32_t kStatusRunning = 1;
-
-// A PC with more links than this scans through the first ones: a select on
-// Windows watches at most 64 sockets.
-constexpr std::size_t kMaxLinks = 64;
 
 // Appends a reply to the table with the link that heard it, while there is room.
 void AppendRecord(const Datagram& reply, const Link& heardOn) {
@@ -29,14 +26,38 @@ void AppendRecord(const Datagram& reply, const Link& heardOn) {
     }
 }
 
+bool SameLink(const Link& a, const Link& b) {
+    return a.known == b.known && a.address == b.address && a.netmask == b.netmask;
+}
+
+bool SameMac(const std::uint8_t* a, const std::uint8_t* b) {
+    return std::memcmp(a + kMacOffset, b + kMacOffset, kMacLength) == 0;
+}
+
+// Whether the link's subnet holds the address (network order).
+bool Holds(const Link& link, std::uint32_t address) {
+    return link.known && (link.netmask & address) == (link.netmask & link.address);
+}
+
 // Stores a discovery reply unless the same converter is already in the table
-// (heard earlier, on this link or another) or the table is full.
+// or the table is full. On one link a converter is its identity (bytes
+// 48..79); across links two converters may share a name, so there the MAC
+// must match too. A converter heard again through a link whose subnet holds
+// its address, where its stored link's does not, takes that link: it is the
+// way the PC reaches it without a new address.
 void StoreDistinct(const Datagram& reply, const Link& heardOn) {
     const std::int32_t count = g_scanState.count;
     for (std::int32_t i = 0; i < count; ++i) {
-        if (SameIdentity(g_deviceTable[i].bytes, reply)) {
-            return;
+        const std::uint8_t* stored = g_deviceTable[i].bytes;
+        if (!SameIdentity(stored, reply)) continue;
+        Link& storedLink = g_recordLinks[i];
+        if (!SameLink(storedLink, heardOn) && !SameMac(stored, reply)) continue;
+        std::uint32_t address;
+        std::memcpy(&address, stored + kAddressOffset, sizeof address);
+        if (!Holds(storedLink, address) && Holds(heardOn, address)) {
+            storedLink = heardOn;
         }
+        return;
     }
     AppendRecord(reply, heardOn);
 }
@@ -59,29 +80,32 @@ std::vector<Link> BroadcastLinks(const std::vector<InterfaceEntry>& entries) {
 }
 
 // One socket bound to each link, the first of them the socket that read the
-// list. A link whose socket cannot be opened or bound is left out. A PC
-// without any link gets that socket unbound, and the routes choose where its
-// broadcast goes. Returns the error of the last step that failed (0 if none).
+// list, each with its report in the scan report. A link whose socket cannot be
+// opened or bound is left out, its report saying why. A PC without any link
+// gets that socket unbound, and the routes choose where its broadcast goes.
+// Returns the error of the last step that failed (0 if none).
 int OpenLinkSockets(SocketPort& port, UdpSocket listSocket,
                     const std::vector<InterfaceEntry>& entries, std::vector<LinkSocket>& sockets) {
-    const std::vector<Link> links = BroadcastLinks(entries);
-    if (links.empty()) {
-        if (port.BindAny(listSocket.get()) != 0) {
-            return FailureCode(port);
-        }
-        sockets.push_back(LinkSocket{std::move(listSocket), Link{}});
-        return 0;
+    std::vector<Link> links = BroadcastLinks(entries);
+    const bool unbound = links.empty();
+    if (unbound) {
+        links.push_back(Link{});
     }
     int error = 0;
     for (const Link& link : links) {
+        LinkReport& report = g_scanReport.links[g_scanReport.linkCount++];
+        report = LinkReport{};
+        report.link = link;
         const bool first = listSocket.is_open();
         UdpSocket socket = first ? std::move(listSocket) : UdpSocket(port);
         if (!socket.is_open() || (!first && port.EnableBroadcast(socket.get()) != 0) ||
-            port.BindToInterface(socket.get(), link.address) != 0) {
+            (unbound ? port.BindAny(socket.get())
+                     : port.BindToInterface(socket.get(), link.address)) != 0) {
             error = FailureCode(port);
+            report.sendError = error;
             continue;
         }
-        sockets.push_back(LinkSocket{std::move(socket), link});
+        sockets.push_back(LinkSocket{std::move(socket), link, &report});
     }
     return error;
 }
@@ -89,6 +113,7 @@ int OpenLinkSockets(SocketPort& port, UdpSocket listSocket,
 // One scan from library start to the last cycle. Returns 0 or the error
 // number that ended it; the sockets, then the library, are released on return.
 int RunScan(SocketPort& port) {
+    g_scanReport.linkCount = 0;
     SocketLibrary library(port);
     if (!library.started()) {
         return library.error();
@@ -176,33 +201,33 @@ DeviceRecord& DiscoveryClient::DeviceTable() {
     return g_deviceTable[0];
 }
 
-int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText,
-                                    const Link& link) {
-    if (newAddress == nullptr || macText == nullptr) {
-        return 0;
-    }
-    SocketPort& port = ActivePort();
+namespace {
+
+// The exchange behind AssignExchange; its report says how it ended.
+AssignReport RunAssign(SocketPort& port, const char* newAddress, const char* macText,
+                       const Link& link) {
+    const auto failed = [](int error) { return AssignReport{AssignOutcome::kFailed, error}; };
     SocketLibrary library(port);
     if (!library.started()) {
-        return 0;
+        return failed(library.error());
     }
     UdpSocket socket(port);
     if (!socket.is_open() || port.EnableBroadcast(socket.get()) != 0) {
-        return 0;
+        return failed(FailureCode(port));
     }
     // Only the probe's failure matters here; what it finds is thrown away so
     // that the scan's probe result stays as the scan left it.
     char address[kAddressTextSize] = "";
     char netmask[kAddressTextSize] = "";
-    if (InterfaceProbe(port, socket.get(), address, netmask) != 0) {
-        return 0;
+    if (const int error = InterfaceProbe(port, socket.get(), address, netmask)) {
+        return failed(error);
     }
     // Through the link that heard the converter: a request the routes send
     // elsewhere would never reach it.
     const int bound = link.known ? port.BindToInterface(socket.get(), link.address)
                                  : port.BindAny(socket.get());
     if (bound != 0) {
-        return 0;
+        return failed(FailureCode(port));
     }
     g_scanState.count = 0;
 
@@ -211,8 +236,9 @@ int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText,
     Datagram request;
     BuildAssignRequest(request, mac, InetAddr(newAddress));
 
+    LinkReport tally;
     std::vector<LinkSocket> sockets;
-    sockets.push_back(LinkSocket{std::move(socket), link});
+    sockets.push_back(LinkSocket{std::move(socket), link, &tally});
     // Only an accepted reply speaks for the converter; the most recent one
     // decides. A stray datagram that fails acceptance never does.
     bool tookAddress = false;
@@ -222,7 +248,27 @@ int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText,
                                     tookAddress = reply[kStatusOffset] == 0x00 &&
                                                   reply[kStatusOffset + 1] == 0x01;
                                 });
-    return (error == 0 && tookAddress) ? 1 : 0;
+    if (error != 0) {
+        return failed(error);
+    }
+    if (tally.accepted == 0) {
+        return AssignReport{AssignOutcome::kNoAnswer, 0};
+    }
+    return AssignReport{tookAddress ? AssignOutcome::kTaken : AssignOutcome::kRefused, 0};
+}
+
+}  // namespace
+
+int DiscoveryClient::AssignExchange(const char* newAddress, const char* macText,
+                                    const Link& link, AssignReport* report) {
+    const AssignReport outcome =
+        newAddress == nullptr || macText == nullptr
+            ? AssignReport{AssignOutcome::kFailed, kErrUnknown}
+            : RunAssign(ActivePort(), newAddress, macText, link);
+    if (report != nullptr) {
+        *report = outcome;
+    }
+    return outcome.outcome == AssignOutcome::kTaken ? 1 : 0;
 }
 
 int DiscoveryClient::SubnetTest(char* address, char* netmask, const char* target,

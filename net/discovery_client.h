@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "net/device_table.h"
+#include "net/scan_report.h"
 
 namespace net {
 
@@ -27,8 +28,10 @@ public:
     DeviceRecord& DeviceTable();
     // 1 when the converter took the address, 0 otherwise. Sent through link,
     // the one that heard the converter; an unknown link leaves the way out to
-    // the routes.
-    int AssignExchange(const char* newAddress, const char* macText, const Link& link);
+    // the routes. How it ended (taken, refused, no answer, failed) goes to
+    // *report when one is given.
+    int AssignExchange(const char* newAddress, const char* macText, const Link& link,
+                       AssignReport* report = nullptr);
     // 1 target in the subnet, 0 not (or no target), -1 socket failure.
     // address and netmask receive dotted quads (room for 20 bytes): those of
     // link when it is known, else of the interface whose subnet holds the

@@ -16,33 +16,29 @@ std::uint16_t PortToNetwork(std::uint16_t port) {
 int RunCycles(SocketPort& port, const std::vector<LinkSocket>& sockets, const Datagram& request,
               Operation replyCode, const ReplySink& onAccepted) {
     Datagram received = {};
-    // The sockets still sent on, and what one wait hears of them.
+    // The sockets still in the exchange, and what one wait hears of them; the
+    // three stay index-aligned.
     std::vector<std::size_t> live(sockets.size());
     for (std::size_t i = 0; i < live.size(); ++i) live[i] = i;
+    std::vector<std::size_t> stillLive;
     std::vector<SocketHandle> handles;
     std::vector<std::uint8_t> ready;
+    int lastError = 0;
     for (int cycle = 0; cycle < kExchangeCycles; ++cycle) {
-        int sendError = 0;
-        handles.clear();
-        std::vector<std::size_t> stillLive;
+        stillLive.clear();
         for (const std::size_t i : live) {
-            const SocketHandle socket = sockets[i].socket.get();
-            if (port.SendTo(socket, request, kDatagramSize, kBroadcastAddress,
+            if (port.SendTo(sockets[i].socket.get(), request, kDatagramSize, kBroadcastAddress,
                             PortToNetwork(kConverterPort)) < 0) {
                 // This link is done with; the others go on.
-                sendError = FailureCode(port);
+                lastError = FailureCode(port);
+                sockets[i].report->sendError = lastError;
                 continue;
             }
             stillLive.push_back(i);
-            handles.push_back(socket);
         }
         live.swap(stillLive);
-        if (live.empty()) {
-            return sendError != 0 ? sendError : kErrUnknown;
-        }
-        ready.assign(handles.size(), 0);
         const std::uint64_t limit = port.NowMs() + kCycleLimitMs;
-        for (;;) {
+        while (!live.empty()) {
             const std::uint64_t now = port.NowMs();
             if (now >= limit) {
                 break;
@@ -51,7 +47,9 @@ int RunCycles(SocketPort& port, const std::vector<LinkSocket>& sockets, const Da
             // bound may shorten it.
             const auto timeout = static_cast<std::uint32_t>(
                 std::min<std::uint64_t>(kSilenceMs, limit - now));
-            std::fill(ready.begin(), ready.end(), 0);
+            handles.clear();
+            for (const std::size_t i : live) handles.push_back(sockets[i].socket.get());
+            ready.assign(handles.size(), 0);
             const int readable = port.WaitReadable(handles.data(), handles.size(), timeout,
                                                    ready.data());
             if (readable < 0) {
@@ -62,18 +60,32 @@ int RunCycles(SocketPort& port, const std::vector<LinkSocket>& sockets, const Da
             }
             // One datagram from each readable socket, then wait again: a busy
             // link cannot starve a quiet one.
+            stillLive.clear();
             for (std::size_t k = 0; k < handles.size(); ++k) {
-                if (ready[k] == 0) continue;
-                std::uint16_t senderPort = 0;
-                const int length =
-                    port.ReceiveFrom(handles[k], received, kDatagramSize, &senderPort);
-                if (length < 0) {
-                    return FailureCode(port);
+                const LinkSocket& link = sockets[live[k]];
+                if (ready[k] != 0) {
+                    std::uint16_t senderPort = 0;
+                    const int length =
+                        port.ReceiveFrom(handles[k], received, kDatagramSize, &senderPort);
+                    if (length < 0) {
+                        lastError = FailureCode(port);
+                        link.report->receiveError = lastError;
+                        continue;
+                    }
+                    ++link.report->received;
+                    if (AcceptReply(received, length, senderPort, replyCode)) {
+                        ++link.report->accepted;
+                        onAccepted(received, link.link);
+                    } else {
+                        ++link.report->dropped;
+                    }
                 }
-                if (AcceptReply(received, length, senderPort, replyCode)) {
-                    onAccepted(received, sockets[live[k]].link);
-                }
+                stillLive.push_back(live[k]);
             }
+            live.swap(stillLive);
+        }
+        if (live.empty()) {
+            return lastError != 0 ? lastError : kErrUnknown;
         }
     }
     return 0;

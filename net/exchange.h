@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/datagram.h"
+#include "net/scan_report.h"
 #include "net/socket_guard.h"
 #include "net/socket_port.h"
 
@@ -25,11 +26,12 @@ constexpr std::uint32_t kBroadcastAddress = 0xFFFFFFFFu;
 // Port number in network order, as sockaddr_in holds it.
 std::uint16_t PortToNetwork(std::uint16_t port);
 
-// An open socket and the link it is bound to; an unknown link for the one
-// unbound socket of a PC without a link to bind to.
+// An open socket, the link it is bound to (unknown for the one unbound socket
+// of a PC without a link to bind to), and where its tally goes.
 struct LinkSocket {
     UdpSocket socket;
     Link link;
+    LinkReport* report;  // borrowed, never null
 };
 
 using ReplySink = std::function<void(const Datagram& reply, const Link& heardOn)>;
@@ -38,9 +40,10 @@ using ReplySink = std::function<void(const Datagram& reply, const Link& heardOn)
 // socket; after each round of sends, receives from all of them until the
 // cycle ends and hands every reply that passes the acceptance rules for
 // replyCode to onAccepted, with the link that heard it. A socket whose send
-// fails is left out from then on. Returns 0; the error of the last failed
-// send once no socket is left to send on; or the error of a failed wait or
-// receive, which ends the exchange at once.
+// or receive fails is left out from then on, so one adapter that goes away
+// costs only its own link. Returns 0; the last such error once no socket is
+// left; or the error of a failed wait, which ends the exchange at once. Each
+// socket's report counts what it read and records what left it out.
 int RunCycles(SocketPort& port, const std::vector<LinkSocket>& sockets, const Datagram& request,
               Operation replyCode, const ReplySink& onAccepted);
 

@@ -101,7 +101,8 @@ topology many
 
 # Of equal names the first to answer is kept; the rest in order of arrival,
 # each once; 115 bytes, or from another port than 192, are dropped as they
-# arrive through the real stack; 117 bytes end the scan with 10040.
+# arrive through the real stack; 117 bytes leave the link that heard them
+# out of the scan (the other fourteen hear nothing).
 sim --converter name=SHORT,mac=02:00:00:00:01:01,ip=10.1.0.1,fault=short \
   --converter name=PORT,mac=02:00:00:00:01:02,ip=10.1.0.2,fault=wrong-port \
   --converter name=TWIN,mac=02:00:00:00:00:02,ip=10.0.0.6,delay=200 \
@@ -113,7 +114,7 @@ device 1 address=192.168.0.50 mac=00:1a:2b:3c:4d:5e status=0 link=$WIRED name=CO
 $PROBE" scan
 [ "$(requests)" = "$(thrice "$DISCOVERY")" ] || fail "discovery requests on the wire: $(requests)"
 sim --converter "$A,ip=192.168.0.50,fault=long"
-check "scan result=-1 status=10040 count=0
+check "scan result=-1 status=10060 count=0
 $PROBE" scan
 
 sim --flood 70
@@ -194,6 +195,9 @@ table ip f {
 EOF
 sim --converter "$A,ip=10.0.0.5"
 found "$A_ON_WIRED"
+# 117 bytes on the one link left end the scan with 10040.
+sim --converter "$A,ip=10.0.0.5,fault=long"
+starts "scan result=-1 status=10040 count=0" scan
 ip -n "$NS_PC" link set "$NS_PC_IF" down
 starts "scan result=-1 status=10013 count=0" scan
 

@@ -80,6 +80,15 @@ Inbound Status(std::uint16_t status, std::uint32_t delayMs = 0, std::uint16_t fr
     return Arrives(AssignReply(status), delayMs, from);
 }
 
+// A converter's reply: its name, the last byte of its MAC, its address.
+Bytes Unit(const std::string& name, std::uint8_t macEnd, std::uint32_t address = 0) {
+    ReplyFields fields;
+    fields.name = name;
+    fields.mac[5] = macEnd;
+    if (address != 0) std::memcpy(fields.address, &address, 4);
+    return Reply(fields);
+}
+
 Names Units(int count) {
     Names names;
     for (int i = 0; i < count; ++i) names.push_back("unit " + std::to_string(i));
@@ -122,60 +131,192 @@ Times SendTimes(const ScriptedPort& port, const Bytes& request) {
     return times;
 }
 
+// A laptop: a wired link listed first, an office link, the loopback entry.
+const std::uint32_t kOffice = Ip(172, 20, 0, 2);
+const InterfaceEntry kOfficeEntry = {kEthernet, kOffice, k24};
+const Entries kLaptopLinks = {kEthernetEntry, kOfficeEntry};
+const Entries kLaptop = {kEthernetEntry, kOfficeEntry, kLoopbackEntry};
+const Link kOfficeLink = {true, kOffice, k24};
+
+std::string Dotted(std::uint32_t address) {
+    char text[kAddressTextSize];
+    FormatInAddr(address, text);
+    return text;
+}
+
+// What happened on a link other than the PC's wired one gets "@link"; "-"
+// stands for the one unbound socket.
+std::string On(std::string what, std::uint32_t link) {
+    return link == kPc ? what : what + "@" + (link != 0 ? Dotted(link) : "-");
+}
+
+// When each request left, and through which link.
+Names Sends(const ScriptedPort& port) {
+    Names sends;
+    for (const SentDatagram& d : port.sent) sends.push_back(On(std::to_string(d.atMs), d.from));
+    return sends;
+}
+
+// Each link's send at the start of each cycle.
+Names EveryCycle(const Entries& links, const Times& cycles = kSilentCycles) {
+    Names sends;
+    for (const std::uint64_t at : cycles) {
+        for (const InterfaceEntry& link : links) sends.push_back(On(std::to_string(at), link.address));
+    }
+    return sends;
+}
+const Names kSilent = EveryCycle({kEthernetEntry});
+
+// count Ethernet links, 10.i.0.2/24.
+Entries Links(int count) {
+    Entries links;
+    for (int i = 0; i < count; ++i) links.push_back({kEthernet, Ip(10, i, 0, 2), k24});
+    return links;
+}
+
+// A laptop with five up adapters, each in a subnet of its own size: Wi-Fi, a
+// virtual machine host's adapter, a dock, a VPN, and the cable with a
+// self-assigned address.
+const std::uint32_t kCable = Ip(169, 254, 7, 7);
+const Entries kFiveLinks = {{kEthernet, Ip(10, 10, 0, 5), Ip(255, 255, 254, 0)},
+                            {kEthernet, Ip(192, 168, 56, 1), k24},
+                            {kEthernet, Ip(10, 20, 0, 3), Ip(255, 255, 255, 128)},
+                            {kEthernet, Ip(10, 8, 0, 2), Ip(255, 255, 255, 252)},
+                            {kEthernet, kCable, Ip(255, 255, 0, 0)}};
+// Overlapping subnets: a /16 cable and a /24 office link inside it.
+const std::uint32_t kWide = Ip(10, 1, 0, 2);
+const Entries kOverlapping = {{kEthernet, kWide, Ip(255, 255, 0, 0)}, {kEthernet, Ip(10, 1, 5, 2), k24}};
+
+#define ON(links) [](ScriptedPort& p) { p.interfaces = links; }
+
 // Each record of the table is read with ReadConverterName, so a name of 68
 // bytes without a NUL shows if it runs into the next record.
 const struct ScanRow {
     const char* what;
     Script script;
-    Arrange arrange;  // nullptr: the PC as it is
+    Arrange arrange;  // nullptr: the PC with its one wired link as it is
     int result;
     std::int32_t status;
     std::int32_t count;  // kUntouched: not written
-    Names kept;          // the records, whatever the result
-    Times sendsAt;
+    Names kept;          // the records, whatever the result, with the link that heard each
+    Names sends;
+    Names reports = {};  // "link sendError/receiveError received/accepted/dropped"; empty: unchecked
 } kScanRows[] = {
-    {"nothing answers", {}, nullptr, -1, kErrTimedOut, 0, {}, kSilentCycles},
+    {"nothing answers", {}, nullptr, -1, kErrTimedOut, 0, {}, kSilent, {"192.168.0.2 0/0 0/0/0"}},
     {"names end at a NUL or after 68 bytes",
      {Named(std::string(68, 'N')), Named(std::string("Z\0junk", 6))}, nullptr, 0, 0, 2,
-     {std::string(68, 'N'), "Z"}, kSilentCycles},
-    {"of equal bytes 48..79 the first wins; byte 79 tells apart",
-     {Named(k32 + "1"), Named(k32 + "2"), Named(k32.substr(1) + "B")}, nullptr, 0, 0, 2,
-     {k32 + "1", k32.substr(1) + "B"}, kSilentCycles},
+     {std::string(68, 'N'), "Z"}, kSilent},
+    {"of equal bytes 48..79 the first wins, whatever its MAC; byte 79 tells apart",
+     {Named(k32 + "1"), Arrives(Unit(k32 + "2", 0x5F)), Named(k32.substr(1) + "B")}, nullptr, 0,
+     0, 2, {k32 + "1", k32.substr(1) + "B"}, kSilent},
     {"each dropped datagram restarts the silent second",
      {Arrives(With(DiscoveryReply("short"), 115, 256), 500), Named("port", 500, 193),
       Arrives(With(DiscoveryReply("proto"), 0, 2), 500),
       Arrives(With(DiscoveryReply("op"), 1, 3), 500)},
-     nullptr, -1, kErrTimedOut, 0, {}, {0, 3000, 4000}},
+     nullptr, -1, kErrTimedOut, 0, {}, {"0", "3000", "4000"}, {"192.168.0.2 0/0 4/0/4"}},
     {"a chatty sender is cut off 10 s after each request", Repeat(100, {Named("Z", 500)}),
-     nullptr, 0, 0, 1, {"Z"}, {0, 10000, 20000}},
+     nullptr, 0, 0, 1, {"Z"}, {"0", "10000", "20000"}},
     {"the ceiling shortens the last wait", Repeat(10, {Named("a", 999)}, {Named("b", 500)}),
-     nullptr, 0, 0, 2, {"a", "b"}, {0, 10000, 11490}},
+     nullptr, 0, 0, 2, {"a", "b"}, {"0", "10000", "11490"}},
     {"a receive overrunning the ceiling ends the cycle",
-     Repeat(10, {Named("a", 999)}, {Named("b", 200)}), ARRANGE(inbound[9].receiveMs = 30),
-     0, 0, 2, {"a", "b"}, {0, 10020, 11220}},
-    {"64 of 70 are kept", Answering(Units(70)), nullptr, 0, 0, 64, Units(64), kSilentCycles},
+     Repeat(10, {Named("a", 999)}, {Named("b", 200)}), ARRANGE(inbound[9].receiveMs = 30), 0, 0,
+     2, {"a", "b"}, {"0", "10020", "11220"}},
+    {"64 of 70 are kept", Answering(Units(70)), nullptr, 0, 0, 64, Units(64), kSilent},
     {"117 bytes fail the scan", {Named("kept"), Arrives(Bytes(117, 1))}, nullptr, -1,
-     kErrMessageSize, kUntouched, {"kept"}, {0}},
+     kErrMessageSize, kUntouched, {"kept"}, {"0"}, {"192.168.0.2 0/10040 1/1/0"}},
     {"a failed receive", {Named("A"), Silence(), ReceiveFails(10054)}, nullptr, -1, 10054,
-     kUntouched, {"A"}, {0, 1000}},
+     kUntouched, {"A"}, {"0", "1000"}},
     {"no library", {}, ARRANGE(startupResult = 10091), -1, 10091, kUntouched, {}, {}},
     {"no socket", {}, ARRANGE(openError = 10047), -1, 10047, kUntouched, {}, {}},
     {"no broadcast", {}, ARRANGE(broadcastError = 10042), -1, 10042, kUntouched, {}, {}},
     {"no interface list", {}, ARRANGE(listError = 10022), -1, 10022, kUntouched, {}, {}},
-    {"no bind", {}, ARRANGE(bindError = 10048), -1, 10048, kUntouched, {}, {}},
-    {"host unreachable", {}, ARRANGE(sendErrors[0] = 10065), 10065, 10065, kUntouched, {}, {0}},
+    {"no bind", {}, ARRANGE(bindError = 10048), -1, 10048, kUntouched, {}, {},
+     {"192.168.0.2 10048/0 0/0/0"}},
     {"the second send fails", {}, ARRANGE(sendErrors[1] = 10051), -1, 10051, kUntouched, {},
-     {0, 1000}},
-    {"the wait fails", {WaitFails(10038)}, nullptr, -1, 10038, kUntouched, {}, {0}},
+     {"0", "1000"}},
+    {"the wait fails", {WaitFails(10038)}, nullptr, -1, 10038, kUntouched, {}, {"0"}},
     {"no worker thread", {}, ARRANGE(threads = ScriptedPort::Threads::kRefused), -1,
      kErrThreadStart, kUntouched, {}, {}},
     {"polled before the worker runs", {}, ARRANGE(threads = ScriptedPort::Threads::kDeferred), 1,
      1, kUntouched, {}, {}},
     {"a worker on a thread of its own hands its records over", Answering(Units(20)),
-     ARRANGE(threads = ScriptedPort::Threads::kReal), 0, 0, 20, Units(20), kSilentCycles},
+     ARRANGE(threads = ScriptedPort::Threads::kReal), 0, 0, 20, Units(20), kSilent},
+    // Every link of a laptop.
+    {"every link sends each cycle; each record keeps the link that heard it",
+     {Through(kOffice, Named("office")), Through(kPc, Named("wired"))}, ON(kLaptop), 0, 0, 2,
+     {"office@172.20.0.2", "wired"}, EveryCycle(kLaptopLinks),
+     {"192.168.0.2 0/0 1/1/0", "172.20.0.2 0/0 1/1/0"}},
+    {"heard on both links: one record, on the link whose subnet holds it",
+     {Through(kOffice, Named("both")), Through(kPc, Named("both", 900))}, ON(kLaptop), 0, 0, 1,
+     {"both"}, EveryCycle(kLaptopLinks, {0, 1900, 2900})},
+    {"heard on both links, held by neither: the first link's",
+     {Through(kOffice, Arrives(Unit("both", 0x5E, Ip(10, 0, 0, 5)))),
+      Through(kPc, Arrives(Unit("both", 0x5E, Ip(10, 0, 0, 5))))},
+     ON(kLaptop), 0, 0, 1, {"both@172.20.0.2"}, EveryCycle(kLaptopLinks)},
+    {"heard on both links, held by both: the first link's",
+     {Through(Ip(10, 1, 5, 2), Arrives(Unit("both", 0x5E, Ip(10, 1, 5, 9)))),
+      Through(kWide, Arrives(Unit("both", 0x5E, Ip(10, 1, 5, 9))))},
+     ON(kOverlapping), 0, 0, 1, {"both@10.1.5.2"}, EveryCycle(kOverlapping)},
+    {"one name, two MACs, two links: two converters",
+     {Through(kOffice, Named("twin")), Through(kPc, Arrives(Unit("twin", 0x5F)))}, ON(kLaptop), 0,
+     0, 2, {"twin@172.20.0.2", "twin"}, EveryCycle(kLaptopLinks)},
+    {"down, loopback, point-to-point, 0.0.0.0 and a repeated address are no more links",
+     {Named("wired")},
+     ON(Entries({{kIffBroadcast, Ip(10, 1, 1, 1), k24},
+                 {kIffUp | kIffBroadcast | kIffLoopback, Ip(10, 2, 2, 2), k24},
+                 {kIffUp | kIffPointToPoint, Ip(10, 3, 3, 3), k24}, {kEthernet, 0, k24},
+                 kEthernetEntry, kEthernetEntry})),
+     0, 0, 1, {"wired"}, kSilent},
+    {"no link: one unbound socket, the link unknown", {Named("unit"), Named("unit", 0, 193)},
+     ON(Entries({{kIffUp, kPc, k24}, kLoopbackEntry})), 0, 0, 1, {"unit@-"},
+     {"0@-", "1000@-", "2000@-"}, {"- 0/0 2/1/1"}},
+    {"no link, host unreachable", {},
+     [](ScriptedPort& p) { p.interfaces = {kLoopbackEntry}, p.sendErrors[0] = 10065; }, 10065,
+     10065, kUntouched, {}, {"0@-"}, {"- 10065/0 0/0/0"}},
+    {"a link that cannot be bound is skipped", {Named("office")},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.bindErrorsAt[kPc] = 10049; }, 0, 0, 1,
+     {"office@172.20.0.2"}, EveryCycle({kOfficeEntry}),
+     {"192.168.0.2 10049/0 0/0/0", "172.20.0.2 0/0 1/1/0"}},
+    {"a link whose socket cannot be opened is skipped", {Named("wired")},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.openErrors[1] = 10024; }, 0, 0, 1, {"wired"},
+     kSilent, {"192.168.0.2 0/0 1/1/0", "172.20.0.2 10024/0 0/0/0"}},
+    {"no link can be bound: the last bind's error", {},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.bindErrorsAt = {{kPc, 10049}, {kOffice, 10048}}; },
+     -1, 10048, kUntouched, {}, {}},
+    {"a link whose send fails is left out from then on", {Through(kPc, Named("wired", 300))},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.sendErrors[1] = 10013; }, 0, 0, 1,
+     {"wired"}, {"0", "0@172.20.0.2", "1300", "2300"},
+     {"192.168.0.2 0/0 1/1/0", "172.20.0.2 10013/0 0/0/0"}},
+    {"every send fails: the last one's error", {},
+     [](ScriptedPort& p) { p.interfaces = kLaptop, p.sendErrors = {{0, 10065}, {1, 10051}}; }, -1,
+     10051, kUntouched, {}, {"0", "0@172.20.0.2"}},
+    {"117 bytes on the office link leave it out; the cable's converters are found",
+     {Through(kPc, Named("wired")), Through(kOffice, Arrives(Bytes(117, 1))),
+      Through(kPc, Named("later", 200))},
+     ON(kLaptop), 0, 0, 2, {"wired", "later"}, {"0", "0@172.20.0.2", "1200", "2200"},
+     {"192.168.0.2 0/0 2/2/0", "172.20.0.2 0/10040 0/0/0"}},
+    {"a failed receive on the office link leaves it out",
+     {Through(kOffice, ReceiveFails(10054)), Through(kPc, Named("wired", 300))}, ON(kLaptop), 0,
+     0, 1, {"wired"}, {"0", "0@172.20.0.2", "1300", "2300"},
+     {"192.168.0.2 0/0 1/1/0", "172.20.0.2 0/10054 0/0/0"}},
+    {"every link's receive fails: the last error, at once",
+     {Through(kPc, ReceiveFails(10054)), Through(kOffice, Arrives(Bytes(117, 1)))}, ON(kLaptop),
+     -1, kErrMessageSize, kUntouched, {}, {"0", "0@172.20.0.2"}},
+    {"five links, the converter behind the last one listed", {Through(kCable, Named("cable"))},
+     ON(kFiveLinks), 0, 0, 1, {"cable@169.254.7.7"}, EveryCycle(kFiveLinks)},
+    {"64 links are all searched", {Through(Ip(10, 63, 0, 2), Named("last"))}, ON(Links(64)), 0, 0,
+     1, {"last@10.63.0.2"}, EveryCycle(Links(64))},
+    {"a 65th link is not", {}, ON(Links(65)), -1, kErrTimedOut, 0, {}, EveryCycle(Links(64))},
 };
 
-TEST(Scan, KeepsEachAnsweringConverterOnceAndReportsHowItEnded) {
+std::string Tally(const LinkReport& r) {
+    return (r.link.known ? Dotted(r.link.address) : "-") + " " + std::to_string(r.sendError) + "/" +
+           std::to_string(r.receiveError) + " " + std::to_string(r.received) + "/" +
+           std::to_string(r.accepted) + "/" + std::to_string(r.dropped);
+}
+
+TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItEnded) {
+    const Bytes request = With(Bytes(kDatagramSize, 0), 0, 1);
     for (const ScanRow& r : kScanRows) {
         SCOPED_TRACE(r.what);
         Pc pc(r.script, r.arrange);
@@ -191,100 +332,25 @@ TEST(Scan, KeepsEachAnsweringConverterOnceAndReportsHowItEnded) {
         EXPECT_EQ(r.result, result);
         EXPECT_EQ(r.status, status);
         EXPECT_EQ(r.count, count);
-        EXPECT_EQ(r.kept, RecordNames(g_scanState.count));
-        EXPECT_EQ(r.sendsAt, SendTimes(pc.port, With(Bytes(kDatagramSize, 0), 0, 1)));
-        EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
-    }
-}
-
-// A laptop: a wired link listed first, an office link, the loopback entry.
-const std::uint32_t kOffice = Ip(172, 20, 0, 2);
-const InterfaceEntry kOfficeEntry = {kEthernet, kOffice, k24};
-const Entries kLaptop = {kEthernetEntry, kOfficeEntry, kLoopbackEntry};
-const Link kOfficeLink = {true, kOffice, k24};
-
-std::string Dotted(std::uint32_t address) {
-    char text[kAddressTextSize];
-    FormatInAddr(address, text);
-    return text;
-}
-
-// "when@link" of every send, "-" for the unbound socket.
-Names Sends(const ScriptedPort& port) {
-    Names sends;
-    for (const SentDatagram& d : port.sent) {
-        sends.push_back(std::to_string(d.atMs) + "@" + (d.from ? Dotted(d.from) : "-"));
-    }
-    return sends;
-}
-
-const struct LinksRow {
-    const char* what;
-    Entries interfaces;
-    Script script;
-    Arrange arrange;
-    int result;
-    std::int32_t status;
-    Names kept;   // "name@link" of every record
-    Names sends;  // "when@link"
-} kLinksRows[] = {
-    {"every link sends each cycle; each record keeps the link that heard it", kLaptop,
-     {Through(kOffice, Named("office")), Through(kPc, Named("wired"))}, nullptr, 0, 0,
-     {"office@172.20.0.2", "wired@192.168.0.2"},
-     {"0@192.168.0.2", "0@172.20.0.2", "1000@192.168.0.2", "1000@172.20.0.2", "2000@192.168.0.2",
-      "2000@172.20.0.2"}},
-    {"heard on both links: one record, the first link's", kLaptop,
-     {Through(kOffice, Named("both")), Through(kPc, Named("both", 900))}, nullptr, 0, 0,
-     {"both@172.20.0.2"},
-     {"0@192.168.0.2", "0@172.20.0.2", "1900@192.168.0.2", "1900@172.20.0.2", "2900@192.168.0.2",
-      "2900@172.20.0.2"}},
-    {"down, loopback, point-to-point, 0.0.0.0 and a repeated address are no more links",
-     {{kIffBroadcast, Ip(10, 1, 1, 1), k24}, {kIffUp | kIffBroadcast | kIffLoopback, Ip(10, 2, 2, 2), k24},
-      {kIffUp | kIffPointToPoint, Ip(10, 3, 3, 3), k24}, {kEthernet, 0, k24}, kEthernetEntry,
-      kEthernetEntry},
-     {Named("wired")}, nullptr, 0, 0, {"wired@192.168.0.2"},
-     {"0@192.168.0.2", "1000@192.168.0.2", "2000@192.168.0.2"}},
-    {"no link: one unbound socket, the link unknown", {{kIffUp, kPc, k24}, kLoopbackEntry},
-     {Named("unit")}, nullptr, 0, 0, {"unit@none"}, {"0@-", "1000@-", "2000@-"}},
-    {"no link, host unreachable", {kLoopbackEntry}, {}, ARRANGE(sendErrors[0] = 10065), 10065,
-     10065, {}, {"0@-"}},
-    {"a link that cannot be bound is skipped", kLaptop, {Named("office")},
-     ARRANGE(bindErrorsAt[Ip(192, 168, 0, 2)] = 10049), 0, 0, {"office@172.20.0.2"},
-     {"0@172.20.0.2", "1000@172.20.0.2", "2000@172.20.0.2"}},
-    {"a link whose socket cannot be opened is skipped", kLaptop, {Named("wired")},
-     ARRANGE(openErrors[1] = 10024), 0, 0, {"wired@192.168.0.2"},
-     {"0@192.168.0.2", "1000@192.168.0.2", "2000@192.168.0.2"}},
-    {"no link can be bound: the last bind's error", kLaptop, {},
-     [](ScriptedPort& p) { p.bindErrorsAt = {{kPc, 10049}, {Ip(172, 20, 0, 2), 10048}}; }, -1,
-     10048, {}, {}},
-    {"a link whose send fails is left out from then on", kLaptop,
-     {Through(kPc, Named("wired"))}, ARRANGE(sendErrors[1] = 10013), 0, 0, {"wired@192.168.0.2"},
-     {"0@192.168.0.2", "0@172.20.0.2", "1000@192.168.0.2", "2000@192.168.0.2"}},
-    {"every send fails: the last one's error", kLaptop, {},
-     [](ScriptedPort& p) { p.sendErrors = {{0, 10065}, {1, 10051}}; }, -1, 10051, {},
-     {"0@192.168.0.2", "0@172.20.0.2"}},
-    {"a failed receive on the second link ends the scan", kLaptop,
-     {Through(kPc, Named("wired")), Through(kOffice, Arrives(Bytes(117, 1)))}, nullptr, -1,
-     kErrMessageSize, {"wired@192.168.0.2"}, {"0@192.168.0.2", "0@172.20.0.2"}},
-};
-
-TEST(Scan, GoesThroughEveryLinkAndKeepsTheLinkThatHeardEachConverter) {
-    for (const LinksRow& r : kLinksRows) {
-        SCOPED_TRACE(r.what);
-        Pc pc(r.script, r.arrange);
-        pc.port.interfaces = r.interfaces;
-        std::int32_t status = kUntouched;
-        pc.client.ScanStart(&status);
-        EXPECT_EQ(r.result, pc.client.ScanPoll(&status, nullptr));
-        EXPECT_EQ(r.status, status);
         Names kept = RecordNames(g_scanState.count);
         for (int i = 0; i < g_scanState.count; ++i) {
             const Link link = LinkOf(&g_deviceTable[i]);
-            kept[i] += "@" + (link.known ? Dotted(link.address) : "none");
-            EXPECT_EQ(link.known ? k24 : 0u, link.netmask);
+            kept[i] = On(kept[i], link.address);
+            EXPECT_EQ(link.known, link.address != 0);
+            for (const InterfaceEntry& e : pc.port.interfaces) {
+                if (link.known && e.address == link.address) {
+                    EXPECT_EQ(e.netmask, link.netmask);
+                }
+            }
         }
         EXPECT_EQ(r.kept, kept);
+        SendTimes(pc.port, request);
         EXPECT_EQ(r.sends, Sends(pc.port));
+        Names reports;
+        for (int i = 0; i < g_scanReport.linkCount; ++i) reports.push_back(Tally(g_scanReport.links[i]));
+        if (!r.reports.empty()) {
+            EXPECT_EQ(r.reports, reports);
+        }
         EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
     }
 }
@@ -299,37 +365,54 @@ const struct AssignRow {
     const char* mac;
     Script script;
     Arrange arrange;
-    int result;
+    const char* outcome;              // how the report says it ended; the result is 1 for "taken"
     std::vector<std::uint16_t> kept;  // the status of each reply kept, in order
     Times sendsAt;
     Link link = {};  // the link that heard the converter; the requests leave through it
 } kAssignRows[] = {
-    {"silence; the MAC in upper case with dashes", "00-1A-2B-3C-4D-5E", {}, nullptr, 0, {},
+    {"silence; the MAC in upper case with dashes", "00-1A-2B-3C-4D-5E", {}, nullptr, "no answer",
+     {}, kSilentCycles},
+    {"status 01 00", kMac, {Status(0x0100)}, nullptr, "refused", {0x0100}, kSilentCycles},
+    {"status 01 01", kMac, {Status(0x0101)}, nullptr, "refused", {0x0101}, kSilentCycles},
+    {"a later refusal decides", kMac, {Status(1), Status(0)}, nullptr, "refused", {1, 0},
      kSilentCycles},
-    {"status 01 00", kMac, {Status(0x0100)}, nullptr, 0, {0x0100}, kSilentCycles},
-    {"status 01 01", kMac, {Status(0x0101)}, nullptr, 0, {0x0101}, kSilentCycles},
-    {"a later refusal decides", kMac, {Status(1), Status(0)}, nullptr, 0, {1, 0}, kSilentCycles},
-    {"a later 'taken' decides", kMac, {Status(0), Status(1)}, nullptr, 1, {0, 1}, kSilentCycles},
+    {"a later 'taken' decides", kMac, {Status(0), Status(1)}, nullptr, "taken", {0, 1},
+     kSilentCycles},
     {"a dropped 'taken' never decides", kMac,
      {Status(0), Status(1, 0, 193), Arrives(With(AssignReply(1), 115, 256)),
       Arrives(With(AssignReply(1), 1, 1)), Arrives(With(AssignReply(1), 0, 0))},
-     nullptr, 0, {0}, kSilentCycles},
-    {"a dropped refusal never decides", kMac, {Status(1), Status(0, 0, 5000)}, nullptr, 1, {1},
+     nullptr, "refused", {0}, kSilentCycles},
+    {"only dropped datagrams: no answer", kMac, {Status(1, 0, 193)}, nullptr, "no answer", {},
      kSilentCycles},
-    {"64 kept of 71, the last decides", kMac, Repeat(70, {Status(0)}, {Status(1)}),
-     nullptr, 1, std::vector<std::uint16_t>(64, 0), kSilentCycles},
-    {"no library", kMac, {}, ARRANGE(startupResult = 10091), 0, kScanRecords, {}},
-    {"no socket", kMac, {}, ARRANGE(openError = 10047), 0, kScanRecords, {}},
-    {"no broadcast", kMac, {}, ARRANGE(broadcastError = 10042), 0, kScanRecords, {}},
-    {"no interface list", kMac, {}, ARRANGE(listError = 10022), 0, kScanRecords, {}},
-    {"no bind", kMac, {}, ARRANGE(bindError = 10048), 0, kScanRecords, {}},
-    {"host unreachable", kMac, {}, ARRANGE(sendErrors[0] = 10065), 0, {}, {0}},
-    {"the wait fails after 'taken'", kMac, {Status(1), WaitFails(10038)}, nullptr, 0, {1}, {0}},
-    {"through the link that heard the converter", kMac, {Status(1)}, nullptr, 1, {1},
+    {"a dropped refusal never decides", kMac, {Status(1), Status(0, 0, 5000)}, nullptr, "taken",
+     {1}, kSilentCycles},
+    {"64 kept of 71, the last decides", kMac, Repeat(70, {Status(0)}, {Status(1)}), nullptr,
+     "taken", std::vector<std::uint16_t>(64, 0), kSilentCycles},
+    {"no library", kMac, {}, ARRANGE(startupResult = 10091), "failed 10091", kScanRecords, {}},
+    {"no socket", kMac, {}, ARRANGE(openError = 10047), "failed 10047", kScanRecords, {}},
+    {"no broadcast", kMac, {}, ARRANGE(broadcastError = 10042), "failed 10042", kScanRecords, {}},
+    {"no interface list", kMac, {}, ARRANGE(listError = 10022), "failed 10022", kScanRecords, {}},
+    {"no bind", kMac, {}, ARRANGE(bindError = 10048), "failed 10048", kScanRecords, {}},
+    {"host unreachable", kMac, {}, ARRANGE(sendErrors[0] = 10065), "failed 10065", {}, {0}},
+    {"the wait fails after 'taken'", kMac, {Status(1), WaitFails(10038)}, nullptr, "failed 10038",
+     {1}, {0}},
+    {"the receive fails after 'taken'", kMac, {Status(1), ReceiveFails(10054)}, nullptr,
+     "failed 10054", {1}, {0}},
+    {"through the link that heard the converter", kMac, {Status(1)}, nullptr, "taken", {1},
      kSilentCycles, kOfficeLink},
-    {"the link cannot be bound", kMac, {}, ARRANGE(bindErrorsAt[Ip(172, 20, 0, 2)] = 10049), 0,
-     kScanRecords, {}, kOfficeLink},
+    {"the link cannot be bound", kMac, {}, ARRANGE(bindErrorsAt[Ip(172, 20, 0, 2)] = 10049),
+     "failed 10049", kScanRecords, {}, kOfficeLink},
 };
+
+std::string Outcome(const AssignReport& report) {
+    switch (report.outcome) {
+        case AssignOutcome::kTaken: return "taken";
+        case AssignOutcome::kRefused: return "refused";
+        case AssignOutcome::kNoAnswer: return "no answer";
+        case AssignOutcome::kFailed: return "failed " + std::to_string(report.error);
+    }
+    return "?";
+}
 
 // The request for 192.168.0.50 and 00:1a:2b:3c:4d:5e; the scan's probe result
 // and running flag stay as they were.
@@ -344,7 +427,10 @@ TEST(Assign, TheLatestAcceptedReplyDecidesAndEveryFailureGivesZero) {
         std::strcpy(g_probeResult.address, "10.0.0.7");
         g_scanState.count = 5;
         pc.port.interfaces = kLaptop;
-        EXPECT_EQ(r.result, pc.client.AssignExchange("192.168.0.50", r.mac, r.link));
+        AssignReport report{AssignOutcome::kTaken, -1};
+        EXPECT_EQ(r.outcome == std::string("taken") ? 1 : 0,
+                  pc.client.AssignExchange("192.168.0.50", r.mac, r.link, &report));
+        EXPECT_EQ(r.outcome, Outcome(report));
         std::vector<std::uint16_t> kept;
         for (int i = 0; i < g_scanState.count; ++i) {
             kept.push_back(g_deviceTable[i].bytes[2] << 8 | g_deviceTable[i].bytes[3]);
@@ -431,6 +517,8 @@ TEST(Probe, KeepsTheTextsOfThePcsInterface) {
 TEST(SubnetTest, ReportsTheHoldingOrLastTestedEntry) {
     const Entries pc = {kEthernetEntry, kLoopbackEntry};
     const InterfaceEntry other = {0x15, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)};
+    const InterfaceEntry k25 = {kEthernet, kPc, Ip(255, 255, 255, 128)};
+    const InterfaceEntry k30 = {kEthernet, Ip(10, 8, 0, 2), Ip(255, 255, 255, 252)};
     const struct {
         const char* what;
         Entries interfaces;
@@ -464,6 +552,17 @@ TEST(SubnetTest, ReportsTheHoldingOrLastTestedEntry) {
          "172.20.0.2/255.255.255.0", kOfficeLink},
         {"no target: the link's texts", kLaptop, nullptr, nullptr, 0, "172.20.0.2/255.255.255.0",
          kOfficeLink},
+        {"/25: the last address of the lower half", {k25}, "192.168.0.127", nullptr, 1,
+         "192.168.0.2/255.255.255.128"},
+        {"/25: the upper half is elsewhere", {k25}, "192.168.0.128", nullptr, 0,
+         "192.168.0.2/255.255.255.128"},
+        {"/30: beyond the four addresses", {k30}, "10.8.0.4", nullptr, 0, "10.8.0.2/255.255.255.252"},
+        {"a /16 link holds a far address of its subnet", kLaptop, "10.1.250.1", nullptr, 1,
+         "10.1.0.2/255.255.0.0", {true, Ip(10, 1, 0, 2), Ip(255, 255, 0, 0)}},
+        {"a /30 link holds its neighbour", kLaptop, "10.8.0.1", nullptr, 1,
+         "10.8.0.2/255.255.255.252", {true, k30.address, k30.netmask}},
+        {"a /25 link: the upper half is elsewhere", kLaptop, "192.168.0.200", nullptr, 0,
+         "192.168.0.2/255.255.255.128", {true, k25.address, k25.netmask}},
         {"a link, no list", kLaptop, "172.20.0.9", ARRANGE(listError = 10022), -1, "as/was",
          kOfficeLink},
     };
