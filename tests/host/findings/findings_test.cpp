@@ -123,8 +123,8 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          "program through Windows Firewall for public networks, then scan again.",
          "アダプタ「Ethernet」(192.168.0.2/24) のパブリック ネットワークでは Windows ファイアウォールが有効で、"
          "このプログラムを許可する規則がありません。コンバータの応答がファイアウォールで破棄されるおそれがあり"
-         "ます (ブロードキャストに対するユニキャストの応答は 3 秒間受け入れられますが、ブロードキャストで送られ"
-         "た応答は受け入れられません)。Windows ファイアウォールで、このプログラムにパブリック ネットワークでの"
+         "ます (Windows は、ブロードキャストへのユニキャストの応答は 3 秒間受け入れますが、ブロードキャストで返"
+         "された応答は受け入れません)。Windows ファイアウォールで、このプログラムにパブリック ネットワークでの"
          "通信を許可してから、もう一度検索してください。"},
         {"a block rule wins over an allow rule; the one current profile stands for an unlisted network",
          [](Pc& pc) {
