@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "findings/windows_facts.h"
 #include "win/language.h"
 
 namespace cli {
@@ -81,12 +82,7 @@ std::wstring Format(UINT id, std::initializer_list<std::wstring> arguments) {
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 std::wstring DecodeName(const char* name) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], length);
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return wide;
+    return win::FromUtf8(findings::SystemCodePageToUtf8(name));
 }
 
 std::wstring Printable(const std::wstring& text) {

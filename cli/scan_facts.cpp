@@ -7,6 +7,7 @@
 
 #include "cli/output.h"
 #include "findings/model_filter.h"
+#include "findings/windows_facts.h"
 #include "net/discovery_client.h"
 #include "net/socket_port.h"
 #include "win/language.h"
@@ -22,8 +23,6 @@ constexpr int kNoticeNotFound = 5;
 constexpr int kNoticeSeveral = 6;
 
 }  // namespace
-
-std::string DecodeNameUtf8(const std::string& bytes) { return win::ToUtf8(DecodeName(bytes.c_str())); }
 
 ScanFacts RunScan(findings::FactsSource& windows) {
     ScanFacts facts;
@@ -88,7 +87,7 @@ std::vector<findings::Finding> FindingsOf(const ScanFacts& facts) {
     inputs.records = &net::g_deviceTable[0];
     inputs.recordCount = facts.recordCount;
     inputs.facts = &facts.windows;
-    inputs.decodeName = &DecodeNameUtf8;
+    inputs.decodeName = &findings::SystemCodePageToUtf8;
     return findings::BuildFindings(inputs);
 }
 

@@ -44,7 +44,4 @@ std::wstring AdapterOf(const net::Link& link, const findings::Facts& windows);
 // several-converters notice's when more than one did, none for exactly one.
 std::vector<findings::Finding> FindingsOf(const ScanFacts& facts);
 
-// A converter name's bytes as UTF-8, decoded with the system's code page.
-std::string DecodeNameUtf8(const std::string& bytes);
-
 }  // namespace cli

@@ -68,7 +68,7 @@ AdapterKind KindOfIfType(unsigned ifType) {
     }
 }
 
-Facts ReadFacts(FactsSource& source) {
+Facts ReadFacts(FactsSource& source, bool networksAndFirewall) {
     Facts facts;
     std::vector<AdapterEntry> entries;
     if (!source.ReadAdapters(&entries)) return facts;
@@ -88,7 +88,7 @@ Facts ReadFacts(FactsSource& source) {
         anyConnected = anyConnected || adapter.connected;
         facts.adapters.push_back(adapter);
     }
-    if (!anyConnected) return facts;
+    if (!anyConnected || !networksAndFirewall) return facts;
 
     std::vector<NetworkEntry> networks;
     const bool networksKnown = source.ReadNetworks(&networks);

@@ -102,7 +102,8 @@ struct Facts {
 };
 
 AdapterKind KindOfIfType(unsigned ifType);
-// Asks for the networks and the firewall only when an adapter is connected.
-Facts ReadFacts(FactsSource& source);
+// Asks for the networks and the firewall only when asked to and an adapter
+// is connected; without them, categories and the firewall stay unknown.
+Facts ReadFacts(FactsSource& source, bool networksAndFirewall = true);
 
 }  // namespace findings

@@ -35,8 +35,9 @@ const Text kTexts[] = {
     {Code::kAdapterWithoutAddress, 0,
      "{Adapter} is connected but has no IPv4 address yet. When no DHCP server answers, Windows gives itself "
      "an address about a minute after the cable goes in: wait a minute, then scan again.",
-     "{adapter}は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバが応答しない場合、Windows "
-     "はケーブルの接続から 1 分ほどで自分にアドレスを割り当てます。1 分ほど待ってから、もう一度検索してください。"},
+     "{adapter}は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバが応答しない場合は、ケーブルを"
+     "接続してから 1 分ほどで Windows が自動的にアドレスを割り当てます。1 分ほど待ってから、もう一度検索して"
+     "ください。"},
     {Code::kOtherModelAnswered, 0,
      "A device of a model this program does not set up answered through {adapter}: \"{name}\" at {address}. "
      "Connect the converter you want to set up, then scan again.",
@@ -48,8 +49,8 @@ const Text kTexts[] = {
      "three seconds, but not answers sent as broadcasts). Allow this program through Windows Firewall for "
      "{category} networks, then scan again.",
      "{adapter}の{category} ネットワークでは Windows ファイアウォールが有効で、このプログラムを許可する規則が"
-     "ありません。コンバータの応答がファイアウォールで破棄されるおそれがあります (ブロードキャストに対する"
-     "ユニキャストの応答は 3 秒間受け入れられますが、ブロードキャストで送られた応答は受け入れられません)。"
+     "ありません。コンバータの応答がファイアウォールで破棄されるおそれがあります (Windows は、ブロードキャスト"
+     "へのユニキャストの応答は 3 秒間受け入れますが、ブロードキャストで返された応答は受け入れません)。"
      "Windows ファイアウォールで、このプログラムに{category} ネットワークでの通信を許可してから、もう一度検索"
      "してください。"},
     {Code::kFirewallMayBlock, 1,

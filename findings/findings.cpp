@@ -90,10 +90,11 @@ class Builder {
 public:
     explicit Builder(const Inputs& in) : in_(in) {}
 
+    // Everything the inputs tell; the table of codes decides what the notice shows.
     std::vector<Finding> Build() {
-        if (in_.notice == 1) Assign();
-        if (in_.notice == 6) Records(true);
-        if (in_.notice == 4 || in_.notice == 5) NotFound();
+        Assign();
+        Records(true);
+        NotFound();
         out_.erase(std::remove_if(out_.begin(), out_.end(),
                                   [this](const Finding& f) { return !BelongsTo(f.code, in_.notice); }),
                    out_.end());
@@ -142,7 +143,10 @@ private:
         const std::vector<AdapterFacts> unknown;
         const std::vector<AdapterFacts>& adapters = facts ? facts->adapters : unknown;
         for (const AdapterFacts& a : adapters) {
-            if (a.connected && a.ipv4.empty()) Add(Code::kAdapterWithoutAddress, {Clean(a.name)});
+            // A tunnel without IPv4 (Teredo, say) is nothing the cable goes into.
+            if (a.connected && a.ipv4.empty() && a.kind != AdapterKind::kTunnel) {
+                Add(Code::kAdapterWithoutAddress, {Clean(a.name)});
+            }
         }
         Records(false);
         for (const AdapterFacts& a : adapters) {
@@ -154,7 +158,7 @@ private:
             }
         }
         for (const AdapterFacts& a : adapters) {
-            if (a.connected && a.kind == AdapterKind::kTunnel) Add(Code::kVpnConnected, {Clean(a.name)});
+            if (Searched(a) && a.kind == AdapterKind::kTunnel) Add(Code::kVpnConnected, {Clean(a.name)});
         }
         LinkFailures(noneConnected);
         NoAnswer();

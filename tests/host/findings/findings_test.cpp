@@ -99,10 +99,11 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          },
          {"searched-no-answer |192.168.0.2/24|2"}, "No converter answered through the adapter at 192.168.0.2/24 "
          "(other datagrams ignored: 2). Check that the converter is wired to the PC and switched on."},
-        {"a connected adapter without an address; a disconnected one says nothing",
+        {"a connected adapter without an address; a disconnected one or a tunnel says nothing",
          [](Pc& pc) {
              pc.Adapter("Ethernet 2", kIfTypeEthernet, kOperStatusUp);
              pc.Adapter("Ethernet 3", kIfTypeEthernet, 2);
+             pc.Adapter("Teredo", kIfTypeTunnel, kOperStatusUp);
              pc.in.notice = 4;
          },
          {"adapter-without-address Ethernet 2", kNoAnswer}},
@@ -122,15 +123,15 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          "program through Windows Firewall for public networks, then scan again.",
          "アダプタ「Ethernet」(192.168.0.2/24) のパブリック ネットワークでは Windows ファイアウォールが有効で、"
          "このプログラムを許可する規則がありません。コンバータの応答がファイアウォールで破棄されるおそれがあり"
-         "ます (ブロードキャストに対するユニキャストの応答は 3 秒間受け入れられますが、ブロードキャストで送られ"
-         "た応答は受け入れられません)。Windows ファイアウォールで、このプログラムにパブリック ネットワークでの"
+         "ます (Windows は、ブロードキャストへのユニキャストの応答は 3 秒間受け入れますが、ブロードキャストで返"
+         "された応答は受け入れません)。Windows ファイアウォールで、このプログラムにパブリック ネットワークでの"
          "通信を許可してから、もう一度検索してください。"},
         {"a block rule wins over an allow rule; the one current profile stands for an unlisted network",
          [](Pc& pc) {
              pc.networks.clear();
              pc.firewall.currentProfiles = kProfilePrivate;
              pc.firewall.enabled[1] = true;
-             pc.firewall.rules = std::vector<ProgramRule>{{true, kProfilePrivate}, {false, 7}};
+             pc.firewall.rules = std::vector<ProgramRule>{{false, 7}, {true, kProfilePrivate}};
          },
          {"firewall-may-block Ethernet|192.168.0.2/24|private|blocks", kNoAnswer}},
         {"an allow rule of this program there: no firewall finding",
