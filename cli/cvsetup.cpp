@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "cli/cli_resource.h"
@@ -32,6 +33,15 @@ std::string MacText(const std::uint8_t (&mac)[6]) {
     std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2],
                   mac[3], mac[4], mac[5]);
     return text;
+}
+
+// A string where the shape allows null in its place.
+void StringOrNull(JsonWriter& json, bool known, const std::wstring& text) {
+    if (known) {
+        json.String(win::ToUtf8(text));
+    } else {
+        json.Null();
+    }
 }
 
 findings::Language FindingsLanguage() {
@@ -118,6 +128,12 @@ private:
 
     // ----- the converter table, in words and in JSON
 
+    // The adapter's name as a person reads it: "-" where Windows names none.
+    std::wstring AdapterCell(const net::Link& link) const {
+        const std::wstring name = link.known ? AdapterOf(link, facts_.windows) : std::wstring();
+        return name.empty() ? Text(IDS_CLI_UNKNOWN) : Printable(name);
+    }
+
     std::wstring SubnetWord(const Converter& converter) const {
         if (!converter.link.known) return Text(IDS_CLI_UNKNOWN);
         return Text(converter.sameSubnet ? IDS_CLI_SUBNET_SAME : IDS_CLI_SUBNET_OTHER);
@@ -134,7 +150,7 @@ private:
             const bool known = converter.link.known;
             rows.push_back({Printable(converter.name), AddressText(converter.address),
                             Widen(MacText(converter.mac)),
-                            known ? Printable(AdapterOf(converter.link, facts_.windows)) : Text(IDS_CLI_UNKNOWN),
+                            AdapterCell(converter.link),
                             known ? AddressText(converter.link.address) : Text(IDS_CLI_UNKNOWN),
                             SubnetWord(converter)});
             if (all) {
@@ -164,7 +180,7 @@ private:
         json.Key("converters");
         json.BeginArray();
         for (const Converter& converter : facts_.converters) {
-            if (!converter.supported && !all) continue;
+            if (!all && !converter.supported) continue;
             json.BeginObject();
             json.Key("name");
             json.String(win::ToUtf8(converter.name));
@@ -180,7 +196,7 @@ private:
             if (converter.link.known) {
                 json.Bool(converter.sameSubnet);
             } else {
-                json.Null();
+                json.Null();  // the one unbound socket of a PC without a link heard it
             }
             json.EndObject();
         }
@@ -293,8 +309,9 @@ private:
         char pcAddress[net::kAddressTextSize] = "";
         char pcNetmask[net::kAddressTextSize] = "";
         net::DiscoveryClient client;
-        if (client.SubnetTest(pcAddress, pcNetmask, win::ToUtf8(address).c_str(), converter->link) ==
-            0) {
+        const int inSubnet =
+            client.SubnetTest(pcAddress, pcNetmask, win::ToUtf8(address).c_str(), converter->link);
+        if (inSubnet == 0) {
             Error(Text(IDS_CLI_SUBNET_WARNING) + L"\n\n" + Text(IDS_CLI_SUBNET_ADDRESS_LABEL) +
                   Widen(pcAddress) + L"\n" + Text(IDS_CLI_SUBNET_LABEL) + Widen(pcNetmask));
         }
@@ -310,8 +327,8 @@ private:
     std::wstring LinkLine(const net::LinkReport& report) const {
         std::wstring line = L"  ";
         if (report.link.known) {
-            line += Printable(AdapterOf(report.link, facts_.windows)) + L" (" + AddressText(report.link.address) +
-                    L"/" + AddressText(report.link.netmask) + L"): ";
+            line += AdapterCell(report.link) + L" (" + AddressText(report.link.address) + L"/" +
+                    AddressText(report.link.netmask) + L"): ";
         } else {
             line += Text(IDS_CLI_LINK_NO_ADDRESS) + L": ";
         }
@@ -327,6 +344,34 @@ private:
         return line;
     }
 
+    void LinkReportJson(JsonWriter& json, const net::LinkReport& report) const {
+        const net::Link& link = report.link;
+        const std::wstring adapter = AdapterOf(link, facts_.windows);
+        json.BeginObject();
+        json.Key("adapter");
+        StringOrNull(json, !adapter.empty(), adapter);
+        json.Key("address");
+        StringOrNull(json, link.known, AddressText(link.address));
+        json.Key("netmask");
+        StringOrNull(json, link.known, AddressText(link.netmask));
+        json.Key("sent");
+        json.Bool(report.sendError == 0);
+        json.Key("error");
+        const int error = report.sendError != 0 ? report.sendError : report.receiveError;
+        if (error != 0) {
+            json.Int(error);
+        } else {
+            json.Null();
+        }
+        json.Key("received");
+        json.Int(report.received);
+        json.Key("accepted");
+        json.Int(report.accepted);
+        json.Key("dropped");
+        json.Int(report.dropped);
+        json.EndObject();
+    }
+
     int Diagnose() {
         facts_ = RunScan(windows_);
         const std::vector<findings::Finding> findings = FindingsOf(facts_);
@@ -336,40 +381,7 @@ private:
             ConvertersJson(json, true);
             json.Key("links");
             json.BeginArray();
-            for (const net::LinkReport& link : facts_.links) {
-                json.BeginObject();
-                json.Key("adapter");
-                if (link.link.known) {
-                    json.String(win::ToUtf8(AdapterOf(link.link, facts_.windows)));
-                } else {
-                    json.Null();
-                }
-                for (const char* key : {"address", "netmask"}) {
-                    json.Key(key);
-                    if (link.link.known) {
-                        json.String(win::ToUtf8(AddressText(
-                            key[0] == 'a' ? link.link.address : link.link.netmask)));
-                    } else {
-                        json.Null();
-                    }
-                }
-                json.Key("sent");
-                json.Bool(link.sendError == 0);
-                json.Key("error");
-                const int error = link.sendError != 0 ? link.sendError : link.receiveError;
-                if (error != 0) {
-                    json.Int(error);
-                } else {
-                    json.Null();
-                }
-                for (const auto& count : {std::make_pair("received", link.received),
-                                          std::make_pair("accepted", link.accepted),
-                                          std::make_pair("dropped", link.dropped)}) {
-                    json.Key(count.first);
-                    json.Int(count.second);
-                }
-                json.EndObject();
-            }
+            for (const net::LinkReport& link : facts_.links) LinkReportJson(json, link);
             json.EndArray();
             json.Key("findings");
             json.BeginArray();
@@ -389,7 +401,9 @@ private:
             text += facts_.converters.empty() ? Text(IDS_CLI_NONE) + L"\n" : ConverterTable(true);
             text += L"\n" + Text(IDS_CLI_LINKS) + L"\n";
             for (const net::LinkReport& link : facts_.links) text += LinkLine(link) + L"\n";
+            if (facts_.links.empty()) text += Text(IDS_CLI_NONE) + L"\n";
             text += L"\n" + Text(IDS_CLI_FINDINGS) + L"\n";
+            if (findings.empty()) text += Text(IDS_CLI_NONE) + L"\n";
             for (const findings::Finding& finding : findings) {
                 text += L"  " + win::FromUtf8(findings::RenderFinding(finding, FindingsLanguage())) +
                         L" [" + Widen(findings::CodeName(finding.code)) + L"]\n";
