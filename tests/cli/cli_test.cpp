@@ -82,6 +82,9 @@ const Script kElsewhere = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-B
 const Script kOtherModel = [](World& w) {
     w.port.inbound = {Arrives(Device("OTHER-AP", Ip(192, 168, 0, 51), 0x5f))};
 };
+// A name that fills its 68 bytes without a NUL and holds a terminal's escape.
+const std::string kLongName = "ZTL-BR720-\x1b[2J" + std::string(54, 'x');
+const Script kLongNamed = [](World& w) { w.port.inbound = {Arrives(Device(kLongName, Ip(192, 168, 0, 50)))}; };
 const Script kSendFails = [](World& w) { w.port.sendErrors = {{0, 10051}}; };
 const Script kBrowserFails = [](World& w) {
     kConverter(w);
@@ -143,6 +146,8 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         {"list --bogus /?", kNothing, 0, "", "  5  the browser could not be started"},
         {"--version", kNothing, 0, "", "cvsetup " CS_PROJECT_VERSION},
         {"list", kConverter, 0, "", kRow},
+        {"list", kLongNamed, 0, "", "ZTL-BR720-?[2J" + std::string(54, 'x') +
+                                     "  192.168.0.50  00:1a:2b:3c:4d:5e  Ethernet 2  192.168.0.2  same"},
         {"list", kNothing, 1, "cvsetup: no converter of a supported model answered", ""},
         {"list", kOtherModel, 1, "cvsetup: no converter of a supported model answered", ""},
         {"list --all", kOtherModel, 1, "cvsetup: no converter of a supported model answered",
