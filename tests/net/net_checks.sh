@@ -254,17 +254,24 @@ if [ "$mode" = wine ] && [ -n "${CS_CLI:-}" ]; then
   # The other model's name holds what JSON must escape.
   sim --converter "$D,ip=10.0.0.5" --converter 'name=OTHER-AP "lab\1",mac=02:00:00:00:00:0a,ip=192.168.0.51'
   cli 0 list
-  shown list
+  shown "list (en)"
   grep -qE "^ZTL-BR720-Demo +10\.0\.0\.5 +00:1a:2b:3c:4d:5e +$IF +192\.168\.0\.2 +other$" <<<"$out" &&
     ! grep -q OTHER-AP <<<"$out" || fail "cvsetup list: not the converter's row alone"
+  for lang in en ja; do
+    [ $lang = en ] || cli_env=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 LOCPATH="${LOCPATH:-}")
+    cli 0 list --json
+    shown "list --json ($lang)"
+    holds "[c['name'] for c in d['converters']] == ['ZTL-BR720-Demo']"
+  done
+  cli_env=()
   cli 0 list --all --json
-  shown 'list --all --json'
   holds "list(d) == ['converters'] and sorted(d['converters'], key=lambda c: c['name']) == [
     {'name': 'OTHER-AP \\x22lab\\x5c1\\x22', 'address': '192.168.0.51', 'mac': '02:00:00:00:00:0a', 'supported': False, 'link': $LINK, 'same_subnet': True},
     {'name': 'ZTL-BR720-Demo', 'address': '10.0.0.5', 'mac': '00:1a:2b:3c:4d:5e', 'supported': True, 'link': $LINK, 'same_subnet': False}]"
   cli_env=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 LOCPATH="${LOCPATH:-}")
+  cli 0 list
+  shown 'list (ja)'
   cli 0 list --all
-  shown 'list --all (ja)'
   iconv -f UTF-8 -t UTF-8 "$work/cli.out" >/dev/null && grep -q '^コンバータ名 ' <<<"$out" &&
     grep -qE "^OTHER-AP .* 他機種$" <<<"$out" || fail "cvsetup list --all in Japanese: not UTF-8 with the Japanese header"
   cli_env=()
