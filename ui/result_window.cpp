@@ -20,8 +20,10 @@ win::UniqueIcon LoadIconResource(UINT id, int size) {
 
 }  // namespace
 
+// Enter, Esc and a plain close request do nothing here: the window only
+// closes through CloseResultWindow.
 ResultWindow::ResultWindow(const ResultWindowEntryPoints& entryPoints)
-    : win::Dialog(IDD_RESULT_WINDOW),
+    : win::Dialog(IDD_RESULT_WINDOW, kIgnoresEnterAndEsc),
       windowIcon_(LoadIconResource(IDI_APPLICATION_ICON, GetSystemMetrics(SM_CXICON))),
       entryPoints_(entryPoints) {}
 
@@ -141,13 +143,6 @@ BOOL ResultWindow::OnInitDialog() {
     }
     sortFlag_ = 1;
     return TRUE;
-}
-
-bool ResultWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
-    // Enter, Esc and a plain close request do nothing here: the window only
-    // closes through CloseResultWindow.
-    if (wParam == IDOK || wParam == IDCANCEL) return true;
-    return win::Dialog::OnCommand(wParam, lParam);
 }
 
 bool ResultWindow::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
