@@ -7,13 +7,13 @@
 #include <string>
 
 #include "flow/ip_setup_dialog.h"
+#include "flow/scan_flow.h"
 #include "flow/setup_page_launcher.h"
 #include "net/discovery_client.h"
 #include "res/resource.h"
 #include "ui/help_launcher.h"
 #include "ui/notice_dialog.h"
 #include "ui/result_window.h"
-#include "ui/scan_flow.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
 
@@ -44,10 +44,10 @@ private:
 };
 
 unsigned InitialFlow::Run() {
-    const int polled = ui::ScanForConverters(context_, client_, &count_);
-    if (polled != ui::kScanDone) {
+    const int polled = ScanForConverters(context_, client_, &count_);
+    if (polled != kScanDone) {
         ui::CloseProgressWindow(context_);
-        if (polled == ui::kScanHostUnreachable) {
+        if (polled == kScanHostUnreachable) {
             HostUnreachable();
         } else {
             OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
@@ -71,9 +71,10 @@ unsigned InitialFlow::Run() {
                 ConverterInAnotherSubnet(last.mac, last.link);
                 return EndProcess(true);
             default:
-                // The interfaces could not be read: say nothing and hand the
-                // window to the user, who can rescan or pick the row.
+                // The interfaces could not be read: no notice, but the window
+                // is the user's now, who can rescan or pick the row.
                 EnableWindow(context_.scanButton, TRUE);
+                window_.ShowToUser();
                 return 0;
         }
     }

@@ -59,7 +59,10 @@ std::uint32_t SuggestedAddress(const char* pcAddress, const char* pcNetmask) {
     return suggestion;
 }
 
-IpSetupDialog::IpSetupDialog() : win::Dialog(IDD_IP_SETUP) {}
+// Enter without a default button (1), Esc and a plain close request (2) must
+// not end the dialog: it ends only through Execute Setup, Cancel or the
+// caption's close button.
+IpSetupDialog::IpSetupDialog() : win::Dialog(IDD_IP_SETUP, kIgnoresEnterAndEsc) {}
 
 IpSetupDialog::~IpSetupDialog() {
     // While the members still exist for the window's last messages.
@@ -108,14 +111,6 @@ BOOL IpSetupDialog::OnInitDialog() {
                  static_cast<LPARAM>(HoldFirstField(SuggestedAddress(pcAddress, pcNetmask))));
     // The dialog manager focuses the first tab stop, Execute Setup
     return TRUE;
-}
-
-bool IpSetupDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
-    // Enter without a default button (1), Esc and a plain close request (2)
-    // must not end the dialog: it ends only through Execute Setup, Cancel or
-    // the caption's close button.
-    if (wParam == IDOK || wParam == IDCANCEL) return true;
-    return win::Dialog::OnCommand(wParam, lParam);
 }
 
 bool IpSetupDialog::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -46,7 +46,6 @@ public:
     bool PreTranslateMessage(MSG* message) override;
 
 protected:
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     bool DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
