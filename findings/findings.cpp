@@ -203,6 +203,16 @@ private:
 
 }  // namespace
 
+Inputs LastScanInputs(int notice) {
+    Inputs in;
+    in.notice = notice;
+    in.scan = &net::g_scanReport;
+    in.scanError = net::g_scanState.lastError;
+    in.records = net::g_deviceTable;
+    in.recordCount = net::g_scanState.count > net::kDeviceTableCapacity ? 63 : net::g_scanState.count;
+    return in;
+}
+
 std::vector<Finding> BuildFindings(const Inputs& inputs) { return Builder(inputs).Build(); }
 
 }  // namespace findings
