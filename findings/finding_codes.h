@@ -5,6 +5,31 @@
 // renamed or reused. The notices a finding may appear in are listed beside
 // it, by their notice code (1 address not taken, 4 rescan found none, 5
 // start-up scan found none, 6 several converters).
+//
+// Arguments, in this order, all UTF-8 texts (a finding's `arguments`):
+//   adapter  the adapter's friendly name; empty when Windows could not say
+//   link     the PC's address on the link with its prefix, "192.168.0.2/24";
+//            empty for the one unbound socket of a PC without a link
+//   name     a converter name as the list shows it (the system's code page)
+//   address  a dotted quad
+//   category "public", "private" or "domain"
+//   rule     "none" (no rule of this program) or "blocks" (one blocks it)
+//   error    a Windows sockets error number, e.g. "10013"
+//   dropped  how many datagrams the acceptance rules dropped, e.g. "0"
+//
+//   no-adapter-connected      (none)
+//   adapter-without-address   adapter
+//   other-model-answered      name, address, adapter, link
+//   firewall-may-block        adapter, link, category, rule
+//   vpn-connected             adapter
+//   link-send-failed          adapter, link, error
+//   link-receive-failed       adapter, link, error
+//   scan-failed               error
+//   searched-no-answer        adapter, link, dropped
+//   converter-found           name, address, adapter, link
+//   address-refused           address
+//   address-no-answer         address
+//   address-exchange-failed   address, error
 #pragma once
 
 // X(enumerator, "code", notices)

@@ -62,9 +62,11 @@
 #define IDS_LAUNCHING 123
 #define IDS_SETTING_ADDRESS 149
 
-// NoticeDialog (template 147): buttons IDOK (Yes) and IDCANCEL (No)
+// NoticeDialog (template 147): buttons IDOK (Yes) and IDCANCEL (No); the
+// findings box is made at run time, only for a notice that has findings
 #define IDD_NOTICE 147
 #define IDC_NOTICE_TEXT 1007
+#define IDC_NOTICE_FINDINGS 1030
 #define IDS_NOTICE_NOT_DETECTED_RESCAN 124
 #define IDS_ERROR 125
 #define IDS_NOTICE_NOT_DETECTED 126

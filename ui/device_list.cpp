@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "findings/model_filter.h"
 #include "ui/result_window.h"
 
 namespace ui {
 namespace {
 
-constexpr char kSupportedModels[][10] = {"ZTL-BR720", "ZTL-BR710"};
 constexpr int kArrowBits = HDF_IMAGE | HDF_BITMAP_ON_RIGHT;  // 0x1800
 constexpr int kArrowDown = 0;
 constexpr int kArrowUp = 1;
@@ -64,13 +64,7 @@ void SetColumnText(HWND list, int row, int column, char* text) {
 
 }  // namespace
 
-int ResultWindow::ModelFilter(const char* name) {
-    if (!name) return 0;
-    for (const char* model : kSupportedModels) {
-        if (std::strstr(name, model)) return 1;
-    }
-    return 0;
-}
+int ResultWindow::ModelFilter(const char* name) { return findings::IsSupportedModel(name) ? 1 : 0; }
 
 int ResultWindow::ListFill(net::DeviceRecord* table, int count, ListedRow* last) {
     int inserted = 0;

@@ -1,7 +1,11 @@
 #include "ui/notice_dialog.h"
 
+#include <algorithm>
+
 #include "res/resource.h"
+#include "win/handles.h"
 #include "win/language.h"
+#include "win/window_util.h"
 
 namespace ui {
 
@@ -17,7 +21,84 @@ UINT NoticeTextId(int code) {
     }
 }
 
+bool NoticeShowsFindings(int code) {
+    return code == kNoticeAssignFailed || code == kNoticeRescanNotFound || code == kNoticeNotFound ||
+           code == kNoticeSeveral;
+}
+
+namespace {
+
+int LineHeight(HWND window, HFONT font) {
+    HDC dc = GetDC(window);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(window, dc);
+    return metrics.tmHeight;
+}
+
+RECT ClientRectOf(HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void MoveBy(HWND child, int dy) {
+    const RECT rect = ClientRectOf(child);
+    SetWindowPos(child, nullptr, rect.left, rect.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 NoticeDialog::NoticeDialog() : win::Dialog(IDD_NOTICE) {}
+
+void NoticeDialog::AddFindingsBox() {
+    RECT margin{7, 4, 0, 0};  // dialog units: the box's side margins, its gap below the text
+    MapDialogRect(hwnd(), &margin);
+    RECT client{};
+    GetClientRect(hwnd(), &client);
+    const RECT text = ClientRectOf(Item(IDC_NOTICE_TEXT));
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
+    const int lineHeight = LineHeight(hwnd(), font);
+    const int width = client.right - 2 * margin.left;
+    // Laid out at full height first: the wrapped text's line count says how
+    // tall the box must be, and whether it needs to scroll.
+    win::UniqueWindow box;
+    int lines = 0;
+    for (const DWORD scroll : {DWORD{0}, DWORD{WS_VSCROLL}}) {
+        box.reset(CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | scroll,
+                                  margin.left, text.bottom + margin.top, width, (kFindingsLines + 1) * lineHeight,
+                                  hwnd(), reinterpret_cast<HMENU>(IDC_NOTICE_FINDINGS), win::ResourceModule(),
+                                  nullptr));
+        if (!box) return;
+        SendMessageW(box.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SetWindowTextW(box.get(), findings.c_str());
+        lines = static_cast<int>(SendMessageW(box.get(), EM_GETLINECOUNT, 0, 0));
+        if (lines <= kFindingsLines) break;
+    }
+    // Its frame, and the space the box keeps above its text and as much below.
+    RECT outer{}, inner{}, format{};
+    GetWindowRect(box.get(), &outer);
+    GetClientRect(box.get(), &inner);
+    SendMessageW(box.get(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    const int height = std::min(lines, kFindingsLines) * lineHeight + (outer.bottom - outer.top) - inner.bottom +
+                       2 * std::max(0L, format.top);
+    SetWindowPos(box.get(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    box.release();  // the notice's child from here on
+
+    const int grow = margin.top + height;
+    MoveBy(Item(IDOK), grow);
+    MoveBy(Item(IDCANCEL), grow);
+    RECT notice{};
+    GetWindowRect(hwnd(), &notice);
+    SetWindowPos(hwnd(), nullptr, 0, 0, notice.right - notice.left, notice.bottom - notice.top + grow,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Grown, it is no longer where the framework would have centred it.
+    win::CenterWindow(hwnd(), GetWindow(hwnd(), GW_OWNER));
+}
 
 BOOL NoticeDialog::OnInitDialog() {
     win::Dialog::OnInitDialog();
@@ -27,6 +108,7 @@ BOOL NoticeDialog::OnInitDialog() {
     SetItemText(IDC_NOTICE_TEXT, textId ? win::LoadText(textId) : std::wstring());
     SetItemText(IDOK, win::LoadText(IDS_YES));
     SetItemText(IDCANCEL, win::LoadText(IDS_NO));
+    if (!findings.empty() && NoticeShowsFindings(code)) AddFindingsBox();
     return TRUE;  // the default push button, Yes, takes the focus
 }
 

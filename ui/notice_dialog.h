@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "win/dialog.h"
 
 namespace ui {
@@ -21,17 +23,29 @@ enum NoticeCode : int {
 // NoticeCode -> string identifier of its text; 0 for a code outside the table.
 UINT NoticeTextId(int code);
 
+// Notices 1, 4, 5 and 6 can say why: they show their findings, when they
+// have any, in a read-only box below their own text.
+bool NoticeShowsFindings(int code);
+// The box shows this many lines at most and scrolls beyond them.
+constexpr int kFindingsLines = 12;
+
 class NoticeDialog : public win::Dialog {
 public:
     NoticeDialog();
 
-    // Set by the caller before the modal run.
+    // Set by the caller before the modal run: the notice, and what was found
+    // out (one finding a line, in the program's language; empty: none).
     int code = 0;
+    std::wstring findings;
 
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override { EndDialog(1); }
     void OnCancel() override { EndDialog(2); }
+
+private:
+    // The notice grows by the box's height, its buttons move down with it.
+    void AddFindingsBox();
 };
 
 }  // namespace ui

@@ -14,6 +14,7 @@ PHASES = {
             ("windows", ["-LE", "net"])],
     "tools": [("host", []), ("windows", ["-L", "net|e2e"]), ("windows", ["-LE", "net|e2e"])],
     "app": [("windows", ["-L", "e2e"]), ("windows", ["-LE", "e2e"])],
+    "findings": [("host", ["-L", "unit"]), ("windows", ["-L", "wine|net"]), ("windows", ["-LE", "wine|net"])],
 }
 WINDOWS_ONLY = [("windows", ["-L", "wine"]), ("windows", ["-L", "e2e"]), ("windows", ["-LE", "wine|e2e"])]
 

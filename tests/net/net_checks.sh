@@ -6,7 +6,7 @@
 # on the wire, what arrives, the interface list, every link of a laptop wired
 # to a converter while on the office network, and the route errors.
 # Environment: CS_SCAN, CONVERTER_SIM, CS_NET_MODE (host or
-# wine), CS_WINERUN and CS_WINE_PREFIX (wine), CS_NET_WORK (logs).
+# wine), CS_WINERUN, CS_WINE_PREFIX and CS_FACTS (wine), CS_NET_WORK (logs).
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=../../tools/ns/topology.sh
@@ -208,6 +208,21 @@ ip -n "$NS_PC" link set "$NS_PC_OFFICE_IF" down
 starts "scan result=-1 status=10051 count=0" scan
 ip -n "$NS_PC" route add unreachable 255.255.255.255/32
 starts "scan result=10065 status=10065 count=0" scan
+
+# What the findings read of the adapters as wine lists them: the Linux name,
+# Ethernet; up without an address: connected with none; set down: not
+# connected; each address with its prefix; no firewall state, networks public.
+if [ "$mode" = wine ]; then
+  ns_link "$NS_PC" "" "$NS_OFFICE" ""
+  ip -n "$NS_PC" link set "$NS_PC_IF" up
+  run "$CS_FACTS"
+  echo "adapters as the findings read them:"$'\n'"$out"
+  for line in "connected=yes ipv4=192.168.0.2/24 category=public firewall=unknown rule=unknown name=$NS_PC_IF" \
+    "connected=yes ipv4=none category=public firewall=unknown rule=unknown name=$NS_LINK_A" \
+    "connected=no ipv4=172.20.0.2/24 category=unknown firewall=unknown rule=unknown name=$NS_PC_OFFICE_IF"; do
+    grep -qxF "adapter kind=ethernet $line" <<<"$out" || fail "cs-facts lists no adapter $line:"$'\n'"$out"
+  done
+fi
 
 for f in "$work/pc.err" "$log.err"; do [ ! -s "$f" ] || { echo "--- $f"; cat "$f"; }; done
 [ "$failures" = 0 ] || { echo "--- simulator log"; cut -c1-120 "$log"; exit 1; }

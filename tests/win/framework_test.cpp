@@ -3,6 +3,7 @@
 // at work beside it.
 #include "tests/win/support.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -12,6 +13,84 @@
 namespace {
 
 using namespace cstest;
+
+// Where a control of the notice stands in its client area.
+RECT Placed(HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Lines of the box it shows whole without scrolling.
+int VisibleLines(HWND box) {
+    RECT client{};
+    GetClientRect(box, &client);
+    HDC dc = GetDC(box);
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(box, WM_GETFONT, 0, 0)));
+    TEXTMETRICW font{};
+    GetTextMetricsW(dc, &font);
+    ReleaseDC(box, dc);
+    int shown = 0;
+    for (int line = 0; line < SendMessageW(box, EM_GETLINECOUNT, 0, 0); ++line) {
+        const LRESULT at = SendMessageW(box, EM_POSFROMCHAR, SendMessageW(box, EM_LINEINDEX, line, 0), 0);
+        const int top = static_cast<short>(HIWORD(at));
+        shown += top >= 0 && top + font.tmHeight <= client.bottom;
+    }
+    return shown;
+}
+
+// Notices 1, 4, 5 and 6 show their findings, selectable, below their text;
+// the notice grows by the box, which shows up to 12 lines and scrolls beyond.
+TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) {
+    std::wstring twenty = L"No network adapter is connected.";
+    for (int i = 0; i < 19; ++i) twenty += L"\r\nNothing answered.";
+    const struct {
+        int code;
+        LANGID language;
+        std::wstring findings;
+        bool box, scrolls;
+    } rows[] = {
+        {5, win::kEnglish, L"", false, false},
+        {3, win::kEnglish, L"Nothing answered.", false, false},
+        {5, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false},
+        {1, win::kJapanese, L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていない"
+                            L"アドレスを指定して、もう一度実行してください。", true, false},
+        {6, win::kEnglish, twenty, true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.code);
+        win::SetLanguage(row.language);
+        ui::NoticeDialog plain, notice;
+        plain.code = notice.code = row.code;
+        notice.findings = row.findings;
+        ASSERT_TRUE(plain.Create(nullptr) && notice.Create(nullptr));
+        HWND box = notice.Item(IDC_NOTICE_FINDINGS);
+        const RECT text = Placed(notice.Item(IDC_NOTICE_TEXT)), yes = Placed(notice.Item(IDOK));
+        const RECT plainYes = Placed(plain.Item(IDOK)), boxRect = Placed(box);
+        RECT size{}, plainSize{};
+        GetWindowRect(notice.hwnd(), &size);
+        GetWindowRect(plain.hwnd(), &plainSize);
+        const int grown = (size.bottom - size.top) - (plainSize.bottom - plainSize.top);
+        EXPECT_EQ(box != nullptr, row.box);
+        if (!box) {
+            EXPECT_EQ(grown, 0);
+        } else {
+            EXPECT_EQ(win::FromUtf8(TextOf(box)), row.findings);
+            EXPECT_TRUE(GetWindowLongW(box, GWL_STYLE) & ES_READONLY);
+            const int held = static_cast<int>(SendMessageW(box, EM_GETLINECOUNT, 0, 0));
+            EXPECT_EQ((GetWindowLongW(box, GWL_STYLE) & WS_VSCROLL) != 0, row.scrolls);
+            EXPECT_EQ(held > ui::kFindingsLines, row.scrolls);
+            EXPECT_EQ(VisibleLines(box), std::min(held, ui::kFindingsLines));
+            EXPECT_GT(boxRect.top, text.bottom);
+            EXPECT_EQ(yes.top - boxRect.bottom, plainYes.top - text.bottom);  // the buttons keep their gap
+            EXPECT_EQ(grown, yes.top - plainYes.top);
+        }
+        plain.DestroyWindow();
+        notice.DestroyWindow();
+    }
+    win::SetLanguage(win::kEnglish);
+}
 
 std::vector<UINT> g_relayed;
 

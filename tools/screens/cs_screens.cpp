@@ -23,11 +23,15 @@
 #include <vector>
 
 #include "flow/ip_setup_dialog.h"
+#include "findings/windows_facts.h"
 #include "flow/setup_page_launcher.h"
+#include "net/address_text.h"
 #include "net/device_table.h"
+#include "net/scan_report.h"
 #include "net/socket_port.h"
 #include "res/resource.h"
 #include "ui/notice_dialog.h"
+#include "ui/notice_findings.h"
 #include "ui/result_window.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
@@ -287,6 +291,84 @@ int ShowNotice(int code) {
     return notice.DoModal(nullptr) < 0 ? 2 : 0;
 }
 
+// ------------------------------------------------- notices that say why
+
+// A laptop as Windows describes it: a wired adapter with a long name on a
+// public network whose firewall lets nothing of this program in, a second
+// wired adapter still without an address, a VPN and the office Wi-Fi; or
+// the same with every cable pulled and the VPN down.
+class LaptopFacts : public findings::FactsSource {
+public:
+    bool unplugged = false;
+    bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
+        const unsigned status = unplugged ? 2 : findings::kOperStatusUp;
+        *adapters = {
+            {"{1}", "Intel(R) Ethernet Connection (7) I219-LM - Docking Station USB-C Gigabit Adapter #2",
+             findings::kIfTypeEthernet, status, {{Ip(192, 168, 0, 2), 24}}},
+            {"{2}", "Realtek USB GbE Family Controller", findings::kIfTypeEthernet, status, {}},
+            {"{3}", "Contoso Corporate VPN (AnyConnect)", findings::kIfTypePropVirtual, status, {{Ip(10, 8, 0, 14), 32}}},
+            {"{4}", "Wi-Fi", findings::kIfTypeWifi, status, {{Ip(172, 20, 0, 2), 24}}},
+        };
+        return true;
+    }
+    bool ReadNetworks(std::vector<findings::NetworkEntry>* networks) override {
+        *networks = {{"{1}", findings::Category::kPublic}, {"{4}", findings::Category::kDomain}};
+        return true;
+    }
+    findings::FirewallEntry ReadFirewall() override {
+        findings::FirewallEntry firewall;
+        firewall.enabled[0] = firewall.enabled[2] = true;
+        firewall.rules = std::vector<findings::ProgramRule>{{true, findings::kProfileDomain}};
+        return firewall;
+    }
+};
+
+void StoreReply(int index, const char* name, std::uint32_t address, const net::Link& link) {
+    std::uint8_t bytes[net::kDatagramSize] = {1, net::kDiscoveryReply};
+    net::AddressToBytes(address, bytes + net::kAddressOffset);
+    std::memcpy(bytes + net::kNameOffset, name, std::min(std::strlen(name), net::kNameLength));
+    net::StoreRecord(index, bytes, link);
+}
+
+// The scan of that laptop: unplugged, one socket without a link whose sends
+// failed (4); both links searched and another model heard on the Wi-Fi (5);
+// a converter on each link (6).
+void StoreLaptopScan(int code) {
+    const net::Link wired{true, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)};
+    const net::Link office{true, Ip(172, 20, 0, 2), Ip(255, 255, 255, 0)};
+    net::g_scanReport = {};
+    if (code == ui::kNoticeRescanNotFound) {
+        net::g_scanReport.linkCount = 1;
+        net::g_scanReport.links[0].sendError = net::g_scanState.lastError = 10051;
+        return;
+    }
+    net::g_scanReport.linkCount = 2;
+    net::g_scanReport.links[0] = {wired};
+    net::g_scanReport.links[1] = {office, 0, 0, 1, 1};
+    if (code == ui::kNoticeSeveral) {
+        StoreReply(0, "ZTL-BR720 Office 2F (meeting room, north wing)", Ip(10, 0, 0, 5), wired);
+        StoreReply(1, "ZTL-BR710 Warehouse", Ip(172, 20, 0, 9), office);
+        net::g_scanReport.links[0] = {wired, 0, 0, 1, 1};
+        net::g_scanState.count = 2;
+    } else {
+        StoreReply(0, "ACME-AP500 Lobby", Ip(172, 20, 0, 9), office);
+        net::g_scanState.count = 1;
+    }
+}
+
+template <int Code>
+int ShowNoticeWithFindings() {
+    static LaptopFacts laptop;
+    laptop.unplugged = Code == ui::kNoticeRescanNotFound;
+    findings::SetFactsSource(&laptop);
+    StoreLaptopScan(Code);
+    const net::AssignReport refused{net::AssignOutcome::kRefused, 0};
+    ui::NoticeDialog notice;
+    notice.code = Code;
+    notice.findings = ui::NoticeFindingsText(Code, &refused, "192.168.0.3");
+    return notice.DoModal(nullptr) < 0 ? 2 : 0;
+}
+
 int ShowProgressWindow() {
     ui::ProgressWindow window;
     if (!window.Open(nullptr)) return 2;
@@ -337,6 +419,10 @@ const Scene kScenes[] = {
     {"NoticeDialog-5", &ShowNoticeCode<5>},
     {"NoticeDialog-6", &ShowNoticeCode<6>},
     {"NoticeDialog-7", &ShowNoticeCode<7>},
+    {"NoticeDialog-1-findings", &ShowNoticeWithFindings<1>},
+    {"NoticeDialog-4-findings", &ShowNoticeWithFindings<4>},
+    {"NoticeDialog-5-findings", &ShowNoticeWithFindings<5>},
+    {"NoticeDialog-6-findings", &ShowNoticeWithFindings<6>},
     {"IpSetupDialog", &ShowIpSetupDialog},
     {"NoSelectionBox", &ShowNoSelectionBox},
     {"SubnetWarningBox", &ShowSubnetWarningBox},

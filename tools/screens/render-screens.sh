@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Pictures of the program's windows in English and Japanese, for review.
 #
-#   render-screens.sh [--out DIR] [WINDOW...]
+#   render-screens.sh [--out DIR] [--dpi N] [WINDOW...]
 #
 # Each WINDOW (all of them when none is named; `ConverterSetup.exe --list` of
 # the renderer names them) is shown in each language by the renderer under
 # wine on a virtual display of its own and shot into DIR/WINDOW-LANG.png
-# (DIR defaults to <build tree>/screens).
+# (DIR defaults to <build tree>/screens). With --dpi the display runs at N
+# dots per inch (96 otherwise), into DIR/WINDOW-LANG-Ndpi.png. Wine hands
+# that DPI to a program that declares none, where Windows would scale it: the
+# pictures show whether the texts still fit, not what Windows would show.
 #
 # The renderer's converters are written into its device table and it cannot
 # open a real socket; all the same it runs only inside a network namespace:
@@ -22,11 +25,12 @@ build=${CS_BUILD_DIR:-$root/build/win-screens}
 exe=${CS_SCREENS_EXE:-$build/tools/screens/program/ConverterSetup.exe}
 winerun=${CS_WINERUN:-$root/tools/wine/winerun}
 
-out=$build/screens windows=()
+out=$build/screens windows=() dpi=
 while [ $# -gt 0 ]; do
   case "$1" in
     --out) out=$2; shift ;;
-    -*) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    --dpi) dpi=$2; shift; [[ $dpi =~ ^[1-9][0-9]*$ ]] || { echo "render-screens: --dpi takes a number" >&2; exit 2; } ;;
+    -*) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
     *) windows+=("$1") ;;
   esac
   shift
@@ -44,7 +48,7 @@ if [ "$(readlink /proc/self/ns/net)" = "$(readlink /proc/1/ns/net)" ]; then
   trap "ip netns pids '$ns' 2>/dev/null | xargs -r kill -9 2>/dev/null; ip netns del '$ns' 2>/dev/null" EXIT
   rc=0
   ip netns exec "$ns" env CS_BUILD_DIR="$build" CS_SCREENS_EXE="$exe" CS_WINERUN="$winerun" \
-    bash "$0" --out "$out" ${windows[@]+"${windows[@]}"} || rc=$?
+    bash "$0" --out "$out" ${dpi:+--dpi "$dpi"} ${windows[@]+"${windows[@]}"} || rc=$?
   exit $rc
 fi
 ip link set lo up 2>/dev/null || true
@@ -92,6 +96,15 @@ in_lang() {
   fi
 }
 
+# The DPI is a prefix's: set in each language's prefix before its first picture.
+set_dpi() {
+  local key
+  for key in 'HKCU\Control Panel\Desktop' 'HKCC\Software\Fonts'; do
+    in_lang "$1" "$winerun" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null ||
+      die "cannot set $dpi DPI in the $1 prefix"
+  done
+}
+
 if [ ${#windows[@]} = 0 ]; then
   mapfile -t windows < <(in_lang en "$winerun" "$exe" --list 2>/dev/null | tr -d '\r')
   [ ${#windows[@]} -gt 0 ] || die "the renderer named no window"
@@ -99,7 +112,7 @@ fi
 
 # ------------------------------------------------------------ the pictures
 shoot() {
-  local window=$1 lang=$2 png=$out/$1-$2.png
+  local window=$1 lang=$2 png=$out/$1-$2${dpi:+-${dpi}dpi}.png
   local ready=$work/$window-$lang.ready done=$work/$window-$lang.done
   rm -f "$png" "$ready" "$done"
   in_lang "$lang" env CS_WINE_TIMEOUT=150 "$winerun" "$exe" "$window" "$lang" "Z:$ready" "Z:$done" \
@@ -126,7 +139,8 @@ shoot() {
 
 failed=0
 for lang in en ja; do
-  echo "== $lang"
+  echo "== $lang${dpi:+ at $dpi DPI}"
+  [ -z "$dpi" ] || set_dpi "$lang"
   for window in "${windows[@]}"; do
     shoot "$window" "$lang" || failed=$((failed + 1))
   done

@@ -1,0 +1,211 @@
+// Every text of every finding, in English and Japanese: the notice and the
+// console companion both render from here. A text names its arguments in
+// braces; {adapter} is the adapter with the PC's address on it ({Adapter}
+// at the start of a sentence), {adapterName} the adapter's name alone.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+#include "findings/findings.h"
+
+namespace findings {
+namespace {
+
+const char* const kCodeNames[] = {
+#define CS_FINDING_NAME(name, code, notices) code,
+    CS_FINDING_CODES(CS_FINDING_NAME)
+#undef CS_FINDING_NAME
+};
+
+struct Text {
+    Code code;
+    int variant;  // firewall: 1 when a rule blocks; no answer: 1 when datagrams were dropped
+    const char* english;
+    const char* japanese;
+};
+
+const Text kTexts[] = {
+    {Code::kNoAdapterConnected, 0,
+     "No network adapter is connected. Plug the Ethernet cable into the PC and the converter, switch the "
+     "converter on, and scan again.",
+     "接続されているネットワーク アダプタがありません。コンピュータとコンバータを LAN ケーブルでつなぎ、"
+     "コンバータの電源を入れてから、もう一度検索してください。"},
+    {Code::kAdapterWithoutAddress, 0,
+     "{Adapter} is connected but has no IPv4 address yet. When no DHCP server answers, Windows gives itself "
+     "an address about a minute after the cable goes in: wait a minute, then scan again.",
+     "{adapter}は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバが応答しない場合は、ケーブルを"
+     "接続してから 1 分ほどで Windows が自動的にアドレスを割り当てます。1 分ほど待ってから、もう一度検索して"
+     "ください。"},
+    {Code::kOtherModelAnswered, 0,
+     "A device of a model this program does not set up answered through {adapter}: \"{name}\" at {address}. "
+     "Connect the converter you want to set up, then scan again.",
+     "{adapter}で、このプログラムが対応していない機種の機器「{name}」({address}) が応答しました。"
+     "設定するコンバータを接続してから、もう一度検索してください。"},
+    {Code::kFirewallMayBlock, 0,
+     "Windows Firewall is on for the {category} network of {adapter}, and no rule allows this program there: "
+     "the firewall may drop the converter's answers (Windows lets unicast answers to a broadcast back in for "
+     "three seconds, but not answers sent as broadcasts). Allow this program through Windows Firewall for "
+     "{category} networks, then scan again.",
+     "{adapter}の{category} ネットワークでは Windows ファイアウォールが有効で、このプログラムを許可する規則が"
+     "ありません。コンバータの応答がファイアウォールで破棄されるおそれがあります (Windows は、ブロードキャスト"
+     "へのユニキャストの応答は 3 秒間受け入れますが、ブロードキャストで返された応答は受け入れません)。"
+     "Windows ファイアウォールで、このプログラムに{category} ネットワークでの通信を許可してから、もう一度検索"
+     "してください。"},
+    {Code::kFirewallMayBlock, 1,
+     "Windows Firewall is on for the {category} network of {adapter}, and a rule blocks this program there: "
+     "the firewall drops the converter's answers. Turn that rule off under Inbound Rules in Windows "
+     "Firewall's advanced settings, then scan again.",
+     "{adapter}の{category} ネットワークでは Windows ファイアウォールが有効で、このプログラムをブロックする"
+     "規則があります。コンバータの応答はファイアウォールで破棄されます。Windows ファイアウォールの詳細設定の"
+     "「受信の規則」でその規則を無効にしてから、もう一度検索してください。"},
+    {Code::kVpnConnected, 0,
+     "The VPN or tunnel adapter \"{adapterName}\" is connected. Some VPNs cut the PC off from the local "
+     "network: disconnect it, then scan again.",
+     "VPN またはトンネルのアダプタ「{adapterName}」が接続されています。VPN によってはローカル ネットワークと"
+     "通信できなくなります。VPN を切断してから、もう一度検索してください。"},
+    {Code::kLinkSendFailed, 0,
+     "The search could not send through {adapter} (error {error}). Check that the adapter is enabled and "
+     "that no security software blocks this program, then scan again.",
+     "{adapter}から検索要求を送信できませんでした (エラー {error})。アダプタが有効になっていること、"
+     "セキュリティ ソフトがこのプログラムをブロックしていないことを確認してから、もう一度検索してください。"},
+    {Code::kLinkReceiveFailed, 0,
+     "The search stopped listening through {adapter} after a receive error (error {error}). Scan again; if "
+     "the error comes back, disable the adapter and enable it again.",
+     "{adapter}で受信エラーが起きたため、このアダプタでの検索を打ち切りました (エラー {error})。もう一度検索"
+     "してください。エラーが続く場合は、アダプタをいったん無効にしてから有効に戻してください。"},
+    {Code::kScanFailed, 0,
+     "The search failed (error {error}). Check that the network adapter is enabled, then scan again.",
+     "検索に失敗しました (エラー {error})。ネットワーク アダプタが有効になっていることを確認してから、"
+     "もう一度検索してください。"},
+    {Code::kSearchedNoAnswer, 0,
+     "Nothing answered through {adapter}. Check that the converter is wired to the PC and switched on.",
+     "{adapter}で検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブルでつながり、"
+     "電源が入っていることを確認してください。"},
+    {Code::kSearchedNoAnswer, 1,
+     "No converter answered through {adapter} (other datagrams ignored: {dropped}). Check that the converter "
+     "is wired to the PC and switched on.",
+     "{adapter}で検索しましたが、コンバータからの応答はありませんでした (コンバータの応答ではないデータグラム "
+     "{dropped} 個を無視しました)。コンバータがコンピュータに LAN ケーブルでつながり、電源が入っていることを"
+     "確認してください。"},
+    {Code::kConverterFound, 0,
+     "Found \"{name}\" at {address} through {adapter}. Disconnect it if it is not the converter you want to "
+     "set up.",
+     "{adapter}でコンバータ「{name}」({address}) が見つかりました。設定するコンバータでなければ、取り外して"
+     "ください。"},
+    {Code::kAddressRefused, 0,
+     "The converter refused the address {address}. Choose an address that no other device uses, then run the "
+     "program again.",
+     "コンバータは IP アドレス {address} を受け付けませんでした。ほかの機器が使っていないアドレスを指定して、"
+     "もう一度実行してください。"},
+    {Code::kAddressNoAnswer, 0,
+     "The converter did not answer the request for the address {address}. Check that it is still switched on "
+     "and wired to the PC, then run the program again.",
+     "IP アドレス {address} の設定要求に、コンバータから応答がありませんでした。コンバータの電源が入っていて、"
+     "コンピュータに LAN ケーブルでつながっていることを確認してから、もう一度実行してください。"},
+    {Code::kAddressExchangeFailed, 0,
+     "The request for the address {address} failed (error {error}). Check that the network adapter is still "
+     "connected, then run the program again.",
+     "IP アドレス {address} の設定要求に失敗しました (エラー {error})。ネットワーク アダプタが接続されている"
+     "ことを確認してから、もう一度実行してください。"},
+};
+
+// Where each code keeps its arguments (finding_codes.h); -1: it has none.
+struct Layout {
+    Code code;
+    int name, address, adapter, link, category, rule, error, dropped;
+};
+const Layout kLayouts[] = {
+    {Code::kNoAdapterConnected, -1, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kAdapterWithoutAddress, -1, -1, 0, -1, -1, -1, -1, -1},
+    {Code::kOtherModelAnswered, 0, 1, 2, 3, -1, -1, -1, -1},
+    {Code::kFirewallMayBlock, -1, -1, 0, 1, 2, 3, -1, -1},
+    {Code::kVpnConnected, -1, -1, 0, -1, -1, -1, -1, -1},
+    {Code::kLinkSendFailed, -1, -1, 0, 1, -1, -1, 2, -1},
+    {Code::kLinkReceiveFailed, -1, -1, 0, 1, -1, -1, 2, -1},
+    {Code::kScanFailed, -1, -1, -1, -1, -1, -1, 0, -1},
+    {Code::kSearchedNoAnswer, -1, -1, 0, 1, -1, -1, -1, 2},
+    {Code::kConverterFound, 0, 1, 2, 3, -1, -1, -1, -1},
+    {Code::kAddressRefused, -1, 0, -1, -1, -1, -1, -1, -1},
+    {Code::kAddressNoAnswer, -1, 0, -1, -1, -1, -1, -1, -1},
+    {Code::kAddressExchangeFailed, -1, 0, -1, -1, -1, -1, 1, -1},
+};
+
+std::string Argument(const Finding& finding, int index) {
+    return index >= 0 && static_cast<std::size_t>(index) < finding.arguments.size() ? finding.arguments[index]
+                                                                                      : std::string();
+}
+
+// The adapter as a sentence names it: by name and the PC's address on it,
+// by either alone, or the default route for a search without a link.
+std::string AdapterPhrase(const std::string& name, const std::string& link, Language language) {
+    const bool japanese = language == Language::kJapanese;
+    if (!name.empty() && !link.empty()) {
+        return japanese ? "アダプタ「" + name + "」(" + link + ") " : "the adapter \"" + name + "\" (" + link + ")";
+    }
+    if (!name.empty()) return japanese ? "アダプタ「" + name + "」" : "the adapter \"" + name + "\"";
+    if (!link.empty()) return japanese ? link + " のアダプタ" : "the adapter at " + link;
+    return japanese ? "既定の経路" : "the default route";
+}
+
+std::string CategoryPhrase(const std::string& category, Language language) {
+    if (language == Language::kEnglish) return category;
+    return category == "private" ? "プライベート" : category == "domain" ? "ドメイン" : "パブリック";
+}
+
+// One pass over the text, so that an argument holding "{name}" stays as it is.
+std::string Fill(const char* text, const std::vector<std::pair<const char*, std::string>>& values) {
+    std::string out;
+    for (const char* p = text; *p; ++p) {
+        const char* close = *p == '{' ? std::strchr(p, '}') : nullptr;
+        const auto value = std::find_if(values.begin(), values.end(), [&](const auto& v) {
+            return close && std::strlen(v.first) == static_cast<std::size_t>(close - p - 1) &&
+                   std::strncmp(v.first, p + 1, close - p - 1) == 0;
+        });
+        if (value == values.end()) {
+            out += *p;
+        } else {
+            out += value->second;
+            p = close;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+const char* CodeName(Code code) {
+    const auto index = static_cast<std::size_t>(code);
+    return index < sizeof kCodeNames / sizeof kCodeNames[0] ? kCodeNames[index] : "";
+}
+
+std::string RenderFinding(const Finding& finding, Language language) {
+    const auto layout = std::find_if(std::begin(kLayouts), std::end(kLayouts),
+                                     [&](const Layout& l) { return l.code == finding.code; });
+    if (layout == std::end(kLayouts)) return std::string();
+    const int variant = (finding.code == Code::kFirewallMayBlock && Argument(finding, layout->rule) == "blocks") ||
+                        (finding.code == Code::kSearchedNoAnswer && Argument(finding, layout->dropped) != "0");
+    const Text* chosen = nullptr;
+    for (const Text& text : kTexts) {
+        if (text.code == finding.code && (!chosen || text.variant == variant)) chosen = &text;
+    }
+    if (!chosen) return std::string();
+    const std::string adapter =
+        AdapterPhrase(Argument(finding, layout->adapter), Argument(finding, layout->link), language);
+    std::string capitalised = adapter;
+    if (language == Language::kEnglish && !adapter.empty()) {
+        capitalised[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(adapter[0])));
+    }
+    return Fill(language == Language::kJapanese ? chosen->japanese : chosen->english,
+                {{"adapter", adapter},
+                 {"Adapter", capitalised},
+                 {"adapterName", Argument(finding, layout->adapter)},
+                 {"name", Argument(finding, layout->name)},
+                 {"address", Argument(finding, layout->address)},
+                 {"category", CategoryPhrase(Argument(finding, layout->category), language)},
+                 {"error", Argument(finding, layout->error)},
+                 {"dropped", Argument(finding, layout->dropped)}});
+}
+
+}  // namespace findings

@@ -1,0 +1,218 @@
+#include "findings/findings.h"
+
+#include <algorithm>
+#include <bitset>
+#include <cstring>
+
+#include "findings/model_filter.h"
+#include "net/address_text.h"
+
+namespace findings {
+namespace {
+
+const char* const kNotices[] = {
+#define CS_FINDING_NOTICES(name, code, notices) notices,
+    CS_FINDING_CODES(CS_FINDING_NOTICES)
+#undef CS_FINDING_NOTICES
+};
+
+bool BelongsTo(Code code, int notice) {
+    const char* notices = kNotices[static_cast<int>(code)];
+    return notice >= 0 && notice <= 9 && std::strchr(notices, '0' + notice);
+}
+
+// A text of ours that an edit control and a script can take whole: control
+// characters (a line break in an adapter's or converter's name) become U+FFFD.
+std::string Clean(const std::string& utf8) {
+    std::string out;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            out += "\xEF\xBF\xBD";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Latin1ToUtf8(const std::string& bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | byte >> 6);
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string AddressText(std::uint32_t address) {
+    char text[net::kAddressTextSize];
+    net::FormatInAddr(address, text);
+    return text;
+}
+
+std::string LinkText(std::uint32_t address, std::size_t prefixLength) {
+    return AddressText(address) + "/" + std::to_string(prefixLength);
+}
+
+std::string LinkText(const net::Link& link) {
+    return link.known ? LinkText(link.address, std::bitset<32>(link.netmask).count()) : std::string();
+}
+
+bool Searched(const AdapterFacts& adapter) { return adapter.connected && !adapter.ipv4.empty(); }
+
+// The name of the connected adapter that holds the link's address.
+std::string AdapterOf(const net::Link& link, const Facts* facts) {
+    if (!link.known || !facts) return std::string();
+    for (const AdapterFacts& adapter : facts->adapters) {
+        for (const AdapterFacts::Address& ip : adapter.ipv4) {
+            if (adapter.connected && ip.address == link.address) return Clean(adapter.name);
+        }
+    }
+    return std::string();
+}
+
+const char* CategoryName(Category category) {
+    switch (category) {
+        case Category::kPrivate: return "private";
+        case Category::kDomain: return "domain";
+        case Category::kPublic: break;
+    }
+    return "public";
+}
+
+class Builder {
+public:
+    explicit Builder(const Inputs& in) : in_(in) {}
+
+    // Everything the inputs tell; the table of codes decides what the notice shows.
+    std::vector<Finding> Build() {
+        Assign();
+        Records(true);
+        NotFound();
+        out_.erase(std::remove_if(out_.begin(), out_.end(),
+                                  [this](const Finding& f) { return !BelongsTo(f.code, in_.notice); }),
+                   out_.end());
+        return out_;
+    }
+
+private:
+    void Add(Code code, std::vector<std::string> arguments = {}) { out_.push_back({code, std::move(arguments)}); }
+
+    void Assign() {
+        if (!in_.assign) return;
+        switch (in_.assign->outcome) {
+            case net::AssignOutcome::kTaken: break;
+            case net::AssignOutcome::kRefused: Add(Code::kAddressRefused, {in_.assignAddress}); break;
+            case net::AssignOutcome::kNoAnswer: Add(Code::kAddressNoAnswer, {in_.assignAddress}); break;
+            case net::AssignOutcome::kFailed:
+                Add(Code::kAddressExchangeFailed, {in_.assignAddress, std::to_string(in_.assign->error)});
+                break;
+        }
+    }
+
+    // Each stored record of a supported model (converter-found) or of another.
+    void Records(bool supported) {
+        if (!in_.records) return;
+        const int count = std::min(std::max(in_.recordCount, 0), net::kDeviceTableCapacity);
+        for (int i = 0; i < count; ++i) {
+            const net::DeviceRecord& record = in_.records[i];
+            char name[net::kNameTextSize];
+            net::ReadConverterName(record, name);
+            if (IsSupportedModel(name) != supported) continue;
+            char address[net::kAddressTextSize];
+            net::FormatAddress(record, address);
+            const net::Link link = net::LinkOf(&record);
+            Add(supported ? Code::kConverterFound : Code::kOtherModelAnswered,
+                {Clean((in_.decodeName ? in_.decodeName : Latin1ToUtf8)(name)), address,
+                 AdapterOf(link, in_.facts), LinkText(link)});
+        }
+    }
+
+    void NotFound() {
+        const Facts* facts = in_.facts && in_.facts->adaptersKnown ? in_.facts : nullptr;
+        const bool noneConnected =
+            facts && std::none_of(facts->adapters.begin(), facts->adapters.end(),
+                                  [](const AdapterFacts& a) { return a.connected; });
+        if (noneConnected) Add(Code::kNoAdapterConnected);
+        const std::vector<AdapterFacts> unknown;
+        const std::vector<AdapterFacts>& adapters = facts ? facts->adapters : unknown;
+        for (const AdapterFacts& a : adapters) {
+            // A tunnel without IPv4 (Teredo, say) is nothing the cable goes into.
+            if (a.connected && a.ipv4.empty() && a.kind != AdapterKind::kTunnel) {
+                Add(Code::kAdapterWithoutAddress, {Clean(a.name)});
+            }
+        }
+        Records(false);
+        for (const AdapterFacts& a : adapters) {
+            if (Searched(a) && a.category && a.firewallOn.value_or(false) && a.rule &&
+                *a.rule != RuleVerdict::kAllows) {
+                const auto prefix = static_cast<std::size_t>(std::clamp(a.ipv4[0].prefixLength, 0, 32));
+                Add(Code::kFirewallMayBlock, {Clean(a.name), LinkText(a.ipv4[0].address, prefix), CategoryName(*a.category),
+                                              *a.rule == RuleVerdict::kBlocks ? "blocks" : "none"});
+            }
+        }
+        for (const AdapterFacts& a : adapters) {
+            if (Searched(a) && a.kind == AdapterKind::kTunnel) Add(Code::kVpnConnected, {Clean(a.name)});
+        }
+        LinkFailures(noneConnected);
+        NoAnswer();
+    }
+
+    int LinkCount() const {
+        return in_.scan ? std::min(std::max(in_.scan->linkCount, 0), static_cast<int>(net::kMaxLinks)) : 0;
+    }
+
+    // A failure of the unbound socket, or one outside every link, is the
+    // scan's; with nothing connected it says nothing the first finding did not.
+    void LinkFailures(bool noneConnected) {
+        bool explained = false;
+        for (int i = 0; i < LinkCount(); ++i) {
+            const net::LinkReport& report = in_.scan->links[i];
+            if (!report.link.known) continue;
+            const std::string adapter = AdapterOf(report.link, in_.facts);
+            if (report.sendError) {
+                Add(Code::kLinkSendFailed, {adapter, LinkText(report.link), std::to_string(report.sendError)});
+            }
+            if (report.receiveError) {
+                Add(Code::kLinkReceiveFailed,
+                    {adapter, LinkText(report.link), std::to_string(report.receiveError)});
+            }
+            explained = explained || report.sendError || report.receiveError;
+        }
+        if (in_.scanError && !explained && !noneConnected) Add(Code::kScanFailed, {std::to_string(in_.scanError)});
+    }
+
+    void NoAnswer() {
+        for (int i = 0; i < LinkCount(); ++i) {
+            const net::LinkReport& report = in_.scan->links[i];
+            if (report.sendError || report.receiveError || report.accepted > 0) continue;
+            Add(Code::kSearchedNoAnswer,
+                {AdapterOf(report.link, in_.facts), LinkText(report.link), std::to_string(report.dropped)});
+        }
+    }
+
+    const Inputs& in_;
+    std::vector<Finding> out_;
+};
+
+}  // namespace
+
+Inputs LastScanInputs(int notice) {
+    Inputs in;
+    in.notice = notice;
+    in.scan = &net::g_scanReport;
+    in.scanError = net::g_scanState.lastError;
+    in.records = net::g_deviceTable;
+    in.recordCount = net::g_scanState.count > net::kDeviceTableCapacity ? 63 : net::g_scanState.count;
+    return in;
+}
+
+std::vector<Finding> BuildFindings(const Inputs& inputs) { return Builder(inputs).Build(); }
+
+}  // namespace findings

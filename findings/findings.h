@@ -1,0 +1,67 @@
+// Findings: why a scan found no converter (or several), or why a converter
+// did not take its address, as stable codes with arguments, and each
+// rendered as a sentence that says what to do. No window code: the notice
+// and the console companion both build and render them here.
+//
+//   findings::Inputs in;
+//   in.notice = 5;
+//   in.scan = &net::g_scanReport; ...
+//   for (const findings::Finding& f : findings::BuildFindings(in))
+//       puts(findings::RenderFinding(f, findings::Language::kEnglish).c_str());
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "findings/facts.h"
+#include "findings/finding_codes.h"
+#include "net/device_table.h"
+#include "net/scan_report.h"
+
+namespace findings {
+
+enum class Language { kEnglish, kJapanese };
+
+struct Finding {
+    Code code;
+    std::vector<std::string> arguments;  // UTF-8, as finding_codes.h lists them for the code
+};
+
+// Decodes a converter name's bytes into UTF-8 as the list shows them.
+using NameDecoder = std::string (*)(const std::string& bytes);
+
+struct Inputs {
+    int notice = 0;  // 1, 4, 5 or 6; any other notice has no findings
+    // The last scan (notices 4, 5, 6): its report per link, the error it
+    // ended with (0: none), and the records it stored with their links.
+    const net::ScanReport* scan = nullptr;
+    int scanError = 0;
+    const net::DeviceRecord* records = nullptr;  // the device table
+    int recordCount = 0;
+    // Notice 1: the assign exchange's report and the address it asked for;
+    // nullptr when no exchange ran (Cancel, the close box): no findings.
+    const net::AssignReport* assign = nullptr;
+    std::string assignAddress;
+    // What Windows said (notices 4 and 5); nullptr when it was not asked.
+    const Facts* facts = nullptr;
+    // nullptr: ASCII as it is, other bytes as Latin-1.
+    NameDecoder decodeName = nullptr;
+};
+
+// The inputs for `notice` as the last scan left them: its report, its error
+// and its records (a count above the table's size read as 63, as the flows
+// read it). The caller adds the assign report, the facts and the decoder.
+Inputs LastScanInputs(int notice);
+
+// The findings for the notice, heaviest first: nothing connected, a
+// connected adapter without an address, another model's answer, the
+// firewall, a VPN, a link's failure, the scan's failure, then every link on
+// which nothing answered (notices 4, 5); each converter found (6); how the
+// assign exchange ended (1).
+std::vector<Finding> BuildFindings(const Inputs& inputs);
+
+// The finding as one sentence (or two) saying what to do, in UTF-8. Every
+// text of a finding lives in finding_texts.cpp.
+std::string RenderFinding(const Finding& finding, Language language);
+
+}  // namespace findings

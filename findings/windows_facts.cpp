@@ -1,0 +1,261 @@
+#include "findings/windows_facts.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+#include <netfw.h>
+#include <netlistmgr.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <memory>
+#include <utility>
+
+namespace findings {
+namespace {
+
+// Move-only owners of what the queries hand out.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { reset(); }
+    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            reset();
+            p_ = std::exchange(other.p_, nullptr);
+        }
+        return *this;
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    T** out() {
+        reset();
+        return &p_;
+    }
+    template <class U>
+    ComPtr<U> As() const {
+        ComPtr<U> other;
+        if (p_) p_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(other.out()));
+        return other;
+    }
+    void reset() {
+        if (p_) p_->Release();
+        p_ = nullptr;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+class Bstr {
+public:
+    Bstr() = default;
+    ~Bstr() { SysFreeString(b_); }
+    Bstr(Bstr&& other) noexcept : b_(std::exchange(other.b_, nullptr)) {}
+    Bstr& operator=(Bstr&&) = delete;
+    Bstr(const Bstr&) = delete;
+    BSTR* out() { return &b_; }
+    const wchar_t* get() const { return b_ ? b_ : L""; }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+class Variant {
+public:
+    Variant() { VariantInit(&v_); }
+    ~Variant() { VariantClear(&v_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    VARIANT* out() {
+        VariantClear(&v_);
+        return &v_;
+    }
+    IDispatch* dispatch() const { return v_.vt == VT_DISPATCH ? v_.pdispVal : nullptr; }
+
+private:
+    VARIANT v_;
+};
+
+// COM is the caller's to initialise; where it is not, it is initialised
+// for the read and released after it.
+class ComScope {
+public:
+    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+template <class T>
+ComPtr<T> Create(REFCLSID kind) {
+    ComPtr<T> object;
+    CoCreateInstance(kind, nullptr, CLSCTX_INPROC_SERVER, __uuidof(T), reinterpret_cast<void**>(object.out()));
+    return object;
+}
+
+std::string Utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return std::string();
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], size, nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(size) - 1);
+    return out;
+}
+
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return std::wstring();
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
+// A rule names its program as typed, often with environment variables.
+bool IsProgram(const wchar_t* ruleApplication, const std::wstring& program, std::wstring& expanded) {
+    if (!ExpandEnvironmentStringsW(ruleApplication, &expanded[0], static_cast<DWORD>(expanded.size()))) {
+        return false;
+    }
+    return CompareStringOrdinal(expanded.c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// NET_FW_IP_PROTOCOL_ANY, which the mingw-w64 header leaves out.
+constexpr long kAnyProtocol = 256;
+
+std::optional<std::vector<ProgramRule>> ProgramRules(INetFwPolicy2* policy) {
+    ComPtr<INetFwRules> rules;
+    ComPtr<IUnknown> enumerator;
+    if (FAILED(policy->get_Rules(rules.out())) || !rules || FAILED(rules->get__NewEnum(enumerator.out()))) {
+        return std::nullopt;
+    }
+    ComPtr<IEnumVARIANT> each = enumerator.As<IEnumVARIANT>();
+    if (!each) return std::nullopt;
+    const std::wstring program = ProgramPath();
+    std::wstring expanded(32768, L'\0');  // the longest an expansion can be
+    std::vector<ProgramRule> found;
+    Variant item;
+    for (ULONG fetched = 0; each->Next(1, item.out(), &fetched) == S_OK && fetched == 1;) {
+        ComPtr<INetFwRule> rule;
+        if (IDispatch* raw = item.dispatch()) {
+            raw->QueryInterface(__uuidof(INetFwRule), reinterpret_cast<void**>(rule.out()));
+        }
+        VARIANT_BOOL enabled = VARIANT_FALSE;
+        NET_FW_RULE_DIRECTION direction = NET_FW_RULE_DIR_OUT;
+        NET_FW_ACTION action = NET_FW_ACTION_ALLOW;
+        long profiles = 0, protocol = 0;
+        Bstr application;
+        if (!rule || FAILED(rule->get_Enabled(&enabled)) || !enabled || FAILED(rule->get_Direction(&direction)) ||
+            direction != NET_FW_RULE_DIR_IN || FAILED(rule->get_ApplicationName(application.out())) ||
+            !IsProgram(application.get(), program, expanded) || FAILED(rule->get_Action(&action)) ||
+            FAILED(rule->get_Profiles(&profiles)) || FAILED(rule->get_Protocol(&protocol))) {
+            continue;
+        }
+        // A rule for TCP alone says nothing about the converter's UDP answers.
+        if (protocol != kAnyProtocol && protocol != NET_FW_IP_PROTOCOL_UDP) continue;
+        found.push_back({action == NET_FW_ACTION_ALLOW, static_cast<unsigned>(profiles)});
+    }
+    return found;
+}
+
+FactsSource* g_source = nullptr;
+
+}  // namespace
+
+bool WindowsFactsSource::ReadAdapters(std::vector<AdapterEntry>* adapters) {
+    constexpr ULONG kFlags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    ULONG size = 16 * 1024;
+    std::unique_ptr<unsigned char[]> buffer;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    // The list may grow between the two calls: a few tries.
+    for (int attempt = 0; attempt < 4 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.reset(new unsigned char[size]);
+        result = GetAdaptersAddresses(AF_INET, kFlags, nullptr,
+                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.get()), &size);
+    }
+    if (result == ERROR_NO_DATA) return true;
+    if (result != NO_ERROR) return false;
+    for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.get()); a; a = a->Next) {
+        AdapterEntry entry;
+        entry.id = a->AdapterName ? a->AdapterName : "";
+        entry.name = Utf8(a->FriendlyName ? a->FriendlyName : L"");
+        entry.ifType = a->IfType;
+        entry.operStatus = a->OperStatus;
+        for (IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u; u = u->Next) {
+            const SOCKADDR* address = u->Address.lpSockaddr;
+            if (!address || address->sa_family != AF_INET) continue;
+            entry.ipv4.push_back({reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr,
+                                  u->OnLinkPrefixLength});
+        }
+        adapters->push_back(entry);
+    }
+    return true;
+}
+
+bool WindowsFactsSource::ReadNetworks(std::vector<NetworkEntry>* networks) {
+    ComScope com;
+    ComPtr<INetworkListManager> manager = Create<INetworkListManager>(__uuidof(NetworkListManager));
+    ComPtr<IEnumNetworkConnections> connections;
+    if (!manager || FAILED(manager->GetNetworkConnections(connections.out())) || !connections) return false;
+    ComPtr<INetworkConnection> connection;
+    for (ULONG fetched = 0; connections->Next(1, connection.out(), &fetched) == S_OK && fetched == 1;) {
+        GUID adapter{};
+        ComPtr<INetwork> network;
+        NLM_NETWORK_CATEGORY category = NLM_NETWORK_CATEGORY_PUBLIC;
+        wchar_t id[40] = {};
+        if (FAILED(connection->GetAdapterId(&adapter)) || FAILED(connection->GetNetwork(network.out())) ||
+            !network || FAILED(network->GetCategory(&category)) || !StringFromGUID2(adapter, id, 40)) {
+            continue;
+        }
+        networks->push_back({Utf8(id), category == NLM_NETWORK_CATEGORY_DOMAIN_AUTHENTICATED ? Category::kDomain
+                                       : category == NLM_NETWORK_CATEGORY_PRIVATE           ? Category::kPrivate
+                                                                                            : Category::kPublic});
+    }
+    return true;
+}
+
+FirewallEntry WindowsFactsSource::ReadFirewall() {
+    ComScope com;
+    FirewallEntry entry;
+    ComPtr<INetFwPolicy2> policy = Create<INetFwPolicy2>(__uuidof(NetFwPolicy2));
+    if (!policy) return entry;
+    long current = 0;
+    if (SUCCEEDED(policy->get_CurrentProfileTypes(&current))) entry.currentProfiles = static_cast<unsigned>(current);
+    const NET_FW_PROFILE_TYPE2 profiles[] = {NET_FW_PROFILE2_DOMAIN, NET_FW_PROFILE2_PRIVATE, NET_FW_PROFILE2_PUBLIC};
+    for (int i = 0; i < 3; ++i) {
+        VARIANT_BOOL enabled = VARIANT_FALSE;
+        if (SUCCEEDED(policy->get_FirewallEnabled(profiles[i], &enabled))) entry.enabled[i] = enabled != VARIANT_FALSE;
+    }
+    entry.rules = ProgramRules(policy.get());
+    return entry;
+}
+
+FactsSource& ActiveFactsSource() {
+    static WindowsFactsSource windows;
+    return g_source ? *g_source : windows;
+}
+
+void SetFactsSource(FactsSource* source) { g_source = source; }
+
+std::string SystemCodePageToUtf8(const std::string& bytes) {
+    if (bytes.empty()) return std::string();
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (length <= 0) return std::string();
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0], length);
+    return Utf8(wide.c_str());
+}
+
+}  // namespace findings

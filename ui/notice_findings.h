@@ -1,0 +1,24 @@
+// What a notice shows below its own text: the findings of the last scan or
+// assign exchange and of what Windows says now, in the program's language.
+#pragma once
+
+#include <string>
+
+#include "net/scan_report.h"
+
+namespace ui {
+
+// The findings text for notice `notice` (1, 4, 5 or 6), one finding a line;
+// empty for any other notice or when nothing was found out. Call it just
+// before the notice runs, after the scan or exchange it answers for:
+//
+//   notice.findings = NoticeFindingsText(notice.code);
+//
+// Notices 4 and 5 read the scan's report and records and ask Windows about
+// the adapters, their networks and the firewall; notice 6 reads the records;
+// notice 1 needs the exchange's report and the address it asked for, and
+// has no findings when no exchange ran (assign nullptr).
+std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign = nullptr,
+                                const std::string& assignAddress = std::string());
+
+}  // namespace ui
