@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "ui/help_launcher.h"
 #include "ui/notice_dialog.h"
+#include "ui/notice_findings.h"
 #include "ui/result_window.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
@@ -41,6 +42,10 @@ private:
     ui::ResultWindow& window_;
     net::DiscoveryClient client_;
     std::int32_t count_ = 0;
+    // The address setup's exchange, for the findings of its notice.
+    bool exchanged_ = false;
+    net::AssignReport exchange_;
+    std::string exchangeAddress_;
 };
 
 unsigned InitialFlow::Run() {
@@ -92,6 +97,7 @@ unsigned InitialFlow::Run() {
 bool InitialFlow::Notice(ui::NoticeCode code) {
     ui::NoticeDialog notice;
     notice.code = code;
+    notice.findings = ui::NoticeFindingsText(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_);
     return notice.DoModal(window_.hwnd()) == 1;
 }
 
@@ -122,6 +128,11 @@ void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Li
         setup.SetConverterLink(link);
         setup.SetOwnerWindow(&window_);
         setup.DoModal(window_.hwnd());
+        if (const net::AssignReport* exchange = setup.LastExchange()) {
+            exchanged_ = true;
+            exchange_ = *exchange;
+            exchangeAddress_ = setup.LastAddress();
+        }
     }
     // The dialog wrote it on this thread before it closed; empty when it was
     // cancelled or the converter did not take the address.

@@ -154,8 +154,10 @@ void IpSetupDialog::ExecuteSetup() {
     ui::ShowStatusWindow(*settingAddress, hwnd(), hwnd());
 
     const std::string mac = ConverterMac();
-    if (net::DiscoveryClient().AssignExchange(newAddress.c_str(), mac.c_str(), ConverterLink()) !=
-        1) {
+    exchanged_ = true;
+    lastAddress_ = newAddress;
+    if (net::DiscoveryClient().AssignExchange(newAddress.c_str(), mac.c_str(), ConverterLink(),
+                                              &lastExchange_) != 1) {
         newAddress.clear();
     }
     if (ui::ResultWindow* owner = OwnerWindow()) owner->SetAssignedAddress(newAddress);

@@ -9,6 +9,7 @@
 #include "net/discovery_client.h"
 #include "ui/help_launcher.h"
 #include "ui/notice_dialog.h"
+#include "ui/notice_findings.h"
 #include "ui/result_window.h"
 
 namespace flow {
@@ -54,6 +55,7 @@ unsigned RescanFlow(void* raw) {
     if (rows == 0) {
         ui::NoticeDialog notice;
         notice.code = ui::kNoticeRescanNotFound;
+        notice.findings = ui::NoticeFindingsText(notice.code);
         if (notice.DoModal(window.hwnd()) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicRescanNotFound);
     }
     window.RemoveSortArrow();
