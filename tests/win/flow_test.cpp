@@ -80,6 +80,8 @@ TEST(AddressSetup, TheSuggestionIsTheNextHostInThePcsSubnetMovingOnlyTheLastOcte
         {"192.168.0.255", "255.255.254.0", MAKEIPADDRESS(192, 168, 0, 1)},    // .0 is the subnet's own
         {"192.168.1.255", "255.255.0.0", MAKEIPADDRESS(192, 168, 1, 0)},      // no carry into the third
         {"10.0.0.6", "255.255.255.248", MAKEIPADDRESS(10, 0, 0, 5)},
+        {"192.168.0.126", "255.255.255.128", MAKEIPADDRESS(192, 168, 0, 125)},  // .127 ends the /25
+        {"10.8.0.2", "255.255.255.252", MAKEIPADDRESS(10, 8, 0, 1)},            // .3 ends the /30
         {"192.168.0.10", "255.255.255.255", MAKEIPADDRESS(192, 168, 0, 9)},
     };
     for (const auto& [pc, mask, suggested] : cases) EXPECT_EQ(flow::SuggestedAddress(pc, mask), suggested) << pc;
@@ -248,6 +250,16 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         {"no PC address known", false, 1, {"shell http://10.0.0.1 +launching"}, true, TRUE, {}, "", ""},
         {"heard on a link holding it", false, 1, {"shell http://10.0.0.1 +launching"}, true, TRUE,
          {true, Ip(10, 0, 0, 2), Ip(255, 0, 0, 0)}},
+        {"a /16 link holds a far address", false, 1, {"shell http://10.0.0.1 +launching"}, true, TRUE,
+         {true, Ip(10, 0, 250, 2), Ip(255, 255, 0, 0)}},
+        {"a /30 link ends at its fourth address", false, 1,
+         {Box(Text(125), Text(152) + "\n\n" + Text(157) + "10.0.0.5\n" + Text(153) + "255.255.255.252")},
+         false, TRUE, {true, Ip(10, 0, 0, 5), Ip(255, 255, 255, 252)}},
+        {"/30: the neighbour is near", false, 0, {opensNear}, true, TRUE, {}, "192.168.0.49",
+         "255.255.255.252"},
+        {"/25: the upper half is another subnet", false, 0,
+         {Box(Text(125), Text(152) + "\n\n" + Text(157) + "192.168.0.130\n" + Text(153) + "255.255.255.128")},
+         false, TRUE, {}, "192.168.0.130", "255.255.255.128"},
     };
     for (const auto& launch : launches) {
         SCOPED_TRACE(launch.name);
