@@ -13,6 +13,8 @@
 #include <memory>
 #include <utility>
 
+#include "win/shell.h"
+
 namespace findings {
 namespace {
 
@@ -83,21 +85,6 @@ public:
 
 private:
     VARIANT v_;
-};
-
-// COM is the caller's to initialise; where it is not, it is initialised
-// for the read and released after it.
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT result_;
 };
 
 template <class T>
@@ -209,7 +196,7 @@ bool WindowsFactsSource::ReadAdapters(std::vector<AdapterEntry>* adapters) {
 }
 
 bool WindowsFactsSource::ReadNetworks(std::vector<NetworkEntry>* networks) {
-    ComScope com;
+    win::ComApartment com;  // the caller's, or one for the read
     ComPtr<INetworkListManager> manager = Create<INetworkListManager>(__uuidof(NetworkListManager));
     ComPtr<IEnumNetworkConnections> connections;
     if (!manager || FAILED(manager->GetNetworkConnections(connections.out())) || !connections) return false;
@@ -232,7 +219,7 @@ bool WindowsFactsSource::ReadNetworks(std::vector<NetworkEntry>* networks) {
 }
 
 FirewallEntry WindowsFactsSource::ReadFirewall() {
-    ComScope com;
+    win::ComApartment com;  // the caller's, or one for the read
     FirewallEntry entry;
     ComPtr<INetFwPolicy2> policy = Create<INetFwPolicy2>(__uuidof(NetFwPolicy2));
     if (!policy) return entry;
