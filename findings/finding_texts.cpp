@@ -142,7 +142,8 @@ std::string Argument(const Finding& finding, int index) {
 std::string AdapterPhrase(const std::string& name, const std::string& link, Language language) {
     const bool japanese = language == Language::kJapanese;
     if (!name.empty() && !link.empty()) {
-        return japanese ? "アダプタ「" + name + "」(" + link + ") " : "the adapter \"" + name + "\" (" + link + ")";
+        return japanese ? "アダプタ「" + name + "」(" + link + ") "
+                        : "the adapter \"" + name + "\" (" + link + ")";
     }
     if (!name.empty()) return japanese ? "アダプタ「" + name + "」" : "the adapter \"" + name + "\"";
     if (!link.empty()) return japanese ? link + " のアダプタ" : "the adapter at " + link;
@@ -184,8 +185,9 @@ std::string RenderFinding(const Finding& finding, Language language) {
     const auto layout = std::find_if(std::begin(kLayouts), std::end(kLayouts),
                                      [&](const Layout& l) { return l.code == finding.code; });
     if (layout == std::end(kLayouts)) return std::string();
-    const int variant = (finding.code == Code::kFirewallMayBlock && Argument(finding, layout->rule) == "blocks") ||
-                        (finding.code == Code::kSearchedNoAnswer && Argument(finding, layout->dropped) != "0");
+    const int variant =
+        (finding.code == Code::kFirewallMayBlock && Argument(finding, layout->rule) == "blocks") ||
+        (finding.code == Code::kSearchedNoAnswer && Argument(finding, layout->dropped) != "0");
     const Text* chosen = nullptr;
     for (const Text& text : kTexts) {
         if (text.code == finding.code && (!chosen || text.variant == variant)) chosen = &text;

@@ -7,7 +7,8 @@
 
 namespace ui {
 
-std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign, const std::string& assignAddress) {
+std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
+                                const std::string& assignAddress) {
     findings::Inputs in = findings::LastScanInputs(notice);
     in.assign = assign;
     in.assignAddress = assignAddress;
@@ -23,7 +24,8 @@ std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign, con
     std::string text;
     for (const findings::Finding& finding : findings::BuildFindings(in)) {
         text += (text.empty() ? "" : "\r\n") + std::string("\u2022 ") +
-                findings::RenderFinding(finding, japanese ? findings::Language::kJapanese : findings::Language::kEnglish);
+                findings::RenderFinding(
+                    finding, japanese ? findings::Language::kJapanese : findings::Language::kEnglish);
     }
     return win::FromUtf8(text);
 }

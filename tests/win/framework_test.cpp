@@ -54,8 +54,10 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
         {5, win::kEnglish, L"", false, false},
         {3, win::kEnglish, L"Nothing answered.", false, false},
         {5, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false},
-        {1, win::kJapanese, L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていない"
-                            L"アドレスを指定して、もう一度実行してください。", true, false},
+        {1, win::kJapanese,
+         L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを"
+         L"指定して、もう一度実行してください。",
+         true, false},
         {6, win::kEnglish, twenty, true, true},
     };
     for (const auto& row : rows) {

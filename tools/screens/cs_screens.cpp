@@ -306,7 +306,8 @@ public:
             {"{1}", "Intel(R) Ethernet Connection (7) I219-LM - Docking Station USB-C Gigabit Adapter #2",
              findings::kIfTypeEthernet, status, {{Ip(192, 168, 0, 2), 24}}},
             {"{2}", "Realtek USB GbE Family Controller", findings::kIfTypeEthernet, status, {}},
-            {"{3}", "Contoso Corporate VPN (AnyConnect)", findings::kIfTypePropVirtual, status, {{Ip(10, 8, 0, 14), 32}}},
+            {"{3}", "Contoso Corporate VPN (AnyConnect)", findings::kIfTypePropVirtual, status,
+             {{Ip(10, 8, 0, 14), 32}}},
             {"{4}", "Wi-Fi", findings::kIfTypeWifi, status, {{Ip(172, 20, 0, 2), 24}}},
         };
         return true;
