@@ -15,6 +15,7 @@ PHASES = {
     "tools": [("host", []), ("windows", ["-L", "net|e2e"]), ("windows", ["-LE", "net|e2e"])],
     "app": [("windows", ["-L", "e2e"]), ("windows", ["-LE", "e2e"])],
     "findings": [("host", ["-L", "unit"]), ("windows", ["-L", "wine|net"]), ("windows", ["-LE", "wine|net"])],
+    "cli": [("windows", ["-R", "^Cvsetup\\."]), ("windows", ["-L", "net"]), ("windows", ["-LE", "net"])],
 }
 WINDOWS_ONLY = [("windows", ["-L", "wine"]), ("windows", ["-L", "e2e"]), ("windows", ["-LE", "wine|e2e"])]
 

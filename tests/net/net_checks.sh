@@ -224,6 +224,96 @@ if [ "$mode" = wine ]; then
   done
 fi
 
+# cvsetup.exe on a laptop wired to a converter in another subnet: what an
+# administrator reads and what a script parses. Every run's standard output
+# goes to a file, as a script's redirection puts it.
+if [ "$mode" = wine ] && [ -n "${CS_CLI:-}" ]; then
+  topology topo_two_links wired-first 10.0.0.5/24
+  IF=$NS_PC_IF
+  cli_env=()
+  # cli STATUS ARGS...: cvsetup ARGS ends with STATUS; standard output in
+  # $out, standard error in $err, line ends normalised.
+  cli() {
+    local want=$1 status
+    shift
+    ns_run "$NS_PC" 90 env WINEPREFIX="$CS_WINE_PREFIX" CS_WINE_TIMEOUT=60 ${cli_env[@]+"${cli_env[@]}"} \
+      "$CS_WINERUN" "$CS_CLI" "$@" >"$work/cli.out" 2>"$work/cli.err"
+    status=$?
+    out=$(tr -d '\r' <"$work/cli.out") err=$(tr -d '\r' <"$work/cli.err")
+    [ "$status" = "$want" ] || fail "cvsetup $*: status $status, not $want"$'\n'"$out"$'\n'"$err"
+  }
+  # holds PYTHON-EXPRESSION: $out parses as JSON, and the expression holds for it (d).
+  holds() {
+    python3 -c 'import json, sys; d = json.loads(sys.stdin.read()); sys.exit(not eval(sys.argv[1].replace("\n", " ")))' \
+      "$1" <<<"$out" || fail "cvsetup's JSON: not $1"$'\n'"$out"
+  }
+  shown() { printf '$ cvsetup %s\n%s\n%s\n' "$1" "$out" "$err"; }
+  LINK="{'adapter': '$IF', 'address': '192.168.0.2', 'netmask': '255.255.255.0'}"
+
+  D=name=ZTL-BR720-Demo,mac=00:1a:2b:3c:4d:5e
+  # The other model's name holds what JSON must escape.
+  sim --converter "$D,ip=10.0.0.5" --converter 'name=OTHER-AP "lab\1",mac=02:00:00:00:00:0a,ip=192.168.0.51'
+  cli 0 list
+  shown list
+  grep -qE "^ZTL-BR720-Demo +10\.0\.0\.5 +00:1a:2b:3c:4d:5e +$IF +192\.168\.0\.2 +other$" <<<"$out" &&
+    ! grep -q OTHER-AP <<<"$out" || fail "cvsetup list: not the converter's row alone"
+  cli 0 list --all --json
+  shown 'list --all --json'
+  holds "list(d) == ['converters'] and sorted(d['converters'], key=lambda c: c['name']) == [
+    {'name': 'OTHER-AP \\x22lab\\x5c1\\x22', 'address': '192.168.0.51', 'mac': '02:00:00:00:00:0a', 'supported': False, 'link': $LINK, 'same_subnet': True},
+    {'name': 'ZTL-BR720-Demo', 'address': '10.0.0.5', 'mac': '00:1a:2b:3c:4d:5e', 'supported': True, 'link': $LINK, 'same_subnet': False}]"
+  cli_env=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 LOCPATH="${LOCPATH:-}")
+  cli 0 list --all
+  shown 'list --all (ja)'
+  iconv -f UTF-8 -t UTF-8 "$work/cli.out" >/dev/null && grep -q '^コンバータ名 ' <<<"$out" &&
+    grep -qE "^OTHER-AP .* 他機種$" <<<"$out" || fail "cvsetup list --all in Japanese: not UTF-8 with the Japanese header"
+  cli_env=()
+
+  # Through a pseudo-terminal the console writes: Japanese arrives whole there
+  # only as UTF-16 handed to the console.
+  ns_run "$NS_PC" 90 script -qec "stty cols 200; env WINEPREFIX='$CS_WINE_PREFIX' CS_WINE_TIMEOUT=60 LANG=ja_JP.UTF-8 \
+    LC_ALL=ja_JP.UTF-8 LOCPATH='${LOCPATH:-}' '$CS_WINERUN' '$CS_CLI' list" /dev/null </dev/null >"$work/cli.tty" 2>&1 ||
+    fail "cvsetup list through a terminal exited with an error"
+  grep -aq '^.*コンバータ名 ' "$work/cli.tty" && grep -aqE "^ZTL-BR720-Demo +10\.0\.0\.5 +00:1a:2b:3c:4d:5e .* 異なる" "$work/cli.tty" ||
+    fail "cvsetup list through a terminal: $(cat -v "$work/cli.tty")"
+
+  # The page of a converter in another subnet opens, after the list's warning.
+  : >"$work/browser.log"
+  cli_env=(PATH="$CS_BROWSER_DIR:$PATH" CS_BROWSER_LOG="$work/browser.log")
+  cli 0 open 00:1A:2B:3C:4D:5E
+  cli_env=()
+  for _ in $(seq 50); do [ -s "$work/browser.log" ] && break; sleep 0.1; done
+  [ "$(cat "$work/browser.log")" = http://10.0.0.5/ ] && [[ $err == "cvsetup: Current setting may not"* ]] ||
+    fail "cvsetup open: the browser was handed '$(cat "$work/browser.log")'; $err"
+
+  # Taken, then refused: the request's bytes leave through the wired link.
+  sim --converter "$D,ip=10.0.0.5"
+  cli 0 assign 00-1A-2B-3C-4D-5E 192.168.0.3 --json
+  holds "d == {'mac': '00:1a:2b:3c:4d:5e', 'address': '192.168.0.3', 'result': 'taken', 'error': None, 'link': $LINK}"
+  [ "$(requests | tail -3)" = "$(thrice "$(assign_request c0a80003)")" ] || fail "cvsetup assign: $(requests | tail -3)"
+  sim --converter "$D,ip=10.0.0.5,status=256"
+  cli 4 assign 00:1a:2b:3c:4d:5e 192.168.0.3
+  [ "$out" = "ZTL-BR720-Demo (00:1a:2b:3c:4d:5e) refused the address 192.168.0.3." ] || fail "cvsetup assign refused: $out"
+  [ "$(requests | tail -3)" = "$(thrice "$(assign_request c0a80003)")" ] || fail "cvsetup assign refused: $(requests | tail -3)"
+
+  # Nothing answers on either link: both are reported, and why.
+  sim --converter "$D,ip=10.0.0.5,repeat=0"
+  cli 1 diagnose --json
+  shown 'diagnose --json'
+  holds "d['converters'] == [] and sorted((l['adapter'], l['address'], l['netmask'], l['sent'], l['error'], l['received']) for l in d['links']) ==
+    sorted([('$IF', '192.168.0.2', '255.255.255.0', True, None, 0), ('$NS_PC_OFFICE_IF', '172.20.0.2', '255.255.255.0', True, None, 0)])
+    and [f['code'] for f in d['findings']].count('searched-no-answer') == 2 and all(f['text'] for f in d['findings'])"
+  for lang in en ja; do
+    [ $lang = en ] || cli_env=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 LOCPATH="${LOCPATH:-}")
+    cli 1 diagnose
+    shown "diagnose ($lang)"
+  done
+  # Keys stay English; the findings' texts speak the user's language.
+  cli 1 diagnose --json
+  holds "d['findings'] and all(max(f['text']) > '\\u3000' for f in d['findings'])"
+  cli_env=()
+fi
+
 for f in "$work/pc.err" "$log.err"; do [ ! -s "$f" ] || { echo "--- $f"; cat "$f"; }; done
 [ "$failures" = 0 ] || { echo "--- simulator log"; cut -c1-120 "$log"; exit 1; }
 echo "PASS ($mode)"

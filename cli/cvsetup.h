@@ -1,0 +1,52 @@
+// cvsetup: the program's search, address assignment, page launch and
+// findings for administrators and scripts, without a window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/output.h"
+#include "findings/facts.h"
+
+namespace cli {
+
+// The same for every command; --help lists them.
+enum ExitStatus {
+    kExitOk = 0,             // found; taken; opened; help and version
+    kExitNotFound = 1,       // no converter of a supported model (with that MAC or address)
+    kExitUsage = 2,
+    kExitNetworkFailed = 3,  // the search or the exchange failed on the network
+    kExitNotTaken = 4,       // the converter refused the address or did not answer
+    kExitBrowserFailed = 5,
+};
+
+// The shell's "open" of the setup page; tests put a recorder in.
+class Browser {
+public:
+    virtual ~Browser() = default;
+    // 0, or the system's error number why the browser could not be started.
+    virtual DWORD Open(const std::wstring& url) = 0;
+};
+
+// ShellExecuteExW with SEE_MASK_NOASYNC (the process ends right after) and
+// SEE_MASK_FLAG_NO_UI (a console program shows no error box).
+class ShellBrowser final : public Browser {
+public:
+    DWORD Open(const std::wstring& url) override;
+};
+
+struct Environment {
+    TextStream& out;
+    TextStream& err;
+    Browser& browser;
+    // What Windows says of the adapters: their names, and the findings.
+    findings::FactsSource& windows;
+};
+
+// Runs one command line (the arguments after the program's name, UTF-8) and
+// returns its exit status. Never throws.
+int Run(const std::vector<std::string>& arguments, Environment& environment);
+
+}  // namespace cli

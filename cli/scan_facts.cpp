@@ -1,0 +1,94 @@
+#include "cli/scan_facts.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "cli/output.h"
+#include "findings/model_filter.h"
+#include "findings/windows_facts.h"
+#include "net/discovery_client.h"
+#include "net/socket_port.h"
+#include "win/language.h"
+
+namespace cli {
+namespace {
+
+// The flows' pause between two polls of a running scan.
+constexpr DWORD kPollPauseMs = 100;
+
+// The notices whose findings diagnose shows.
+constexpr int kNoticeNotFound = 5;
+constexpr int kNoticeSeveral = 6;
+
+}  // namespace
+
+ScanFacts RunScan(findings::FactsSource& windows) {
+    ScanFacts facts;
+    net::DiscoveryClient client;
+    std::int32_t status = 0;
+    std::int32_t count = 0;
+    client.ScanStart(&status);
+    int result = client.ScanPoll(&status, &count);
+    while (result == 1) {
+        Sleep(kPollPauseMs);
+        result = client.ScanPoll(&status, &count);
+    }
+    if (result == 0) {
+        if (count > net::kDeviceTableCapacity) count = net::kDeviceTableCapacity - 1;
+    } else {
+        count = 0;
+        // Nothing answered is an outcome, not a failure of the network.
+        if (status != net::kErrTimedOut) facts.error = status;
+    }
+    facts.recordCount = count;
+    const net::DeviceRecord* table = &client.DeviceTable();
+    for (int i = 0; i < count; ++i) {
+        char name[net::kNameTextSize];
+        net::ReadConverterName(table[i], name);
+        Converter converter;
+        converter.name = DecodeName(name);
+        std::memcpy(&converter.address, table[i].bytes + net::kAddressOffset, 4);
+        std::memcpy(converter.mac, table[i].bytes + net::kMacOffset, 6);
+        converter.supported = findings::IsSupportedModel(name);
+        converter.link = net::LinkOf(&table[i]);
+        converter.sameSubnet = (converter.address & converter.link.netmask) ==
+                               (converter.link.address & converter.link.netmask);
+        facts.converters.push_back(converter);
+    }
+    const net::ScanReport& report = net::g_scanReport;
+    const std::int32_t links =
+        std::clamp<std::int32_t>(report.linkCount, 0, static_cast<std::int32_t>(net::kMaxLinks));
+    facts.links.assign(report.links, report.links + links);
+    facts.windows = findings::ReadFacts(windows);
+    return facts;
+}
+
+std::wstring AdapterOf(const net::Link& link, const findings::Facts& windows) {
+    if (!link.known) return std::wstring();
+    for (const findings::AdapterFacts& adapter : windows.adapters) {
+        for (const findings::AdapterFacts::Address& ip : adapter.ipv4) {
+            if (ip.address == link.address) return win::FromUtf8(adapter.name);
+        }
+    }
+    return std::wstring();
+}
+
+std::vector<findings::Finding> FindingsOf(const ScanFacts& facts) {
+    const auto supported = std::count_if(facts.converters.begin(), facts.converters.end(),
+                                         [](const Converter& c) { return c.supported; });
+    findings::Inputs inputs;
+    inputs.notice = facts.error != 0 || supported == 0 ? kNoticeNotFound
+                    : supported > 1                    ? kNoticeSeveral
+                                                       : 0;
+    inputs.scan = &net::g_scanReport;
+    inputs.scanError = facts.error;
+    inputs.records = &net::g_deviceTable[0];
+    inputs.recordCount = facts.recordCount;
+    inputs.facts = &facts.windows;
+    inputs.decodeName = &findings::SystemCodePageToUtf8;
+    return findings::BuildFindings(inputs);
+}
+
+}  // namespace cli

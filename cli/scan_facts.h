@@ -1,0 +1,47 @@
+// One scan as cvsetup reports it: every device that answered, with the link
+// that heard it, what each link saw, and what Windows says of the PC's
+// adapters (their names, and the findings that rest on them).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "findings/facts.h"
+#include "findings/findings.h"
+#include "net/device_table.h"
+#include "net/scan_report.h"
+
+namespace cli {
+
+struct Converter {
+    std::wstring name;  // decoded as the program's list shows it
+    std::uint32_t address = 0;
+    std::uint8_t mac[6] = {};
+    bool supported = false;  // a model the program sets up
+    net::Link link;
+    bool sameSubnet = false;  // in the subnet of link, when it is known
+};
+
+struct ScanFacts {
+    int error = 0;  // the network failure that ended the scan; 0 if none
+    int recordCount = 0;
+    std::vector<Converter> converters;  // in the order they answered
+    std::vector<net::LinkReport> links;
+    findings::Facts windows;
+};
+
+// Runs the program's scan (every link, three cycles) to its end, then asks
+// Windows about the adapters.
+ScanFacts RunScan(findings::FactsSource& windows);
+
+// The friendly name of the adapter that holds the link's address; empty when
+// Windows names none.
+std::wstring AdapterOf(const net::Link& link, const findings::Facts& windows);
+
+// The findings as the notice for this scan would show them: the not-found
+// notice's when no converter of a supported model answered, the
+// several-converters notice's when more than one did, none for exactly one.
+std::vector<findings::Finding> FindingsOf(const ScanFacts& facts);
+
+}  // namespace cli

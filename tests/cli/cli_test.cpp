@@ -1,0 +1,217 @@
+// cvsetup's command line in process, on the scripted socket port: every
+// command and option, malformed MACs and addresses, and each outcome with its
+// exit status, the first line it writes to standard error and a line of its
+// standard output, in the texts of its own string table.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <sstream>
+
+#include "cli/cvsetup.h"
+#include "net/address_text.h"
+#include "net/socket_port.h"
+#include "tests/host/net/scripted_port.h"
+#include "win/language.h"
+
+namespace {
+
+using net::fake::Arrives;
+using net::fake::Ip;
+
+struct Capture : cli::TextStream {
+    void Write(const std::wstring& text) override { text_ += win::ToUtf8(text); }
+    std::string FirstLine() const { return text_.substr(0, text_.find('\n')); }
+    bool HasLine(const std::string& line) const {
+        std::istringstream lines(text_);
+        for (std::string each; std::getline(lines, each);) {
+            if (each == line) return true;
+        }
+        return false;
+    }
+    std::string text_;
+};
+
+struct Browser : cli::Browser {
+    DWORD Open(const std::wstring& url) override {
+        opened = win::ToUtf8(url);
+        return error;
+    }
+    std::string opened;
+    DWORD error = 0;
+};
+
+// Windows names the PC's one link "Ethernet 2"; nothing else is known.
+struct Windows : findings::FactsSource {
+    bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
+        adapters->push_back({"{1}", "Ethernet 2", findings::kIfTypeEthernet,
+                             findings::kOperStatusUp, {{Ip(192, 168, 0, 2), 24}}});
+        return true;
+    }
+    bool ReadNetworks(std::vector<findings::NetworkEntry>*) override { return false; }
+    findings::FirewallEntry ReadFirewall() override { return {}; }
+};
+
+struct Port : net::fake::ScriptedPort {
+    std::function<void()> afterScan;
+    bool StartThread(void (*body)()) override {
+        const bool started = ScriptedPort::StartThread(body);
+        if (afterScan) afterScan();
+        afterScan = nullptr;  // the assign exchange starts no thread
+        return started;
+    }
+};
+
+struct World {
+    Port port;
+    Browser browser;
+};
+using Script = std::function<void(World&)>;
+
+std::vector<std::uint8_t> Device(const std::string& name, std::uint32_t address, int macLast = 0x5e) {
+    net::fake::ReplyFields fields;
+    fields.name = name;
+    std::memcpy(fields.address, &address, 4);
+    fields.mac[5] = static_cast<std::uint8_t>(macLast);
+    return net::fake::Reply(fields);
+}
+
+const Script kNothing = [](World&) {};
+const Script kConverter = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(192, 168, 0, 50)))}; };
+const Script kElsewhere = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(10, 0, 0, 5)))}; };
+const Script kOtherModel = [](World& w) {
+    w.port.inbound = {Arrives(Device("OTHER-AP", Ip(192, 168, 0, 51), 0x5f))};
+};
+const Script kSendFails = [](World& w) { w.port.sendErrors = {{0, 10051}}; };
+const Script kBrowserFails = [](World& w) {
+    kConverter(w);
+    w.browser.error = ERROR_FILE_NOT_FOUND;
+};
+// The converter answers the assign request with this status; -1: not at all.
+Script Answers(int status) {
+    return [status](World& w) {
+        kConverter(w);
+        if (status >= 0) {
+            w.port.afterScan = [&w, status] {
+                w.port.inbound = {Arrives(net::fake::AssignReply(static_cast<std::uint16_t>(status)))};
+            };
+        }
+    };
+}
+
+constexpr char kBadMac[] = "' is not a MAC address (six pairs of hex digits separated by : or -)";
+constexpr char kBadAddress[] =
+    "' is not an address a converter can take (four numbers 0-255, the first 1-223 and not 127)";
+constexpr char kRow[] = "ZTL-BR720-A     192.168.0.50  00:1a:2b:3c:4d:5e  Ethernet 2  192.168.0.2  same";
+
+TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
+    const struct {
+        const char* line;
+        Script network;
+        int status;
+        std::string error;   // the first line on standard error; "" for none
+        std::string output;  // a line of standard output; "" for none at all
+        const char* sentAddress = nullptr;  // bytes 44-47 of the last datagram sent
+        LANGID language = win::kEnglish;
+    } rows[] = {
+        {"", kNothing, 2, "cvsetup: no command given", ""},
+        {"frobnicate", kNothing, 2, "cvsetup: unknown command 'frobnicate'", ""},
+        {"LIST --Frob", kNothing, 2, "cvsetup: '--Frob' is not an option of list", ""},
+        {"assign --all 00:1a:2b:3c:4d:5e 192.168.0.60", kNothing, 2,
+         "cvsetup: '--all' is not an option of assign", ""},
+        {"open --json 192.168.0.50", kNothing, 2, "cvsetup: '--json' is not an option of open", ""},
+        {"diagnose --all", kNothing, 2, "cvsetup: '--all' is not an option of diagnose", ""},
+        {"list extra", kNothing, 2, "cvsetup: unexpected argument 'extra'", ""},
+        {"assign", kNothing, 2, "cvsetup: assign: missing MAC", ""},
+        {"assign 00:1a:2b:3c:4d:5e", kNothing, 2, "cvsetup: assign: missing ADDRESS", ""},
+        {"open", kNothing, 2, "cvsetup: open: missing MAC|ADDRESS", ""},
+        {"assign 00:1a:2b:3c:4d 192.168.0.60", kNothing, 2, std::string("cvsetup: '00:1a:2b:3c:4d") + kBadMac, ""},
+        {"assign 00:1a:2b:3c:4d:5g 192.168.0.60", kNothing, 2, std::string("cvsetup: '00:1a:2b:3c:4d:5g") + kBadMac, ""},
+        {"assign 00:1a-2b:3c:4d:5e 192.168.0.60", kNothing, 2, std::string("cvsetup: '00:1a-2b:3c:4d:5e") + kBadMac, ""},
+        {"assign 001a2b3c4d5e 192.168.0.60", kNothing, 2, std::string("cvsetup: '001a2b3c4d5e") + kBadMac, ""},
+        {"assign 00:1a:2b:3c:4d:5e: 192.168.0.60", kNothing, 2, std::string("cvsetup: '00:1a:2b:3c:4d:5e:") + kBadMac, ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0", kNothing, 2, std::string("cvsetup: '192.168.0") + kBadAddress, ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.256", kNothing, 2, std::string("cvsetup: '192.168.0.256") + kBadAddress, ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.1.", kNothing, 2, std::string("cvsetup: '192.168.0.1.") + kBadAddress, ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.0050", kNothing, 2, std::string("cvsetup: '192.168.0.0050") + kBadAddress, ""},
+        {"assign 00:1a:2b:3c:4d:5e 0.1.2.3", kNothing, 2, std::string("cvsetup: '0.1.2.3") + kBadAddress, ""},
+        {"assign 00:1a:2b:3c:4d:5e 127.0.0.9", kNothing, 2, std::string("cvsetup: '127.0.0.9") + kBadAddress, ""},
+        {"assign 00:1a:2b:3c:4d:5e 224.0.0.1", kNothing, 2, std::string("cvsetup: '224.0.0.1") + kBadAddress, ""},
+        {"assign 00:1a:2b:3c:4d:5e ０.0.0.1", kNothing, 2, std::string("cvsetup: '０.0.0.1") + kBadAddress, ""},
+        {"open 192.168.0.x", kNothing, 2, "cvsetup: '192.168.0.x' is neither a MAC address nor an IPv4 address", ""},
+        {"--help", kNothing, 0, "", "Exit status:"},
+        {"list --bogus /?", kNothing, 0, "", "  5  the browser could not be started"},
+        {"--version", kNothing, 0, "", "cvsetup " CS_PROJECT_VERSION},
+        {"list", kConverter, 0, "", kRow},
+        {"list", kNothing, 1, "cvsetup: no converter of a supported model answered", ""},
+        {"list", kOtherModel, 1, "cvsetup: no converter of a supported model answered", ""},
+        {"list --all", kOtherModel, 1, "cvsetup: no converter of a supported model answered",
+         "OTHER-AP        192.168.0.51  00:1a:2b:3c:4d:5f  Ethernet 2  192.168.0.2  same    other model"},
+        {"list", kSendFails, 3, "cvsetup: the search failed on the network (error 10051)", ""},
+        {"assign 00-1A-2B-3C-4D-5E 192.168.000.060", Answers(1), 0, "",
+         "ZTL-BR720-A (00:1a:2b:3c:4d:5e) took the address 192.168.0.60.", "192.168.0.60"},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.60", Answers(256), 4, "",
+         "ZTL-BR720-A (00:1a:2b:3c:4d:5e) refused the address 192.168.0.60.", "192.168.0.60"},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.60", Answers(-1), 4, "",
+         "ZTL-BR720-A (00:1a:2b:3c:4d:5e) did not answer the request for the address 192.168.0.60.",
+         "192.168.0.60"},
+        {"assign 00:1a:2b:3c:4d:5e 10.1.2.3", Answers(1), 0,
+         "cvsetup: 10.1.2.3 is outside the subnet of the adapter Ethernet 2 (192.168.0.2/255.255.255.0): "
+         "this PC will not reach the converter at that address",
+         "ZTL-BR720-A (00:1a:2b:3c:4d:5e) took the address 10.1.2.3.", "10.1.2.3"},
+        {"assign 00:1a:2b:3c:4d:5f 192.168.0.60", kOtherModel, 1,
+         "cvsetup: no converter of a supported model with the MAC 00:1a:2b:3c:4d:5f answered", ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.0", kConverter, 2,
+         "cvsetup: 192.168.0.0 is the network address of the converter's link 192.168.0.2/255.255.255.0", ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.255", kConverter, 2,
+         "cvsetup: 192.168.0.255 is the broadcast address of the converter's link 192.168.0.2/255.255.255.0", ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.60", kSendFails, 3,
+         "cvsetup: the search failed on the network (error 10051)", ""},
+        {"open 00:1A:2B:3C:4D:5E", kConverter, 0, "", "Opened http://192.168.0.50 in the default browser."},
+        {"open 192.168.0.50", kConverter, 0, "", "Opened http://192.168.0.50 in the default browser."},
+        {"open 192.168.0.99", kConverter, 1, "cvsetup: no converter of a supported model at 192.168.0.99 answered", ""},
+        {"open 192.168.0.51", kOtherModel, 1, "cvsetup: no converter of a supported model at 192.168.0.51 answered", ""},
+        {"open 10.0.0.5", kElsewhere, 0, "cvsetup: Current setting may not be able to access the Access Point Setup page.",
+         "Opened http://10.0.0.5 in the default browser."},
+        {"open 192.168.0.50", kBrowserFails, 5, "cvsetup: the browser could not be started (error 2)", ""},
+        {"diagnose", kConverter, 0, "", "Devices that answered:"},
+        {"diagnose", kOtherModel, 1, "cvsetup: no converter of a supported model answered", "Findings:"},
+        {"diagnose", kSendFails, 3, "cvsetup: the search failed on the network (error 10051)", "Links searched:"},
+        {"frobnicate", kNothing, 2, "cvsetup: 不明なコマンド 'frobnicate'", "", nullptr, win::kJapanese},
+        {"list", kConverter, 0, "", "ZTL-BR720-A   192.168.0.50  00:1a:2b:3c:4d:5e  Ethernet 2  192.168.0.2       同じ",
+         nullptr, win::kJapanese},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        World world;
+        world.port.interfaces = {{0x13, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)}};
+        world.port.hostAddress = Ip(192, 168, 0, 2);
+        row.network(world);
+        net::SetActivePort(&world.port);
+        win::SetLanguage(row.language);
+        std::vector<std::string> arguments;
+        std::istringstream words(row.line);
+        for (std::string word; words >> word;) arguments.push_back(word);
+        Capture out, err;
+        Windows windows;
+        cli::Environment environment{out, err, world.browser, windows};
+        EXPECT_EQ(cli::Run(arguments, environment), row.status);
+        net::SetActivePort(nullptr);
+
+        EXPECT_EQ(err.FirstLine(), row.error);
+        // The hint closes every usage error, and only those.
+        EXPECT_EQ(err.text_.find("'cvsetup --help'") != std::string::npos, row.status == 2) << err.text_;
+        EXPECT_TRUE(row.output.empty() ? out.text_.empty() : out.HasLine(row.output)) << out.text_;
+        if (row.sentAddress) {
+            ASSERT_FALSE(world.port.sent.empty());
+            std::uint32_t sent;
+            std::memcpy(&sent, world.port.sent.back().bytes.data() + net::kAddressOffset, 4);
+            char text[net::kAddressTextSize];
+            net::FormatInAddr(sent, text);
+            EXPECT_STREQ(text, row.sentAddress);
+        }
+        EXPECT_TRUE(world.port.Balanced()) << world.port.Report();
+    }
+}
+
+}  // namespace
