@@ -1,7 +1,9 @@
 #include "app/converter_setup_app.h"
 
 #include "flow/initial_scan_flow.h"
+#include "flow/rescan_flow.h"
 #include "flow/setup_page_launcher.h"
+#include "win/shell.h"
 
 namespace app {
 
@@ -34,6 +36,7 @@ namespace {
 ui::ResultWindowEntryPoints ProgramEntryPoints() {
     ui::ResultWindowEntryPoints entryPoints;
     entryPoints.initialScanFlow = &flow::InitialScanFlow;
+    entryPoints.rescanFlow = &flow::RescanFlow;
     entryPoints.launchSelected = &flow::LaunchSelected;
     entryPoints.endProcess = &EndProcess;
     return entryPoints;
@@ -43,6 +46,8 @@ bool ConverterSetupApp::InitInstance(const ui::ResultWindowEntryPoints& entryPoi
     // A running copy is activated and this one ends without a word.
     if (ActivateRunningCopy()) return false;
 
+    // This thread serves the windows, and opens pages and help from them.
+    const win::ComApartment com;
     // Close during a scan ends the modal run while the flow thread still
     // works with the window: it stays allocated until the process ends.
     mainWindow_ = new ui::ResultWindow(entryPoints);

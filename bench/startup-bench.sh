@@ -13,6 +13,9 @@
 # The first run starts the wineserver (cold); the others find it running
 # (warm). Goals: open within 1.1 x the floor; the progress window within
 # 0.3 s of a warm start.
+# Then nothing answers: from the scan's end (the progress window goes) to
+# the not-found notice on screen with its findings, which are gathered then
+# (the adapters, their networks, the firewall); No closes it.
 #
 #   startup-bench.sh [RUNS]      (default 5 warm runs)
 #
@@ -31,11 +34,12 @@ runs=${1:-5}
 CONVERTER_SIM=$win/tests/net/converter-sim
 exe=$win/app/ConverterSetup.exe
 winlog_exe=$win/tools/winlog/cs-winlog.exe
+drive_exe=$win/tools/drive/cs-drive.exe
 winerun=$root/tools/wine/winerun
 export WINEPREFIX=${CS_BENCH_PREFIX:-$win/wine/e2e-subnet}
 work=$build/bench-startup
 floor=3.0
-for f in "$CONVERTER_SIM" "$exe" "$winlog_exe"; do
+for f in "$CONVERTER_SIM" "$exe" "$winlog_exe" "$drive_exe"; do
   [ -e "$f" ] || { echo "startup-bench: missing $f (build the windows tree first)" >&2; exit 1; }
 done
 [ -n "${DISPLAY:-}" ] || { echo "startup-bench: no display" >&2; exit 1; }
@@ -156,3 +160,34 @@ awk -v floor="$floor" '
     printf "   launching window to browser call    %.3f s\n", mo
     printf "   start to browser call               %.3f s = %.2f x floor  (goal <= 1.10: %s)\n", mt, mt / floor, mt / floor <= 1.1 ? "met" : "missed"
   }' "$work/figures"
+
+# not_found_run N: one start against a converter that answers nothing; the
+# time from the scan's end to the notice, and whether it held findings.
+not_found_run() {
+  local log=$work/notfound-$1.log notice
+  rm -f "$work/stop"
+  in_pc 300 "$winerun" "$winlog_exe" "$(winpath "$log")" "$(winpath "$work/stop")" \
+    >>"$work/wine.log" 2>&1 </dev/null &
+  winlog_pid=$!
+  for _ in $(seq 200); do grep -qx ready "$log" 2>/dev/null && break; sleep 0.05; done
+  in_pc 120 "$winerun" "$exe" >>"$work/wine.log" 2>&1 </dev/null &
+  local app=$!
+  notice=$(in_pc 60 "$winerun" "$drive_exe" wait Error No 2>/dev/null | tr -d '\r')
+  [ -n "$notice" ] && in_pc 30 "$winerun" "$drive_exe" press "$notice" 2 >/dev/null 2>&1
+  wait "$app"
+  touch "$work/stop"
+  wait "$winlog_pid" 2>/dev/null
+  winlog_pid=
+  awk -v run="$1" '
+    $2 == "hide" && !scan { scan = $1 }
+    $2 == "show" && /title="Error"/ && scan && !notice { notice = $1; lines = gsub(/\\r\\n/, "&") + 1 }
+    END {
+      if (!scan || !notice) { printf "   run %s incomplete\n", run; exit }
+      printf "   run %s  scan end to notice with findings %.3f s  (%d finding lines)\n", run, notice - scan, lines
+    }' "$log"
+}
+
+echo "== nothing answers: the scan's end to the not-found notice with its findings"
+sim_stop 2>/dev/null
+sim_start "$NS_CONV" "$work/sim-silent.log" --converter name=ZTL-BR720-Bench,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50,repeat=0
+for i in $(seq "$runs"); do not_found_run "$i"; done

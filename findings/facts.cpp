@@ -25,7 +25,9 @@ unsigned ProfileOf(Category category) {
     return kProfilePublic;
 }
 
-int ProfileIndex(unsigned profile) { return profile == kProfileDomain ? 0 : profile == kProfilePrivate ? 1 : 2; }
+int ProfileIndex(unsigned profile) {
+    return profile == kProfileDomain ? 0 : profile == kProfilePrivate ? 1 : 2;
+}
 
 // A network of unknown category still has a profile when only one is current.
 std::optional<Category> CategoryOfProfiles(const std::optional<unsigned>& profiles) {

@@ -30,12 +30,12 @@ const Text kTexts[] = {
     {Code::kNoAdapterConnected, 0,
      "No network adapter is connected. Plug the Ethernet cable into the PC and the converter, switch the "
      "converter on, and scan again.",
-     "接続されているネットワーク アダプタがありません。コンピュータとコンバータを LAN ケーブルでつなぎ、"
+     "接続されているネットワーク アダプターがありません。コンピュータとコンバータを LAN ケーブルでつなぎ、"
      "コンバータの電源を入れてから、もう一度検索してください。"},
     {Code::kAdapterWithoutAddress, 0,
      "{Adapter} is connected but has no IPv4 address yet. When no DHCP server answers, Windows gives itself "
      "an address about a minute after the cable goes in: wait a minute, then scan again.",
-     "{adapter}は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバが応答しない場合は、ケーブルを"
+     "{adapter}は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバーが応答しない場合は、ケーブルを"
      "接続してから 1 分ほどで Windows が自動的にアドレスを割り当てます。1 分ほど待ってから、もう一度検索して"
      "ください。"},
     {Code::kOtherModelAnswered, 0,
@@ -63,21 +63,21 @@ const Text kTexts[] = {
     {Code::kVpnConnected, 0,
      "The VPN or tunnel adapter \"{adapterName}\" is connected. Some VPNs cut the PC off from the local "
      "network: disconnect it, then scan again.",
-     "VPN またはトンネルのアダプタ「{adapterName}」が接続されています。VPN によってはローカル ネットワークと"
+     "VPN またはトンネルのアダプター「{adapterName}」が接続されています。VPN によってはローカル ネットワークと"
      "通信できなくなります。VPN を切断してから、もう一度検索してください。"},
     {Code::kLinkSendFailed, 0,
      "The search could not send through {adapter} (error {error}). Check that the adapter is enabled and "
      "that no security software blocks this program, then scan again.",
-     "{adapter}から検索要求を送信できませんでした (エラー {error})。アダプタが有効になっていること、"
+     "{adapter}から検索要求を送信できませんでした (エラー {error})。アダプターが有効になっていること、"
      "セキュリティ ソフトがこのプログラムをブロックしていないことを確認してから、もう一度検索してください。"},
     {Code::kLinkReceiveFailed, 0,
      "The search stopped listening through {adapter} after a receive error (error {error}). Scan again; if "
      "the error comes back, disable the adapter and enable it again.",
-     "{adapter}で受信エラーが起きたため、このアダプタでの検索を打ち切りました (エラー {error})。もう一度検索"
-     "してください。エラーが続く場合は、アダプタをいったん無効にしてから有効に戻してください。"},
+     "{adapter}で受信エラーが起きたため、このアダプターでの検索を打ち切りました (エラー {error})。もう一度検索"
+     "してください。エラーが続く場合は、アダプターをいったん無効にしてから有効に戻してください。"},
     {Code::kScanFailed, 0,
      "The search failed (error {error}). Check that the network adapter is enabled, then scan again.",
-     "検索に失敗しました (エラー {error})。ネットワーク アダプタが有効になっていることを確認してから、"
+     "検索に失敗しました (エラー {error})。ネットワーク アダプターが有効になっていることを確認してから、"
      "もう一度検索してください。"},
     {Code::kSearchedNoAnswer, 0,
      "Nothing answered through {adapter}. Check that the converter is wired to the PC and switched on.",
@@ -107,7 +107,7 @@ const Text kTexts[] = {
     {Code::kAddressExchangeFailed, 0,
      "The request for the address {address} failed (error {error}). Check that the network adapter is still "
      "connected, then run the program again.",
-     "IP アドレス {address} の設定要求に失敗しました (エラー {error})。ネットワーク アダプタが接続されている"
+     "IP アドレス {address} の設定要求に失敗しました (エラー {error})。ネットワーク アダプターが接続されている"
      "ことを確認してから、もう一度実行してください。"},
 };
 
@@ -142,10 +142,11 @@ std::string Argument(const Finding& finding, int index) {
 std::string AdapterPhrase(const std::string& name, const std::string& link, Language language) {
     const bool japanese = language == Language::kJapanese;
     if (!name.empty() && !link.empty()) {
-        return japanese ? "アダプタ「" + name + "」(" + link + ") " : "the adapter \"" + name + "\" (" + link + ")";
+        return japanese ? "アダプター「" + name + "」(" + link + ") "
+                        : "the adapter \"" + name + "\" (" + link + ")";
     }
-    if (!name.empty()) return japanese ? "アダプタ「" + name + "」" : "the adapter \"" + name + "\"";
-    if (!link.empty()) return japanese ? link + " のアダプタ" : "the adapter at " + link;
+    if (!name.empty()) return japanese ? "アダプター「" + name + "」" : "the adapter \"" + name + "\"";
+    if (!link.empty()) return japanese ? link + " のアダプター" : "the adapter at " + link;
     return japanese ? "既定の経路" : "the default route";
 }
 
@@ -184,8 +185,9 @@ std::string RenderFinding(const Finding& finding, Language language) {
     const auto layout = std::find_if(std::begin(kLayouts), std::end(kLayouts),
                                      [&](const Layout& l) { return l.code == finding.code; });
     if (layout == std::end(kLayouts)) return std::string();
-    const int variant = (finding.code == Code::kFirewallMayBlock && Argument(finding, layout->rule) == "blocks") ||
-                        (finding.code == Code::kSearchedNoAnswer && Argument(finding, layout->dropped) != "0");
+    const int variant =
+        (finding.code == Code::kFirewallMayBlock && Argument(finding, layout->rule) == "blocks") ||
+        (finding.code == Code::kSearchedNoAnswer && Argument(finding, layout->dropped) != "0");
     const Text* chosen = nullptr;
     for (const Text& text : kTexts) {
         if (text.code == finding.code && (!chosen || text.variant == variant)) chosen = &text;

@@ -102,7 +102,9 @@ public:
     }
 
 private:
-    void Add(Code code, std::vector<std::string> arguments = {}) { out_.push_back({code, std::move(arguments)}); }
+    void Add(Code code, std::vector<std::string> arguments = {}) {
+        out_.push_back({code, std::move(arguments)});
+    }
 
     void Assign() {
         if (!in_.assign) return;
@@ -136,9 +138,8 @@ private:
 
     void NotFound() {
         const Facts* facts = in_.facts && in_.facts->adaptersKnown ? in_.facts : nullptr;
-        const bool noneConnected =
-            facts && std::none_of(facts->adapters.begin(), facts->adapters.end(),
-                                  [](const AdapterFacts& a) { return a.connected; });
+        const bool noneConnected = facts && std::none_of(facts->adapters.begin(), facts->adapters.end(),
+                                                         [](const AdapterFacts& a) { return a.connected; });
         if (noneConnected) Add(Code::kNoAdapterConnected);
         const std::vector<AdapterFacts> unknown;
         const std::vector<AdapterFacts>& adapters = facts ? facts->adapters : unknown;
@@ -153,8 +154,9 @@ private:
             if (Searched(a) && a.category && a.firewallOn.value_or(false) && a.rule &&
                 *a.rule != RuleVerdict::kAllows) {
                 const auto prefix = static_cast<std::size_t>(std::clamp(a.ipv4[0].prefixLength, 0, 32));
-                Add(Code::kFirewallMayBlock, {Clean(a.name), LinkText(a.ipv4[0].address, prefix), CategoryName(*a.category),
-                                              *a.rule == RuleVerdict::kBlocks ? "blocks" : "none"});
+                Add(Code::kFirewallMayBlock,
+                    {Clean(a.name), LinkText(a.ipv4[0].address, prefix), CategoryName(*a.category),
+                     *a.rule == RuleVerdict::kBlocks ? "blocks" : "none"});
             }
         }
         for (const AdapterFacts& a : adapters) {
@@ -177,7 +179,8 @@ private:
             if (!report.link.known) continue;
             const std::string adapter = AdapterOf(report.link, in_.facts);
             if (report.sendError) {
-                Add(Code::kLinkSendFailed, {adapter, LinkText(report.link), std::to_string(report.sendError)});
+                Add(Code::kLinkSendFailed,
+                    {adapter, LinkText(report.link), std::to_string(report.sendError)});
             }
             if (report.receiveError) {
                 Add(Code::kLinkReceiveFailed,
@@ -185,7 +188,9 @@ private:
             }
             explained = explained || report.sendError || report.receiveError;
         }
-        if (in_.scanError && !explained && !noneConnected) Add(Code::kScanFailed, {std::to_string(in_.scanError)});
+        if (in_.scanError && !explained && !noneConnected) {
+            Add(Code::kScanFailed, {std::to_string(in_.scanError)});
+        }
     }
 
     void NoAnswer() {
@@ -202,6 +207,16 @@ private:
 };
 
 }  // namespace
+
+Inputs LastScanInputs(int notice) {
+    Inputs in;
+    in.notice = notice;
+    in.scan = &net::g_scanReport;
+    in.scanError = net::g_scanState.lastError;
+    in.records = net::g_deviceTable;
+    in.recordCount = net::g_scanState.count > net::kDeviceTableCapacity ? 63 : net::g_scanState.count;
+    return in;
+}
 
 std::vector<Finding> BuildFindings(const Inputs& inputs) { return Builder(inputs).Build(); }
 

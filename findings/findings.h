@@ -48,6 +48,11 @@ struct Inputs {
     NameDecoder decodeName = nullptr;
 };
 
+// The inputs for `notice` as the last scan left them: its report, its error
+// and its records (a count above the table's size read as 63, as the flows
+// read it). The caller adds the assign report, the facts and the decoder.
+Inputs LastScanInputs(int notice);
+
 // The findings for the notice, heaviest first: nothing connected, a
 // connected adapter without an address, another model's answer, the
 // firewall, a VPN, a link's failure, the scan's failure, then every link on

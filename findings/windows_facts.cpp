@@ -1,7 +1,9 @@
 #include "findings/windows_facts.h"
 
+// The socket headers first: iphlpapi.h needs their address types.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
 #include <iphlpapi.h>
 #include <netfw.h>
 #include <netlistmgr.h>
@@ -10,6 +12,8 @@
 
 #include <memory>
 #include <utility>
+
+#include "win/shell.h"
 
 namespace findings {
 namespace {
@@ -83,25 +87,11 @@ private:
     VARIANT v_;
 };
 
-// COM is the caller's to initialise; where it is not, it is initialised
-// for the read and released after it.
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT result_;
-};
-
 template <class T>
 ComPtr<T> Create(REFCLSID kind) {
     ComPtr<T> object;
-    CoCreateInstance(kind, nullptr, CLSCTX_INPROC_SERVER, __uuidof(T), reinterpret_cast<void**>(object.out()));
+    CoCreateInstance(kind, nullptr, CLSCTX_INPROC_SERVER, __uuidof(T),
+                     reinterpret_cast<void**>(object.out()));
     return object;
 }
 
@@ -157,8 +147,9 @@ std::optional<std::vector<ProgramRule>> ProgramRules(INetFwPolicy2* policy) {
         NET_FW_ACTION action = NET_FW_ACTION_ALLOW;
         long profiles = 0, protocol = 0;
         Bstr application;
-        if (!rule || FAILED(rule->get_Enabled(&enabled)) || !enabled || FAILED(rule->get_Direction(&direction)) ||
-            direction != NET_FW_RULE_DIR_IN || FAILED(rule->get_ApplicationName(application.out())) ||
+        if (!rule || FAILED(rule->get_Enabled(&enabled)) || !enabled ||
+            FAILED(rule->get_Direction(&direction)) || direction != NET_FW_RULE_DIR_IN ||
+            FAILED(rule->get_ApplicationName(application.out())) ||
             !IsProgram(application.get(), program, expanded) || FAILED(rule->get_Action(&action)) ||
             FAILED(rule->get_Profiles(&profiles)) || FAILED(rule->get_Protocol(&protocol))) {
             continue;
@@ -196,8 +187,8 @@ bool WindowsFactsSource::ReadAdapters(std::vector<AdapterEntry>* adapters) {
         for (IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u; u = u->Next) {
             const SOCKADDR* address = u->Address.lpSockaddr;
             if (!address || address->sa_family != AF_INET) continue;
-            entry.ipv4.push_back({reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr,
-                                  u->OnLinkPrefixLength});
+            entry.ipv4.push_back(
+                {reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr, u->OnLinkPrefixLength});
         }
         adapters->push_back(entry);
     }
@@ -205,7 +196,7 @@ bool WindowsFactsSource::ReadAdapters(std::vector<AdapterEntry>* adapters) {
 }
 
 bool WindowsFactsSource::ReadNetworks(std::vector<NetworkEntry>* networks) {
-    ComScope com;
+    win::ComApartment com;  // the caller's, or one for the read
     ComPtr<INetworkListManager> manager = Create<INetworkListManager>(__uuidof(NetworkListManager));
     ComPtr<IEnumNetworkConnections> connections;
     if (!manager || FAILED(manager->GetNetworkConnections(connections.out())) || !connections) return false;
@@ -219,24 +210,30 @@ bool WindowsFactsSource::ReadNetworks(std::vector<NetworkEntry>* networks) {
             !network || FAILED(network->GetCategory(&category)) || !StringFromGUID2(adapter, id, 40)) {
             continue;
         }
-        networks->push_back({Utf8(id), category == NLM_NETWORK_CATEGORY_DOMAIN_AUTHENTICATED ? Category::kDomain
-                                       : category == NLM_NETWORK_CATEGORY_PRIVATE           ? Category::kPrivate
-                                                                                            : Category::kPublic});
+        networks->push_back({Utf8(id), category == NLM_NETWORK_CATEGORY_DOMAIN_AUTHENTICATED
+                                           ? Category::kDomain
+                                       : category == NLM_NETWORK_CATEGORY_PRIVATE ? Category::kPrivate
+                                                                                  : Category::kPublic});
     }
     return true;
 }
 
 FirewallEntry WindowsFactsSource::ReadFirewall() {
-    ComScope com;
+    win::ComApartment com;  // the caller's, or one for the read
     FirewallEntry entry;
     ComPtr<INetFwPolicy2> policy = Create<INetFwPolicy2>(__uuidof(NetFwPolicy2));
     if (!policy) return entry;
     long current = 0;
-    if (SUCCEEDED(policy->get_CurrentProfileTypes(&current))) entry.currentProfiles = static_cast<unsigned>(current);
-    const NET_FW_PROFILE_TYPE2 profiles[] = {NET_FW_PROFILE2_DOMAIN, NET_FW_PROFILE2_PRIVATE, NET_FW_PROFILE2_PUBLIC};
+    if (SUCCEEDED(policy->get_CurrentProfileTypes(&current))) {
+        entry.currentProfiles = static_cast<unsigned>(current);
+    }
+    const NET_FW_PROFILE_TYPE2 profiles[] = {NET_FW_PROFILE2_DOMAIN, NET_FW_PROFILE2_PRIVATE,
+                                             NET_FW_PROFILE2_PUBLIC};
     for (int i = 0; i < 3; ++i) {
         VARIANT_BOOL enabled = VARIANT_FALSE;
-        if (SUCCEEDED(policy->get_FirewallEnabled(profiles[i], &enabled))) entry.enabled[i] = enabled != VARIANT_FALSE;
+        if (SUCCEEDED(policy->get_FirewallEnabled(profiles[i], &enabled))) {
+            entry.enabled[i] = enabled != VARIANT_FALSE;
+        }
     }
     entry.rules = ProgramRules(policy.get());
     return entry;
@@ -251,7 +248,8 @@ void SetFactsSource(FactsSource* source) { g_source = source; }
 
 std::string SystemCodePageToUtf8(const std::string& bytes) {
     if (bytes.empty()) return std::string();
-    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     if (length <= 0) return std::string();
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0], length);

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "flow/ip_setup_dialog.h"
+#include "flow/scan_flow.h"
 #include "flow/setup_page_launcher.h"
 #include "net/discovery_client.h"
 #include "res/resource.h"
 #include "ui/help_launcher.h"
 #include "ui/notice_dialog.h"
+#include "ui/notice_findings.h"
 #include "ui/result_window.h"
-#include "ui/scan_flow.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
 
@@ -41,13 +42,17 @@ private:
     ui::ResultWindow& window_;
     net::DiscoveryClient client_;
     std::int32_t count_ = 0;
+    // The address setup's exchange, for the findings of its notice.
+    bool exchanged_ = false;
+    net::AssignReport exchange_;
+    std::string exchangeAddress_;
 };
 
 unsigned InitialFlow::Run() {
-    const int polled = ui::ScanForConverters(context_, client_, &count_);
-    if (polled != ui::kScanDone) {
+    const int polled = ScanForConverters(context_, client_, &count_);
+    if (polled != kScanDone) {
         ui::CloseProgressWindow(context_);
-        if (polled == ui::kScanHostUnreachable) {
+        if (polled == kScanHostUnreachable) {
             HostUnreachable();
         } else {
             OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
@@ -71,9 +76,10 @@ unsigned InitialFlow::Run() {
                 ConverterInAnotherSubnet(last.mac, last.link);
                 return EndProcess(true);
             default:
-                // The interfaces could not be read: say nothing and hand the
-                // window to the user, who can rescan or pick the row.
+                // The interfaces could not be read: no notice, but the window
+                // is the user's now, who can rescan or pick the row.
                 EnableWindow(context_.scanButton, TRUE);
+                window_.ShowToUser();
                 return 0;
         }
     }
@@ -91,6 +97,7 @@ unsigned InitialFlow::Run() {
 bool InitialFlow::Notice(ui::NoticeCode code) {
     ui::NoticeDialog notice;
     notice.code = code;
+    notice.findings = ui::NoticeFindingsText(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_);
     return notice.DoModal(window_.hwnd()) == 1;
 }
 
@@ -121,6 +128,11 @@ void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Li
         setup.SetConverterLink(link);
         setup.SetOwnerWindow(&window_);
         setup.DoModal(window_.hwnd());
+        if (const net::AssignReport* exchange = setup.LastExchange()) {
+            exchanged_ = true;
+            exchange_ = *exchange;
+            exchangeAddress_ = setup.LastAddress();
+        }
     }
     // The dialog wrote it on this thread before it closed; empty when it was
     // cancelled or the converter did not take the address.

@@ -8,8 +8,9 @@ namespace flow {
 //
 // Every outcome but one ends the process through the result window's
 // endProcess entry point with status 0. The exception is a subnet test that
-// cannot read the PC's interfaces: the Scan button is enabled again, nothing
-// is shown, and the procedure returns 0 with the result window left open.
+// cannot read the PC's interfaces: the Scan button is enabled again, the
+// result window shows at its designed size (no notice), and the procedure
+// returns 0 with the window left open.
 // Should endProcess return (it does only in tests), the procedure returns 1.
 unsigned InitialScanFlow(void* context);
 

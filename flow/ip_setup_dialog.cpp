@@ -59,7 +59,10 @@ std::uint32_t SuggestedAddress(const char* pcAddress, const char* pcNetmask) {
     return suggestion;
 }
 
-IpSetupDialog::IpSetupDialog() : win::Dialog(IDD_IP_SETUP) {}
+// Enter without a default button (1), Esc and a plain close request (2) must
+// not end the dialog: it ends only through Execute Setup, Cancel or the
+// caption's close button.
+IpSetupDialog::IpSetupDialog() : win::Dialog(IDD_IP_SETUP, kIgnoresEnterAndEsc) {}
 
 IpSetupDialog::~IpSetupDialog() {
     // While the members still exist for the window's last messages.
@@ -110,14 +113,6 @@ BOOL IpSetupDialog::OnInitDialog() {
     return TRUE;
 }
 
-bool IpSetupDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
-    // Enter without a default button (1), Esc and a plain close request (2)
-    // must not end the dialog: it ends only through Execute Setup, Cancel or
-    // the caption's close button.
-    if (wParam == IDOK || wParam == IDCANCEL) return true;
-    return win::Dialog::OnCommand(wParam, lParam);
-}
-
 bool IpSetupDialog::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     static const win::MessageEntry<IpSetupDialog> kTable[] = {
         win::OnCommandFrom(IDC_EXECUTE_SETUP, &IpSetupDialog::ExecuteSetup),
@@ -159,8 +154,10 @@ void IpSetupDialog::ExecuteSetup() {
     ui::ShowStatusWindow(*settingAddress, hwnd(), hwnd());
 
     const std::string mac = ConverterMac();
-    if (net::DiscoveryClient().AssignExchange(newAddress.c_str(), mac.c_str(), ConverterLink()) !=
-        1) {
+    exchanged_ = true;
+    lastAddress_ = newAddress;
+    if (net::DiscoveryClient().AssignExchange(newAddress.c_str(), mac.c_str(), ConverterLink(),
+                                              &lastExchange_) != 1) {
         newAddress.clear();
     }
     if (ui::ResultWindow* owner = OwnerWindow()) owner->SetAssignedAddress(newAddress);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "net/device_table.h"
+#include "net/scan_report.h"
 #include "win/dialog.h"
 #include "win/handles.h"
 #include "win/tool_tip.h"
@@ -41,12 +42,15 @@ public:
     net::Link ConverterLink() const;
     void SetOwnerWindow(ui::ResultWindow* owner);
     ui::ResultWindow* OwnerWindow() const;
+    // How the last exchange ended and the address it asked for; nullptr when
+    // none ran (Cancel, the caption's close box).
+    const net::AssignReport* LastExchange() const { return exchanged_ ? &lastExchange_ : nullptr; }
+    const std::string& LastAddress() const { return lastAddress_; }
 
     // The tool-tip relay: the tips hear of the pointer only through here.
     bool PreTranslateMessage(MSG* message) override;
 
 protected:
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     bool DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
@@ -61,6 +65,9 @@ private:
     std::string converterMac_;
     net::Link converterLink_;
     ui::ResultWindow* ownerWindow_ = nullptr;
+    bool exchanged_ = false;
+    net::AssignReport lastExchange_;
+    std::string lastAddress_;
     win::ToolTip toolTip_;
 };
 

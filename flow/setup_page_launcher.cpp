@@ -16,7 +16,6 @@ namespace {
 
 constexpr char kUrlPrefix[] = "http://";
 constexpr wchar_t kNoSelection[] = L"Please select the Access Point from the Access Point List.";
-constexpr int kShellFailedAtOrBelow = 32;
 
 struct PcSide {
     char address[net::kAddressTextSize] = {};
@@ -52,11 +51,10 @@ void SetupPageLauncher(const char* address, HWND parent, ui::ResultWindow& resul
     auto launching = std::make_unique<ui::LaunchingWindow>();
     launching->kind = resultWindow.mode();
     ui::ShowStatusWindow(*launching, parent, resultWindow.hwnd());
-    const std::string page = SetupPageAddress(address);
-    const std::intptr_t shellResult = win::ActiveShell().Execute(
-        resultWindow.hwnd(), "open", page.c_str(), nullptr, nullptr, SW_SHOW);
+    const std::wstring page = win::FromUtf8(SetupPageAddress(address));
+    const bool opened = win::ShellOpen(resultWindow.hwnd(), page);
     // The report is seen while the launching notice still shows.
-    if (shellResult <= kShellFailedAtOrBelow && failureReport) failureReport();
+    if (!opened && failureReport) failureReport();
     launching->DestroyWindow();
     launching.reset();
 }

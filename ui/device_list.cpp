@@ -1,5 +1,5 @@
-// The result window's converter list: which replies are listed, how rows are
-// inserted and sorted by column, and the rescan behind the Scan button.
+// The result window's converter list: which replies are listed, and how rows
+// are inserted and sorted by column.
 #include <mbstring.h>
 
 #include <cstdint>
@@ -7,13 +7,7 @@
 #include <cstring>
 
 #include "findings/model_filter.h"
-#include "net/discovery_client.h"
-#include "res/resource.h"
-#include "ui/help_launcher.h"
-#include "ui/notice_dialog.h"
 #include "ui/result_window.h"
-#include "ui/scan_flow.h"
-#include "ui/status_windows.h"
 
 namespace ui {
 namespace {
@@ -67,8 +61,6 @@ void SetColumnText(HWND list, int row, int column, char* text) {
     item.pszText = text;
     SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
-
-bool HasSelectionMark(HWND list) { return SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0) >= 0; }
 
 }  // namespace
 
@@ -150,66 +142,6 @@ void ResultWindow::ColumnSort(NMHDR* header, LRESULT* result) {
 void ResultWindow::RemoveSortArrow() {
     const int column = sortColumn_;
     if (column != -1) ClearArrow(HeaderOf(deviceList_), column);
-}
-
-void ResultWindow::OnScan() {
-    // One scan flow at a time: the disabled button says a flow runs. It is
-    // disabled here, before anything else, so that a second Scan command
-    // queued behind this one finds it disabled.
-    if (!IsWindowEnabled(scanButton_)) return;
-    EnableWindow(scanButton_, FALSE);
-    ProgressWindow* progress = OpenProgressWindow();
-    WorkerContext& context = FillContext(RescanContext(), progress);
-    // A flow that cannot start must not leave the window without its Scan
-    // button or with a progress display that nobody closes.
-    if (!entryPoints().startFlowThread(&ResultWindow::RescanFlow, &context)) {
-        CloseProgressWindow(context);
-        EnableWindow(scanButton_, TRUE);
-    }
-}
-
-unsigned ResultWindow::RescanFlow(void* raw) {
-    auto* context = static_cast<WorkerContext*>(raw);
-    if (!context || !context->resultWindow) return 0;
-    ResultWindow& window = *context->resultWindow;
-    HWND list = context->deviceList;
-
-    net::DiscoveryClient client;
-    std::int32_t count = 0;
-    const int poll = ScanForConverters(*context, client, &count);
-    int rows = 0;
-    if (poll == kScanDone && count > 0) {
-        rows = window.ListFill(&client.DeviceTable(), count);
-        if (rows == 1) {
-            LVITEMW item{};
-            item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-            item.state = LVIS_SELECTED | LVIS_FOCUSED;
-            SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
-            // The Setup Page button launches the marked row: mark the one
-            // converter too, so that the enabled button opens it.
-            SendMessageW(list, LVM_SETSELECTIONMARK, 0, 0);
-            EnableWindow(context->setupPageButton, TRUE);
-            SetWindowLongW(list, GWL_STYLE, GetWindowLongW(list, GWL_STYLE) | kListStylesAfterClick);
-        } else if (!HasSelectionMark(list)) {
-            EnableWindow(context->setupPageButton, FALSE);
-        }
-    } else if (!HasSelectionMark(list)) {
-        EnableWindow(context->setupPageButton, FALSE);
-    }
-    // Nothing listed, whatever the reason: socket failure, silence, host
-    // unreachable or only unsupported models. The progress display stays
-    // until the notice is answered. The notice is owned by the result window,
-    // which takes no input while it is open.
-    if (rows == 0) {
-        NoticeDialog notice;
-        notice.code = kNoticeRescanNotFound;
-        if (notice.DoModal(window.hwnd()) == 1) HelpLauncher().OpenTopic(kTopicRescanNotFound);
-    }
-    window.RemoveSortArrow();
-    SetForegroundWindow(window.hwnd());
-    CloseProgressWindow(*context);
-    EnableWindow(context->scanButton, TRUE);
-    return 0;
 }
 
 }  // namespace ui

@@ -15,21 +15,22 @@ constexpr char kTopicSeveral[] = "::/HTML/T120MULTIPUL.html";
 constexpr char kTopicAddressChange[] = "::/HTML/T150CNT_CHANGE.html";
 constexpr char kTopicOpenFailed[] = "::/HTML/T130CNT_OPEN.html";
 
-constexpr char kHelpFileName[] = "Help.chm";
-constexpr char kHelpViewer[] = "hh.exe";
+constexpr wchar_t kHelpFileName[] = L"Help.chm";
+constexpr wchar_t kHelpViewer[] = L"hh.exe";
 
 // The drive and the directory of `programPath` (separators kept) followed by
 // "Help.chm". Bounded by the path itself: any length is split safely.
-std::string HelpFilePathFor(const std::string& programPath);
+std::wstring HelpFilePathFor(const std::wstring& programPath);
 
 class HelpLauncher {
 public:
     virtual ~HelpLauncher() = default;
 
-    // The help file beside the running program.
-    std::string HelpFilePath() const;
+    // The help file beside the running program, read wide: a folder named
+    // outside the system's code page keeps its name.
+    std::wstring HelpFilePath() const;
     // Asks the shell to start "hh.exe" with the help file path and `topic`
-    // joined directly. Any thread.
+    // joined directly, unquoted. Any thread with a win::ComApartment.
     void OpenTopic(const char* topic) const;
 };
 

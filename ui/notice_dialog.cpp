@@ -70,8 +70,9 @@ void NoticeDialog::AddFindingsBox() {
     for (const DWORD scroll : {DWORD{0}, DWORD{WS_VSCROLL}}) {
         box.reset(CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | scroll,
-                                  margin.left, text.bottom + margin.top, width, (kFindingsLines + 1) * lineHeight,
-                                  hwnd(), reinterpret_cast<HMENU>(IDC_NOTICE_FINDINGS), win::ResourceModule(),
+                                  margin.left, text.bottom + margin.top, width,
+                                  (kFindingsLines + 1) * lineHeight, hwnd(),
+                                  reinterpret_cast<HMENU>(IDC_NOTICE_FINDINGS), win::ResourceModule(),
                                   nullptr));
         if (!box) return;
         SendMessageW(box.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -84,8 +85,8 @@ void NoticeDialog::AddFindingsBox() {
     GetWindowRect(box.get(), &outer);
     GetClientRect(box.get(), &inner);
     SendMessageW(box.get(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
-    const int height = std::min(lines, kFindingsLines) * lineHeight + (outer.bottom - outer.top) - inner.bottom +
-                       2 * std::max(0L, format.top);
+    const int height = std::min(lines, kFindingsLines) * lineHeight + (outer.bottom - outer.top) -
+                       inner.bottom + 2 * std::max(0L, format.top);
     SetWindowPos(box.get(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     box.release();  // the notice's child from here on
 

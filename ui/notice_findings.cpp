@@ -7,14 +7,9 @@
 
 namespace ui {
 
-std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign, const std::string& assignAddress) {
-    findings::Inputs in;
-    in.notice = notice;
-    in.scan = &net::g_scanReport;
-    in.scanError = net::g_scanState.lastError;
-    in.records = net::g_deviceTable;
-    // As the flows read the count: above the table's size it is taken as 63.
-    in.recordCount = net::g_scanState.count > net::kDeviceTableCapacity ? 63 : net::g_scanState.count;
+std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
+                                const std::string& assignAddress) {
+    findings::Inputs in = findings::LastScanInputs(notice);
     in.assign = assign;
     in.assignAddress = assignAddress;
     in.decodeName = &findings::SystemCodePageToUtf8;
@@ -29,7 +24,8 @@ std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign, con
     std::string text;
     for (const findings::Finding& finding : findings::BuildFindings(in)) {
         text += (text.empty() ? "" : "\r\n") + std::string("\u2022 ") +
-                findings::RenderFinding(finding, japanese ? findings::Language::kJapanese : findings::Language::kEnglish);
+                findings::RenderFinding(
+                    finding, japanese ? findings::Language::kJapanese : findings::Language::kEnglish);
     }
     return win::FromUtf8(text);
 }

@@ -2,9 +2,9 @@
 
 #include "res/resource.h"
 #include "ui/help_launcher.h"
-#include "ui/scan_flow.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
+#include "win/window_util.h"
 
 namespace ui {
 namespace {
@@ -20,8 +20,10 @@ win::UniqueIcon LoadIconResource(UINT id, int size) {
 
 }  // namespace
 
+// Enter, Esc and a plain close request do nothing here: the window only
+// closes through CloseResultWindow.
 ResultWindow::ResultWindow(const ResultWindowEntryPoints& entryPoints)
-    : win::Dialog(IDD_RESULT_WINDOW),
+    : win::Dialog(IDD_RESULT_WINDOW, kIgnoresEnterAndEsc),
       windowIcon_(LoadIconResource(IDI_APPLICATION_ICON, GetSystemMetrics(SM_CXICON))),
       entryPoints_(entryPoints) {}
 
@@ -132,22 +134,42 @@ BOOL ResultWindow::OnInitDialog() {
     // before any flow starts, so a Scan command cannot slip in before the
     // initial flow has disabled it itself.
     EnableWindow(scanButton_, FALSE);
-    if (entryPoints_.initialScanFlow &&
-        !entryPoints_.startFlowThread(entryPoints_.initialScanFlow, &context)) {
-        // No flow will ever close the progress display or give the button
-        // back: the user gets the window with Scan, as after a failed rescan.
-        CloseProgressWindow(context);
-        EnableWindow(scanButton_, TRUE);
-    }
+    // Without its flow nothing would ever show this window: the user gets it
+    // with Scan, as after a failed rescan.
+    if (!StartFlow(entryPoints_.initialScanFlow, context)) ShowToUser();
     sortFlag_ = 1;
     return TRUE;
 }
 
-bool ResultWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
-    // Enter, Esc and a plain close request do nothing here: the window only
-    // closes through CloseResultWindow.
-    if (wParam == IDOK || wParam == IDCANCEL) return true;
-    return win::Dialog::OnCommand(wParam, lParam);
+bool ResultWindow::StartFlow(win::WorkerProc procedure, WorkerContext& context) {
+    if (!procedure || entryPoints_.startFlowThread(procedure, &context)) return true;
+    // No flow will ever close the progress display or give the button back.
+    CloseProgressWindow(context);
+    EnableWindow(scanButton_, TRUE);
+    return false;
+}
+
+void ResultWindow::ShowToUser() {
+    SetWindowPos(hwnd(), nullptr, 0, 0, kInitialWidth, kInitialHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    win::CenterWindow(hwnd(), nullptr);
+    ShowWindow(hwnd(), SW_SHOW);
+}
+
+void ResultWindow::OnScan() {
+    // One scan flow at a time: the disabled button says a flow runs. It is
+    // disabled here, before anything else, so that a second Scan command
+    // queued behind this one finds it disabled.
+    if (!IsWindowEnabled(scanButton_)) return;
+    EnableWindow(scanButton_, FALSE);
+    ProgressWindow* progress = OpenProgressWindow();
+    StartFlow(entryPoints_.rescanFlow, FillContext(RescanContext(), progress));
+}
+
+void CloseProgressWindow(const WorkerContext& context) {
+    if (context.progressWindow && context.progressWindow->hwnd()) {
+        SendMessageW(context.progressWindow->hwnd(), WM_CLOSE, 0, 0);
+    }
 }
 
 bool ResultWindow::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

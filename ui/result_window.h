@@ -33,12 +33,14 @@ struct WorkerContext {
     HWND scanButton = nullptr;
 };
 
-// What the window starts or calls without owning it;
+// What the window starts or calls without owning it (a flow left out is not
+// started, as where tests run it themselves);
 // the application fills this, tests fill it with their own.
 struct ResultWindowEntryPoints {
-    // Worker-thread procedure of the initial scan; its argument is the
-    // initial WorkerContext.
-    unsigned (*initialScanFlow)(void* context) = nullptr;
+    // Worker-thread procedures of the initial scan and of the Scan button;
+    // the argument is the initial or the rescan WorkerContext.
+    win::WorkerProc initialScanFlow = nullptr;
+    win::WorkerProc rescanFlow = nullptr;
     // Opens the setup page of the marked row (button 3, double-click).
     void (*launchSelected)(ResultWindow& window) = nullptr;
     // Ends the process with a status; flows reach it through the window.
@@ -69,6 +71,9 @@ constexpr LONG kListStylesAfterClick = LVS_SHOWSELALWAYS | LVS_SORTDESCENDING | 
 
 // The single-instance marker that start-up looks for.
 constexpr char kInstanceProperty[] = "5VOdAzuzivizi";
+
+// Closes (hides) a flow's progress window, if it has one.
+void CloseProgressWindow(const WorkerContext& context);
 
 class ResultWindow : public win::Dialog {
 public:
@@ -102,18 +107,18 @@ public:
     // The list's comparison: item data are DeviceRecord pointers, the
     // parameter a SortParameters pointer.
     static int CALLBACK SortCompare(LPARAM item1, LPARAM item2, LPARAM parameters);
-    // Worker-thread procedure of the Scan button; its argument is the rescan
-    // WorkerContext. Returns 0.
-    static unsigned RescanFlow(void* context);
     // Clears the arrow of the column that carries one; the arrow's column
     // and the direction are kept. Any thread.
     void RemoveSortArrow();
+    // Where a flow hands the window to the user instead of ending the
+    // process: the window takes its designed size, centred in the work area,
+    // and shows, so that it can be seen, rescanned and closed. Any thread.
+    void ShowToUser();
 
     // ToolTipRelay: mouse input reaches the tips only through here.
     bool PreTranslateMessage(MSG* message) override;
 
 protected:
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     bool DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
@@ -132,6 +137,9 @@ private:
     ProgressWindow* OpenProgressWindow();
     // Fills a flow's context with this window's controls and `progress`.
     WorkerContext& FillContext(WorkerContext& context, ProgressWindow* progress);
+    // Starts `procedure` on a flow thread; false when it could not start,
+    // with the flow's progress display closed and Scan given back.
+    bool StartFlow(win::WorkerProc procedure, WorkerContext& context);
 
     HWND setupPageButton_ = nullptr;
     HWND ipAddressButton_ = nullptr;

@@ -18,7 +18,9 @@ constexpr int kWrapAt = 100;  // the bar never shows its upper bound
 
 // ---- ProgressWindow ----
 
-ProgressWindow::ProgressWindow() : win::Dialog(IDD_PROGRESS) {}
+// Enter must not end a scan's progress display; Esc and the close request
+// reach the default cancel, which hides it.
+ProgressWindow::ProgressWindow() : win::Dialog(IDD_PROGRESS, kIgnoresEnter) {}
 
 bool ProgressWindow::Open(HWND resultWindow) {
     if (!Create(resultWindow)) return false;
@@ -26,13 +28,6 @@ bool ProgressWindow::Open(HWND resultWindow) {
     ShowWindow(hwnd(), SW_SHOW);
     UpdateWindow(hwnd());
     return true;
-}
-
-bool ProgressWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
-    // Enter must not end a scan's progress display; Esc and the close
-    // request reach the default cancel, which hides it.
-    if (LOWORD(wParam) == IDOK) return true;
-    return win::Dialog::OnCommand(wParam, lParam);
 }
 
 void ProgressWindow::DoDataExchange() { Bind(IDC_PROGRESS_BAR, progressBar_); }
@@ -80,12 +75,7 @@ bool ShowStatusWindow(win::Dialog& window, HWND parent, HWND centreOver) {
     return true;
 }
 
-LaunchingWindow::LaunchingWindow() : win::Dialog(IDD_LAUNCHING) {}
-
-bool LaunchingWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
-    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return true;
-    return win::Dialog::OnCommand(wParam, lParam);
-}
+LaunchingWindow::LaunchingWindow() : win::Dialog(IDD_LAUNCHING, kIgnoresEnterAndEsc) {}
 
 BOOL LaunchingWindow::OnInitDialog() {
     win::Dialog::OnInitDialog();
@@ -94,12 +84,8 @@ BOOL LaunchingWindow::OnInitDialog() {
     return TRUE;
 }
 
-SettingAddressWindow::SettingAddressWindow() : win::Dialog(IDD_SETTING_ADDRESS) {}
-
-bool SettingAddressWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
-    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return true;
-    return win::Dialog::OnCommand(wParam, lParam);
-}
+SettingAddressWindow::SettingAddressWindow()
+    : win::Dialog(IDD_SETTING_ADDRESS, kIgnoresEnterAndEsc) {}
 
 BOOL SettingAddressWindow::OnInitDialog() {
     win::Dialog::OnInitDialog();

@@ -25,7 +25,6 @@ public:
     static constexpr UINT kTimerPeriodMs = 100;
 
 protected:
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     bool DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
@@ -59,7 +58,6 @@ public:
     int kind = 0;
 
 protected:
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
 };
 
@@ -69,7 +67,6 @@ public:
     SettingAddressWindow();
 
 protected:
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
 };
 

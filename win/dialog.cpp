@@ -11,7 +11,7 @@ const wchar_t kDialogProperty[] = L"ConverterSetup.Dialog";
 
 }  // namespace
 
-Dialog::Dialog(UINT templateId) : templateId_(templateId) {}
+Dialog::Dialog(UINT templateId, Ignores ignores) : templateId_(templateId), ignores_(ignores) {}
 
 Dialog::~Dialog() {
     if (!hwnd_) return;
@@ -220,6 +220,13 @@ INT_PTR Dialog::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
             return setFocus;
         }
         case WM_COMMAND:
+            // The whole parameter: the dialog manager's own commands for
+            // Enter and Esc, not a notification of a control that has 1 or 2
+            // as its identifier.
+            if ((wParam == IDOK && ignores_ != kIgnoresNothing) ||
+                (wParam == IDCANCEL && ignores_ == kIgnoresEnterAndEsc)) {
+                return TRUE;
+            }
             return OnCommand(wParam, lParam) ? TRUE : FALSE;
         default:
             break;

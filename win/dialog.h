@@ -47,7 +47,11 @@ constexpr MessageEntry<T> OnMessage(UINT message, bool (T::*handler)(WPARAM, LPA
 
 class Dialog {
 public:
-    explicit Dialog(UINT templateId);
+    // Which of Enter (command 1) and Esc or a plain close request (command 2)
+    // the window ignores: it is dropped before the message table sees it.
+    enum Ignores { kIgnoresNothing, kIgnoresEnter, kIgnoresEnterAndEsc };
+
+    explicit Dialog(UINT templateId, Ignores ignores = kIgnoresNothing);
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
@@ -76,8 +80,9 @@ public:
     virtual bool PreTranslateMessage(MSG* message);
 
 protected:
-    // Command filter: true when the command was handled or dropped. The base
-    // consults the message table, then maps 1 to OnOK and 2 to OnCancel.
+    // Command filter, for the commands the Ignores flag lets through: true
+    // when the command was handled. The base consults the message table,
+    // then maps 1 to OnOK and 2 to OnCancel.
     virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
     // Binds controls to fields (run by the base OnInitDialog).
     virtual void DoDataExchange() {}
@@ -105,6 +110,7 @@ private:
     void Detach();
 
     UINT templateId_;
+    Ignores ignores_;
     HWND hwnd_ = nullptr;
     bool modal_ = false;
     bool continueModal_ = false;  // touched only by the window's own thread

@@ -1,6 +1,6 @@
 #include "win/shell.h"
 
-#include <shellapi.h>
+#include <objbase.h>
 
 #include <atomic>
 
@@ -9,11 +9,7 @@ namespace {
 
 class PlatformShell final : public Shell {
 public:
-    std::intptr_t Execute(HWND owner, const char* verb, const char* file, const char* parameters,
-                          const char* directory, int show) override {
-        return reinterpret_cast<std::intptr_t>(
-            ShellExecuteA(owner, verb, file, parameters, directory, show));
-    }
+    BOOL Execute(SHELLEXECUTEINFOW* info) override { return ShellExecuteExW(info); }
 };
 
 PlatformShell g_platformShell;
@@ -27,5 +23,25 @@ Shell& ActiveShell() {
 }
 
 void SetShell(Shell* shell) { g_shell.store(shell, std::memory_order_release); }
+
+bool ShellOpen(HWND owner, const std::wstring& file, const std::wstring& parameters) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = kShellOpenMask;
+    info.hwnd = owner;
+    info.lpVerb = L"open";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.nShow = SW_SHOW;
+    return ActiveShell().Execute(&info) != FALSE;
+}
+
+// A thread that already has COM (of either kind) keeps it as it is.
+ComApartment::ComApartment()
+    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+
+ComApartment::~ComApartment() {
+    if (initialised_) CoUninitialize();
+}
 
 }  // namespace win

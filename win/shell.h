@@ -4,23 +4,47 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
-#include <cstdint>
+#include <string>
 
 namespace win {
 
 class Shell {
 public:
     virtual ~Shell() = default;
-    // As ShellExecuteA: a value above 32 means success. Never waits for the
-    // started program.
-    virtual std::intptr_t Execute(HWND owner, const char* verb, const char* file,
-                                  const char* parameters, const char* directory, int show) = 0;
+    // As ShellExecuteExW: FALSE when the shell could not do it.
+    virtual BOOL Execute(SHELLEXECUTEINFOW* info) = 0;
 };
 
 // The shell every caller uses; any thread.
 Shell& ActiveShell();
 // Installs a replacement (tests); nullptr restores the platform's shell.
 void SetShell(Shell* shell);
+
+// The mask of every open: the call has finished when it returns, since the
+// process may end right after (SEE_MASK_NOASYNC), and failures come back to
+// the caller, which reports them, instead of a message box of the shell's own
+// that would block the calling thread (SEE_MASK_FLAG_NO_UI).
+constexpr ULONG kShellOpenMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+
+// Asks the shell to "open" `file` with `parameters` (none when empty), no
+// working directory, SW_SHOW, on a thread that holds a ComApartment. Never
+// waits for the program started. false when the shell could not open it.
+bool ShellOpen(HWND owner, const std::wstring& file, const std::wstring& parameters = {});
+
+// COM, apartment-threaded, on the calling thread while this object lives:
+// the shell's open action needs it on every thread that calls it. Held by
+// the start-up step and by every worker thread we start.
+class ComApartment {
+public:
+    ComApartment();
+    ~ComApartment();
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialised_;
+};
 
 }  // namespace win

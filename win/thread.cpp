@@ -6,6 +6,7 @@
 #include <new>
 
 #include "win/handles.h"
+#include "win/shell.h"
 
 namespace win {
 namespace {
@@ -18,6 +19,8 @@ struct StartRecord {
 unsigned __stdcall Trampoline(void* raw) {
     StartRecord record = *static_cast<StartRecord*>(raw);
     delete static_cast<StartRecord*>(raw);
+    // Flows open pages and help from here.
+    const ComApartment com;
     return record.procedure(record.argument);
 }
 

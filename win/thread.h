@@ -1,5 +1,5 @@
 // The worker-thread start of the scan flows: normal priority, default stack,
-// running at once, never joined.
+// running at once, never joined, with COM apartment-threaded on the thread.
 #pragma once
 
 namespace win {

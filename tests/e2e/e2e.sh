@@ -41,13 +41,13 @@ rows() {
 # group   | row                                                | lang | converters                       | the user's steps | dialogs shown | browser | help topic | datagrams
 subnet    | one_converter_in_the_subnet_opens_its_page         | en | $A,ip=192.168.0.50                 | -                | P L           | http://192.168.0.50/ | -                  | 3
 subnet    | a_ztl_br710_alone_opens_its_page                   | en | $B,ip=192.168.0.51                 | -                | P L           | http://192.168.0.51/ | -                  | 3
-subnet    | no_answer_offers_the_not_found_help_enter_is_yes   | en | $A,ip=192.168.0.50,repeat=0        | N5 enter         | P N5          | -                    | T110NOT_FOUND.html | 3
-subnet    | two_converters_offer_the_several_converters_help   | en | $A,ip=192.168.0.50 $B,ip=192.168.0.51 | N6 1          | P N6          | -                    | T120MULTIPUL.html  | 3
-subnet    | only_unsupported_models_count_as_none_esc_is_no    | en | name=ztl-br720,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50 name=OTHER-AP,mac=00:1a:2b:3c:4d:5f,ip=192.168.0.51 | N5 esc | P N5 | - | - | 3
+subnet    | no_answer_offers_the_not_found_help_enter_is_yes   | en | $A,ip=192.168.0.50,repeat=0        | N5 enter         | P N5a         | -                    | T110NOT_FOUND.html | 3
+subnet    | two_converters_offer_the_several_converters_help   | en | $A,ip=192.168.0.50 $B,ip=192.168.0.51 | N6 1          | P N6a         | -                    | T120MULTIPUL.html  | 3
+subnet    | only_unsupported_models_count_as_none_esc_is_no    | en | name=ztl-br720,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50 name=OTHER-AP,mac=00:1a:2b:3c:4d:5f,ip=192.168.0.51 | N5 esc | P N5u | - | - | 3
 subnet    | close_during_the_scan_ends_the_program_with_status_0 | en | $A,ip=192.168.0.50,repeat=0 chatter:500 | P close          | P             | -                    | -                  | *
 other     | address_accepted_opens_the_page_at_the_new_address | en | $A,ip=10.0.0.5                     | S 4              | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
-other     | address_refused_offers_the_address_change_help     | en | $A,ip=10.0.0.5,status=256          | S 4 N1 1         | P S A N1      | -                    | T150CNT_CHANGE.html | 3 192.168.0.3
-other     | assignment_unanswered_ends_after_no                | en | $A,ip=10.0.0.5,status=silent       | S 4 N1 2         | P S A N1      | -                    | -                  | 3 192.168.0.3
+other     | address_refused_offers_the_address_change_help     | en | $A,ip=10.0.0.5,status=256          | S 4 N1 1         | P S A N1r     | -                    | T150CNT_CHANGE.html | 3 192.168.0.3
+other     | assignment_unanswered_ends_after_no                | en | $A,ip=10.0.0.5,status=silent       | S 4 N1 2         | P S A N1s     | -                    | -                  | 3 192.168.0.3
 other     | dialog_cancelled_sends_no_assignment               | en | $A,ip=10.0.0.5                     | S 1013 N1 1      | P S N1        | -                    | T150CNT_CHANGE.html | 3
 other     | incomplete_address_refused_with_help_then_corrected | en | $A,ip=10.0.0.5                    | S addr=192.168..7 4 N7 move click:4 1 gone addr=192.168.0.7 4 | P S N7 A L | http://192.168.0.7/ | T040IP.html | 3 192.168.0.7
 other     | caption_help_and_esc_keep_the_dialog_enter_runs_it | en | $A,ip=10.0.0.5                     | S help esc enter | P S A L       | http://192.168.0.3/  | T040IP.html        | 3 192.168.0.3
@@ -55,6 +55,9 @@ other     | japanese_user_sees_japanese_windows                | ja | $A,ip=10.0
 other     | second_start_brings_the_running_copy_forward       | en | $A,ip=10.0.0.5                     | S again 1013 N1 2 | P S N1       | -                    | -                  | 3
 unreachable | host_unreachable_shows_the_scan_failure_message  | en | $A,ip=192.168.0.50                 | U 6              | P U           | -                    | T110NOT_FOUND.html | 0
 links     | converter_behind_the_wired_link_of_a_laptop_on_the_office_network | en | $A,ip=10.0.0.5 | S 4      | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
+links     | nothing_answers_on_either_link_and_the_dock_has_no_address | en | $A,ip=10.0.0.5,repeat=0 | N5 2  | P N5l      | -                    | -                  | 3
+links     | japanese_user_reads_why_nothing_was_found        | ja | $A,ip=10.0.0.5,repeat=0            | N5 2             | P N5l         | -                    | -                  | 3
+links     | a_converter_on_each_link_are_both_named          | en | $A,ip=10.0.0.5 office:$B,ip=172.20.0.9,delay=300 | N6 2  | P N6l | -              | -                  | 3
 EOF
 }
 
@@ -68,8 +71,18 @@ declare -A SHOWN=(
   [en:N5]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?"'
   [en:N6]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?"'
   [en:N7]='title="Error" texts="Yes|No|Please insert an IP address."'
+  # The notices that say why, with what their box shows.
+  [en:N5a]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?|• Nothing answered through the adapter \"v0a\" (192.168.0.2/24). Check that the converter is wired to the PC and switched on."'
+  [en:N6a]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?|• Found \"ZTL-BR720-A\" at 192.168.0.50 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up.\r\n• Found \"ZTL-BR710-B\" at 192.168.0.51 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up."'
+  [en:N5u]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?|• A device of a model this program does not set up answered through the adapter \"v0a\" (192.168.0.2/24): \"ztl-br720\" at 192.168.0.50. Connect the converter you want to set up, then scan again.\r\n• A device of a model this program does not set up answered through the adapter \"v0a\" (192.168.0.2/24): \"OTHER-AP\" at 192.168.0.51. Connect the converter you want to set up, then scan again."'
+  [en:N1r]='title="Error" texts="Yes|No|Failed to change the IP address. Do you want to see Online Help?|• The converter refused the address 192.168.0.3. Choose an address that no other device uses, then run the program again."'
+  [en:N1s]='title="Error" texts="Yes|No|Failed to change the IP address. Do you want to see Online Help?|• The converter did not answer the request for the address 192.168.0.3. Check that it is still switched on and wired to the PC, then run the program again."'
+  [en:N5l]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?|• The adapter \"v2a\" is connected but has no IPv4 address yet. When no DHCP server answers, Windows gives itself an address about a minute after the cable goes in: wait a minute, then scan again.\r\n• Nothing answered through the adapter \"v0a\" (192.168.0.2/24). Check that the converter is wired to the PC and switched on.\r\n• Nothing answered through the adapter \"v1a\" (172.20.0.2/24). Check that the converter is wired to the PC and switched on."'
+  [en:N6l]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?|• Found \"ZTL-BR720-A\" at 10.0.0.5 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up.\r\n• Found \"ZTL-BR710-B\" at 172.20.0.9 through the adapter \"v1a\" (172.20.0.2/24). Disconnect it if it is not the converter you want to set up."'
+  [ja:N5l]='title="エラー" texts="はい|いいえ|コンバータが見つかりませんでした。\nヘルプを表示しますか？|• アダプター「v2a」は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバーが応答しない場合は、ケーブルを接続してから 1 分ほどで Windows が自動的にアドレスを割り当てます。1 分ほど待ってから、もう一度検索してください。\r\n• アダプター「v0a」(192.168.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブルでつながり、電源が入っていることを確認してください。\r\n• アダプター「v1a」(172.20.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブルでつながり、電源が入っていることを確認してください。"'
   [en:U]='title="Error" texts="&Yes|&No|Failed to scan the Wireless Converter.\nMake sure the network cable is plugged in to the Ethernet port and the Wireless Converter is turned on.\n\nDo you want to see Online Help?"'
   [ja:P]='title="" texts="検索中..."'
+  [ja:N5]='title="エラー" texts="はい|いいえ|コンバータが見つかりませんでした。\nヘルプを表示しますか？"'
   [ja:S]='title="IP アドレスの変更" texts="はい|いいえ|コンバータを設定するにはコンバータの IP アドレスを一時的に変更する必要があります。\nコンバータの IP アドレスを変更しますか？|コンバータに設定する IP アドレス|コンピュータの IP アドレス            : 192.168.0.2"'
   [ja:N1]='title="エラー" texts="はい|いいえ|IP アドレスが変更できませんでした。\nヘルプを表示しますか？"'
 )
@@ -195,11 +208,20 @@ run_row() {
   mkdir -p "$row"
   : >"$row/browser.log"
   : >"$row/hh.log"
-  local sim=()
-  # chatter:MS keeps every cycle of the scan open for its ten seconds.
+  local sim=() office=() office_pid=
+  # chatter:MS keeps every cycle of the scan open for its ten seconds;
+  # office:CONVERTER answers on the laptop's office link.
   for c in $converters; do
-    if [[ $c == chatter:* ]]; then sim+=(--chatter "${c#chatter:}"); else sim+=(--converter "$c"); fi
+    case $c in
+      chatter:*) sim+=(--chatter "${c#chatter:}") ;;
+      office:*) office+=(--converter "${c#office:}") ;;
+      *) sim+=(--converter "$c") ;;
+    esac
   done
+  if [ ${#office[@]} -gt 0 ]; then
+    sim_start "$NS_OFFICE" "$row/office.log" "${office[@]}"
+    office_pid=$SIM_PID
+  fi
   sim_start "$NS_CONV" "$row/sim.log" "${sim[@]}"
   in_pc 300 "$CS_WINERUN" "$CS_WINLOG" "$(winpath "$row/windows.log")" "$(winpath "$row/stop")" \
     >>"$row/app.out" 2>&1 </dev/null &
@@ -217,8 +239,9 @@ run_row() {
   touch "$row/stop"
   wait "$winlog_pid"
   sim_stop
+  [ -z "$office_pid" ] || { kill -TERM "$office_pid" 2>/dev/null; wait "$office_pid"; }
   local keep=()
-  for c in "${NS_PIDS[@]}"; do [ "$c" = "$SIM_PID" ] || keep+=("$c"); done
+  for c in "${NS_PIDS[@]}"; do [ "$c" = "$SIM_PID" ] || [ "$c" = "$office_pid" ] || keep+=("$c"); done
   NS_PIDS=(${keep[@]+"${keep[@]}"})
 
   local want=()
@@ -242,7 +265,10 @@ case $group in
   unreachable) topo_unreachable ;;
   # The office link holds the default route; the converter sits behind the
   # wired one, in another subnet.
-  links) topo_two_links wired-first 10.0.0.5/24 ;;
+  # A dock's adapter is up too, still without an address.
+  links)
+    topo_two_links wired-first 10.0.0.5/24
+    ns_link "$NS_PC" "" "$NS_OFFICE" "" ;;
   *) echo "e2e: no group $group" >&2; exit 2 ;;
 esac
 row_name=$group

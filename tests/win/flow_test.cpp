@@ -1,116 +1,112 @@
-// What the workflow does where the real program cannot be brought to show it:
-// the initial flow's rare paths, and the address setup dialog's own rules.
+// What the flows do where the real program cannot be brought to show it: the
+// initial flow's rare paths, the rescan behind the Scan button with the list
+// it fills and its column sort, the setup page opened from the list, and the
+// address setup dialog's own rules.
 #include "tests/win/support.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <tuple>
 
+#include "app/converter_setup_app.h"
 #include "flow/initial_scan_flow.h"
 #include "flow/ip_setup_dialog.h"
+#include "flow/rescan_flow.h"
+#include "flow/setup_page_launcher.h"
 
 namespace {
 
 using namespace cstest;
 using net::fake::Arrives;
+using net::fake::Ip;
 
 void RecordEnd(int status) { Log("end " + std::to_string(status)); }
+bool RefuseToStart(win::WorkerProc, void*) { return false; }
 
+// Where the program runs on, the window is the user's: it shows at its
+// designed size, centred in the work area; elsewhere it stays as the modal
+// run leaves it, visible with no size at 0,0.
 TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
-    const auto oneConverter = [](Port& p) {
-        p.inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))};
-    };
+    const auto oneConverter = [](Port& p) { p.inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))}; };
     const struct {
         const char* name;
         std::function<void(Port&)> script;
-        std::intptr_t shellResult;
+        BOOL opens;
         std::vector<std::string> events;
         unsigned result;  // 0: the program runs on
         int rows;
+        bool threadRefused = false;  // else the flow runs on this thread
     } paths[] = {
-        {"the shell cannot open the page", oneConverter, 2,
+        {"the shell cannot open the page", oneConverter, FALSE,
          {"shell http://192.168.0.50 +launching", Notice(3, 127) + " +launching",
           Help("topic_open_failed") + " +launching", "end 0"},
          1, 1},
         {"the subnet test cannot read the interfaces",
-         [&](Port& p) {
-             oneConverter(p);
-             p.afterScan = [&p] { p.listError = 10055; };
+         [&](Port& p) { oneConverter(p); p.afterScan = [&p] { p.listError = 10055; }; }, TRUE, {}, 0, 1},
+        {"65 records over a table of 64",
+         [](Port& p) {
+             p.afterScan = [] {
+                 FillTable(std::vector<std::vector<std::uint8_t>>(64, Converter("ZTL-BR720", "10.0.0.5", 1)));
+                 net::g_scanState.count = net::kDeviceTableCapacity + 1;
+             };
          },
-         42, {}, 0, 1},
-        {"the scan worker cannot start", [](Port& p) { p.threads = Port::Threads::kRefused; }, 42,
-         {Notice(5, 126), Help("topic_not_found"), "end 0"}, 1, 0},
-        {"65 records", SixtyFiveRecords, 42, {Notice(6, 150), Help("topic_multiple"), "end 0"}, 1, 63},
+         TRUE, {Notice(6, 150), Help("topic_multiple"), "end 0"}, 1, 63},
+        {"the flow thread cannot start", [](Port&) {}, TRUE, {}, 0, 0, true},
     };
     for (const auto& path : paths) {
         SCOPED_TRACE(path.name);
         Reset();
         path.script(*port);
-        shell.result = path.shellResult;
-        ui::ResultWindow window({nullptr, nullptr, &RecordEnd});
+        shell.result = path.opens;
+        ui::ResultWindow window({path.threadRefused ? &flow::InitialScanFlow : nullptr, nullptr, nullptr,
+                                 &RecordEnd, &RefuseToStart});
         ASSERT_TRUE(window.Create(nullptr));
-        // As the program's modal run leaves it: visible, 0 x 0 at 0,0.
-        ShowWindow(window.hwnd(), SW_SHOWNA);
-        EXPECT_EQ(flow::InitialScanFlow(&ui::ResultWindow::InitialContext()), path.result);
+        if (!path.threadRefused) {
+            ShowWindow(window.hwnd(), SW_SHOWNA);
+            EXPECT_EQ(flow::InitialScanFlow(&ui::ResultWindow::InitialContext()), path.result);
+        }
         EXPECT_EQ(g_events, path.events);
         EXPECT_EQ(ListView_GetItemCount(window.deviceList()), path.rows);
         EXPECT_EQ(IsWindowEnabled(window.Item(IDC_SCAN)) != FALSE, path.result == 0);
         EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
+        EXPECT_EQ(Geometry(window.hwnd(), win::WorkArea(window.hwnd())), path.result ? "0x0" : "599x364 centred");
     }
 }
 
+// The end-to-end rows show the plain case, 192.168.0.2/24 giving 192.168.0.3.
 TEST(AddressSetup, TheSuggestionIsTheNextHostInThePcsSubnetMovingOnlyTheLastOctet) {
-    const char* const cases[][3] = {
-        {"192.168.0.2", "255.255.255.0", "192.168.0.3"},
-        {"192.168.0.254", "255.255.255.0", "192.168.0.253"},    // .255 is the broadcast
-        {"192.168.0.254", "255.255.254.0", "192.168.0.255"},    // here a host
-        {"192.168.0.255", "255.255.254.0", "192.168.0.1"},      // .0 is the subnet's own
-        {"192.168.1.255", "255.255.0.0", "192.168.1.0"},        // no carry into the third
-        {"10.0.0.6", "255.255.255.248", "10.0.0.5"},
-        {"192.168.0.10", "255.255.255.255", "192.168.0.9"},
+    const std::tuple<const char*, const char*, DWORD> cases[] = {
+        {"192.168.0.254", "255.255.255.0", MAKEIPADDRESS(192, 168, 0, 253)},  // .255 is the broadcast
+        {"192.168.0.254", "255.255.254.0", MAKEIPADDRESS(192, 168, 0, 255)},  // here a host
+        {"192.168.0.255", "255.255.254.0", MAKEIPADDRESS(192, 168, 0, 1)},    // .0 is the subnet's own
+        {"192.168.1.255", "255.255.0.0", MAKEIPADDRESS(192, 168, 1, 0)},      // no carry into the third
+        {"10.0.0.6", "255.255.255.248", MAKEIPADDRESS(10, 0, 0, 5)},
+        {"192.168.0.126", "255.255.255.128", MAKEIPADDRESS(192, 168, 0, 125)},  // .127 ends the /25
+        {"10.8.0.2", "255.255.255.252", MAKEIPADDRESS(10, 8, 0, 1)},            // .3 ends the /30
+        {"192.168.0.10", "255.255.255.255", MAKEIPADDRESS(192, 168, 0, 9)},
     };
-    for (const auto& c : cases) {
-        std::uint8_t b[4];
-        net::AddressToBytes(net::InetAddr(c[2]), b);
-        EXPECT_EQ(flow::SuggestedAddress(c[0], c[1]), MAKEIPADDRESS(b[0], b[1], b[2], b[3])) << c[0];
-    }
+    for (const auto& [pc, mask, suggested] : cases) EXPECT_EQ(flow::SuggestedAddress(pc, mask), suggested) << pc;
 }
 
-// The converter was heard on the first of the PC's two links: the PC address
-// shown, the suggestion and the exchange are that link's, not the last one's.
+// The PC address shown, the suggestion and the exchange's link come from the
+// end-to-end rows (the laptop with two links among them).
 TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSettingIt) {
-    const std::uint32_t office = net::fake::Ip(172, 20, 0, 2);
-    port->interfaces.insert(port->interfaces.begin(), {0x13, office, net::fake::Ip(255, 255, 255, 0)});
     ui::ResultWindow owner({});
     flow::IpSetupDialog dialog;
-    dialog.SetConverterMac("00:1a:2b:3c:4d:5e");
-    dialog.SetConverterLink({true, office, net::fake::Ip(255, 255, 255, 0)});
     dialog.SetOwnerWindow(&owner);
     ASSERT_TRUE(dialog.Create(nullptr));
-    EXPECT_EQ(TextOf(dialog.Item(IDC_PC_ADDRESS)), Text(147) + "172.20.0.2");
-    DWORD suggested = 0;
-    SendMessageW(dialog.Item(IDC_ADDRESS_FIELD), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&suggested));
-    EXPECT_EQ(suggested, MAKEIPADDRESS(172, 20, 0, 3));
     // Away from the screen's centre, so that centring over it shows.
     SetWindowPos(dialog.hwnd(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
-    std::vector<std::pair<LONG, HWND>> fields;  // by their left edges
-    for (HWND edit = GetWindow(dialog.Item(IDC_ADDRESS_FIELD), GW_CHILD); edit; edit = GetWindow(edit, GW_HWNDNEXT)) {
-        RECT rect{};
-        GetWindowRect(edit, &rect);
-        fields.emplace_back(rect.left, edit);
-    }
-    std::sort(fields.begin(), fields.end());
-    ASSERT_EQ(fields.size(), 4u);
-    const std::tuple<int, const wchar_t*, std::string> typed[] = {
-        {0, L"0", "1"}, {0, L"224", "223"}, {1, L"0", "0"}};  // field, typed, kept
-    for (const auto& [field, text, held] : typed) {
-        SetFocus(fields[field].second);
-        SetWindowTextW(fields[field].second, text);
+    HWND address = dialog.Item(IDC_ADDRESS_FIELD);
+    const auto type = [&](int field, const wchar_t* text) {  // what the field keeps once left
+        SendMessageW(address, IPM_SETFOCUS, field, 0);
+        HWND edit = GetFocus();
+        SetWindowTextW(edit, text);
         SetFocus(dialog.Item(IDC_CANCEL_SETUP));
-        EXPECT_EQ(TextOf(fields[field].second), held) << field;
-    }
+        return TextOf(edit);
+    };
+    EXPECT_EQ(type(0, L"0") + type(0, L"224") + type(1, L"0"), "1" "223" "0");
 
-    SetWindowTextW(fields[3].second, L"");
+    type(3, L"");
     SendMessageW(dialog.hwnd(), WM_COMMAND, IDC_EXECUTE_SETUP, 0);
     EXPECT_EQ(g_events, (std::vector<std::string>{Notice(7, 151), Help("topic_ip_setup")}));
     EXPECT_TRUE(IsWindowVisible(dialog.hwnd()));
@@ -120,22 +116,175 @@ TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSetti
     port->inbound = {Arrives(net::fake::AssignReply(1))};
     port->onSend = [&] {
         HWND status = Shown<ui::SettingAddressWindow>();
-        RECT own{}, over{};
-        GetWindowRect(status, &own);
+        RECT over{};
         GetWindowRect(dialog.hwnd(), &over);
-        const bool centred = std::abs(own.left + own.right - over.left - over.right) <= 1 &&
-                             std::abs(own.top + own.bottom - over.top - over.bottom) <= 1;
-        Log(TextOf(GetDlgItem(status, IDC_STATUS_TEXT)) + " " + std::to_string(own.right - own.left) + "x" +
-            std::to_string(own.bottom - own.top) + (centred ? " centred" : "") +
+        Log(TextOf(GetDlgItem(status, IDC_STATUS_TEXT)) + " " + Geometry(status, over) +
             (GetUpdateRect(GetDlgItem(status, IDC_STATUS_TEXT), nullptr, FALSE) ? "" : " painted"));
     };
     SendMessageW(dialog.Item(IDC_ADDRESS_FIELD), IPM_SETADDRESS, 0, MAKEIPADDRESS(192, 168, 0, 77));
     SendMessageW(dialog.hwnd(), WM_COMMAND, IDC_EXECUTE_SETUP, 0);
     EXPECT_EQ(g_events, std::vector<std::string>(3, Text(149) + " 260x80 centred painted"));
     EXPECT_EQ(owner.AssignedAddress(), "192.168.0.77");
-    for (const auto& sent : port->sent) EXPECT_EQ(sent.from, office);
     EXPECT_FALSE(IsWindowVisible(dialog.hwnd()));
     EXPECT_EQ(Shown<ui::SettingAddressWindow>(), nullptr);
+}
+
+// The Scan button's flow runs on this thread, inside the command.
+bool RunHere(win::WorkerProc procedure, void* context) { return procedure(context) == 0; }
+const ui::ResultWindowEntryPoints kScanHere{nullptr, &flow::RescanFlow, &flow::LaunchSelected, nullptr, &RunHere};
+void Scan(ui::ResultWindow& window) { SendMessageW(window.hwnd(), WM_COMMAND, IDC_SCAN, 0); }
+
+// A notification from the list, as a click on a column header or a double-click sends it.
+void Notify(ui::ResultWindow& window, UINT code, int column = 0) {
+    NMLISTVIEW note{};
+    note.hdr = {window.deviceList(), IDC_DEVICE_LIST, code};
+    note.iSubItem = column;
+    SendMessageW(window.hwnd(), WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&note));
+}
+
+// One window as a user uses it, rescans and column clicks in turn. Rows keep
+// the table's order (unsupported models left out) until a column is clicked:
+// addresses sort as numbers, MACs by their bytes, names without case, one
+// direction alternating over all columns and rescans; a rescan removes the
+// arrow. After one converter found (alone selected, marked and ready to
+// open), the list places every later row by name, descending.
+TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) {
+    ui::ResultWindow window(kScanHere);
+    Open(window);
+    HWND list = window.deviceList();
+    const auto arrows = [&] {  // v descending, ^ ascending, - none
+        std::string marks;
+        for (int column = 0; column < 3; ++column) {
+            HDITEMW item{};
+            item.mask = HDI_FORMAT | HDI_IMAGE;
+            SendMessageW(ListView_GetHeader(list), HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+            marks += (item.fmt & 0x1800) != 0x1800 ? '-' : item.iImage == 0 ? 'v' : '^';
+        }
+        return marks;
+    };
+    const std::string longest = "d" + std::string(58, '-') + "ZTL-BR720";  // 68 bytes, no terminator
+    const std::vector<std::vector<std::uint8_t>> five = {
+        Converter("b ZTL-BR720", "192.168.0.9", 2), Converter("ZTL-AX3", "192.168.0.8", 9),
+        Converter("C ZTL-BR720", "192.168.0.100", 3), Converter("a ZTL-BR710", "192.168.0.10", 1),
+        Converter(longest, "172.16.5.9", 4)};
+    const std::vector<std::string> notFound = {Notice(4, 124) + " +progress",
+                                               Help("topic_rescan_none") + " +progress"};
+    const struct {
+        int column;  // -1: a rescan that hears `replies`
+        std::vector<std::vector<std::uint8_t>> replies;
+        const char *order, *arrows;  // the first letter of each row's name
+        std::vector<std::string> events = {};
+        int openError = 0, answer = 1;  // every socket's; the notice's
+    } steps[] = {
+        {-1, five, "bCad", "---"},  // the table's order, the other model left out
+        {2, {}, "dCba", "--v"},     // MACs, descending
+        {1, {}, "dbaC", "-^-"},     // addresses as numbers, ascending
+        {0, {}, "dCba", "v--"},     // names without case, descending
+        {-1, five, "bCad", "---"},  // a rescan: the table's order, no arrow
+        {2, {}, "abCd", "--^"},     // the direction goes on alternating
+        {-1, {Converter("ZTL-BR720", "192.168.0.50", 0x50)}, "Z", "---"},
+        {-1, five, "dCba", "---"},  // by name, descending, from now on
+        {-1, {}, "", "---", notFound},
+        {-1, {}, "", "---", {notFound[0]}, 10024, 2},  // a socket failure, answered No
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.order);
+        Reset();
+        if (step.column < 0) {
+            for (const auto& reply : step.replies) port->inbound.push_back(Arrives(reply));
+            port->openError = step.openError;
+            Answerer::answer = step.answer;
+            Scan(window);
+        } else {
+            Notify(window, LVN_COLUMNCLICK, step.column);
+        }
+        std::string order;
+        for (const std::string& row : Rows(list)) order += row[0];
+        EXPECT_EQ(order, step.order);
+        EXPECT_EQ(arrows(), step.arrows);
+        EXPECT_EQ(g_events, step.events);
+        const bool one = order.size() == 1;
+        EXPECT_EQ(ListView_GetSelectedCount(list), one ? 1u : 0u);
+        EXPECT_EQ(ListView_GetSelectionMark(list), one ? 0 : -1);
+        EXPECT_EQ(IsWindowEnabled(window.Item(IDC_SETUP_PAGE)) != FALSE, one);
+        EXPECT_TRUE(IsWindowEnabled(window.Item(IDC_SCAN)));
+        EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
+    }
+}
+
+int g_rescansStarted = 0;
+
+// The program's own entry points, but for the initial flow.
+TEST_F(WinTest, TwoScanCommandsBackToBackStartOneRescanFlow) {
+    ui::ResultWindowEntryPoints entryPoints = app::ProgramEntryPoints();
+    entryPoints.initialScanFlow = nullptr;
+    entryPoints.startFlowThread = [](win::WorkerProc procedure, void*) {
+        g_rescansStarted += procedure == &flow::RescanFlow;
+        return true;  // and the flow runs on forever
+    };
+    ui::ResultWindow window(entryPoints);
+    Open(window);
+    for (int press = 0; press < 2; ++press) Scan(window);
+    EXPECT_EQ(g_rescansStarted, 1);
+}
+
+TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubnet) {
+    const std::string opensNear = "shell http://192.168.0.50 +launching";
+    const struct {
+        const char* name;
+        bool doubleClick;
+        int mark;
+        std::vector<std::string> events;
+        bool closes;
+        BOOL opens = TRUE;
+        net::Link heardOn = {};  // the link both converters were heard on
+        // What the last scan found of the PC.
+        const char *address = "192.168.0.2", *netmask = "255.255.255.0";
+    } launches[] = {
+        {"no row marked", true, -1, {Box("win_tests", Fixed("no_selection"))}, false},  // the program's name
+        {"in the subnet", false, 0, {opensNear}, true},
+        {"outside it", true, 1,
+         {Box(Text(125), Text(152) + "\n\n" + Text(157) + "192.168.0.2\n" + Text(153) + "255.255.255.0")},
+         false},
+        {"the shell fails", false, 0, {opensNear, Box(Text(125), Text(128)) + " +launching"}, true, FALSE},
+        {"no PC address known", false, 1, {"shell http://10.0.0.1 +launching"}, true, TRUE, {}, "", ""},
+        {"heard on a link holding it", false, 1, {"shell http://10.0.0.1 +launching"}, true, TRUE,
+         {true, Ip(10, 0, 0, 2), Ip(255, 0, 0, 0)}},
+        {"a /16 link holds a far address", false, 1, {"shell http://10.0.0.1 +launching"}, true, TRUE,
+         {true, Ip(10, 0, 250, 2), Ip(255, 255, 0, 0)}},
+        {"a /30 link ends at its fourth address", false, 1,
+         {Box(Text(125), Text(152) + "\n\n" + Text(157) + "10.0.0.5\n" + Text(153) + "255.255.255.252")},
+         false, TRUE, {true, Ip(10, 0, 0, 5), Ip(255, 255, 255, 252)}},
+        {"/30: the neighbour is near", false, 0, {opensNear}, true, TRUE, {}, "192.168.0.49",
+         "255.255.255.252"},
+        {"/25: the upper half is another subnet", false, 0,
+         {Box(Text(125), Text(152) + "\n\n" + Text(157) + "192.168.0.130\n" + Text(153) + "255.255.255.128")},
+         false, TRUE, {}, "192.168.0.130", "255.255.255.128"},
+    };
+    for (const auto& launch : launches) {
+        SCOPED_TRACE(launch.name);
+        Reset();
+        shell.result = launch.opens;
+        ui::ResultWindow window(kScanHere);
+        Open(window);
+        HWND hwnd = window.hwnd(), list = window.deviceList();
+        FillTable({Converter("ZTL-BR720 in", "192.168.0.50", 1), Converter("ZTL-BR720 out", "10.0.0.1", 2)});
+        window.ListFill(net::g_deviceTable, 2);
+        EXPECT_EQ(Rows(list), (std::vector<std::string>{"ZTL-BR720 in|192.168.0.50|00:1a:2b:3c:4d:01",
+                                                        "ZTL-BR720 out|10.0.0.1|00:1a:2b:3c:4d:02"}));
+        std::fill(std::begin(net::g_recordLinks), std::end(net::g_recordLinks), launch.heardOn);
+        std::strcpy(net::g_probeResult.address, launch.address);
+        std::strcpy(net::g_probeResult.netmask, launch.netmask);
+        ListView_SetSelectionMark(list, launch.mark);
+        if (launch.doubleClick) {
+            Notify(window, NM_DBLCLK);
+        } else {
+            SendMessageW(hwnd, WM_COMMAND, IDC_SETUP_PAGE, 0);
+        }
+        EXPECT_EQ(g_events, launch.events);
+        EXPECT_EQ(!IsWindow(hwnd), launch.closes);
+        EXPECT_EQ(Shown<ui::LaunchingWindow>(), nullptr);
+    }
 }
 
 }  // namespace

@@ -2,12 +2,16 @@
 // tests/data, one log of what the user would have seen (notices and message
 // boxes, answered as they open, and the shell's calls), a scripted socket port
 // in place of the network, and the result window opened as a flow leaves it.
+// Windows wants COM on every thread that asks the shell to open something;
+// wine does not: the shell's stand-in marks each call from a thread without.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -29,9 +33,13 @@
 
 namespace cstest {
 
-// tests/data/NAME.tsv: the first column names the row, "\n" is a line feed.
-inline std::map<std::string, std::vector<std::string>> ReadTsv(const std::string& name) {
-    std::map<std::string, std::vector<std::string>> rows;
+// tests/data/NAME.tsv, read once: the first column names the row, "\n" is a
+// line feed.
+using Table = std::map<std::string, std::vector<std::string>>;
+inline const Table& Tsv(const std::string& name) {
+    static std::map<std::string, Table> files;
+    if (files.count(name)) return files[name];
+    Table& rows = files[name];
     std::ifstream file(CS_TEST_DATA_DIR "/" + name + ".tsv", std::ios::binary);
     for (std::string line; std::getline(file, line);) {
         for (std::size_t at; (at = line.find("\\n")) != std::string::npos;) line.replace(at, 2, "\n");
@@ -47,10 +55,8 @@ inline std::map<std::string, std::vector<std::string>> ReadTsv(const std::string
 
 // A cell of tests/data/FILE.tsv: the row named `key`, `column` after the name.
 inline std::string Expected(const std::string& file, const std::string& key, std::size_t column) {
-    static std::map<std::string, std::map<std::string, std::vector<std::string>>> files;
-    if (!files.count(file)) files[file] = ReadTsv(file);
-    const auto row = files[file].find(key);
-    return row == files[file].end() ? "(no " + key + " in " + file + ")" : row->second.at(column);
+    const auto row = Tsv(file).find(key);
+    return row == Tsv(file).end() ? "(no " + key + " in " + file + ")" : row->second.at(column);
 }
 inline std::string Text(UINT id, LANGID language = win::kEnglish) {
     return Expected("strings", std::to_string(id), language == win::kJapanese);
@@ -61,13 +67,6 @@ inline std::string TextOf(HWND window) {
     wchar_t text[1024] = {};
     GetWindowTextW(window, text, 1024);
     return win::ToUtf8(text);
-}
-
-// The tip control a dialog created for its buttons.
-inline HWND TipOf(HWND dialog) {
-    HWND tip = nullptr;
-    while ((tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) && GetWindow(tip, GW_OWNER) != dialog) {}
-    return tip;
 }
 
 // The visible dialog of type T on this thread, if any.
@@ -94,38 +93,48 @@ inline void Log(std::string what) {
 
 inline std::string Notice(int code, UINT id) { return "notice " + std::to_string(code) + ": " + Text(id); }
 inline std::string Help(const std::string& topicKey) {
-    return "shell hh.exe " + ui::HelpLauncher().HelpFilePath() + Fixed(topicKey);
+    return "shell hh.exe " + win::ToUtf8(ui::HelpLauncher().HelpFilePath()) + Fixed(topicKey);
 }
 inline std::string Box(const std::string& caption, const std::string& text) {
     return "box " + caption + ": " + text;
 }
 
+// Logs "shell FILE PARAMETERS", " +no-sta" from a thread without COM (STA).
 class Shell : public win::Shell {
 public:
     Shell() { win::SetShell(this); }
     ~Shell() override { win::SetShell(nullptr); }
-    std::intptr_t Execute(HWND, const char* verb, const char* file, const char* parameters,
-                          const char* directory, int show) override {
-        EXPECT_TRUE(std::string(verb) == "open" && !directory && show == SW_SHOW);
-        Log(std::string("shell ") + file + (parameters ? std::string(" ") + parameters : ""));
+    BOOL Execute(SHELLEXECUTEINFOW* info) override {
+        EXPECT_TRUE(std::wstring(info->lpVerb) == L"open" && !info->lpDirectory && info->nShow == SW_SHOW &&
+                    info->fMask == (SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI));
+        APTTYPE type{};
+        APTTYPEQUALIFIER qualifier{};
+        const bool sta = CoGetApartmentType(&type, &qualifier) == S_OK &&
+                         (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+        Log("shell " + win::ToUtf8(info->lpFile) +
+            (info->lpParameters ? " " + win::ToUtf8(info->lpParameters) : "") + (sta ? "" : " +no-sta"));
         return result;
     }
-    std::intptr_t result = 42;
+    BOOL result = TRUE;
 };
 
+// "WxH", " centred" when its centre is that of `over` (give or take a pixel),
+// and " hidden" for a window that does not show.
+inline std::string Geometry(HWND window, const RECT& over) {
+    RECT own{};
+    GetWindowRect(window, &own);
+    const bool centred = std::abs(own.left + own.right - over.left - over.right) <= 1 &&
+                         std::abs(own.top + own.bottom - over.top - over.bottom) <= 1;
+    return std::to_string(own.right - own.left) + "x" + std::to_string(own.bottom - own.top) +
+           (centred ? " centred" : "") + (IsWindowVisible(window) ? "" : " hidden");
+}
+
 // What is wrong with where a notice or message box stands: each is owned by
-// the window it answers for, which takes no input meanwhile, and is centred
-// where the user looks, never in the screen's corner.
+// the window it answers for, which takes no input meanwhile. (That it is not
+// put in the screen's corner is the end-to-end rows' to see.)
 inline std::string Misplaced(HWND box) {
-    std::string flags;
     HWND owner = GetWindow(box, GW_OWNER);
-    if (!owner) flags += " +unowned";
-    if (owner && IsWindowEnabled(owner)) flags += " +owner-enabled";
-    RECT rect{};
-    GetWindowRect(box, &rect);
-    const RECT work = win::WorkArea(box);
-    if (rect.left == work.left && rect.top == work.top) flags += " +corner";
-    return flags;
+    return !owner ? " +unowned" : IsWindowEnabled(owner) ? " +owner-enabled" : "";
 }
 
 // Logs every notice and message box this thread opens, with what is wrong
@@ -188,20 +197,9 @@ struct Port : net::fake::ScriptedPort {
     }
 };
 
-// A scan that reports 65 records over a table of 64 supported converters.
-inline void SixtyFiveRecords(Port& port) {
-    port.afterScan = [] {
-        std::vector<std::vector<std::uint8_t>> table;
-        for (int i = 0; i < net::kDeviceTableCapacity; ++i) {
-            table.push_back(Converter("ZTL-BR720", "10.0.0." + std::to_string(i), i));
-        }
-        FillTable(table);
-        net::g_scanState.count = net::kDeviceTableCapacity + 1;
-    };
-}
-
 // Every row of every table starts from a PC with one Ethernet interface,
-// 192.168.0.2/24, no converter, nothing seen, Yes to every question.
+// 192.168.0.2/24, no converter, nothing seen, Yes to every question; this
+// thread holds COM as the program's window thread does.
 class WinTest : public testing::Test {
 protected:
     void SetUp() override { Reset(); }
@@ -211,18 +209,21 @@ protected:
         port->interfaces = {{0x13, net::fake::Ip(192, 168, 0, 2), net::fake::Ip(255, 255, 255, 0)}};
         port->hostAddress = port->interfaces[0].address;
         net::SetActivePort(port.get());
-        shell.result = 42;
+        shell.result = TRUE;
         Answerer::answer = 1;
         g_events.clear();
     }
-    // A result window as the initial flow leaves it when the program runs on:
-    // its progress window closed and Scan enabled.
-    static void Open(ui::ResultWindow& window) {
+    // A window created modelessly; a result window as the initial flow
+    // leaves it when the program runs on: its progress window closed and
+    // Scan enabled.
+    static void Open(win::Dialog& window) {
         ASSERT_TRUE(window.Create(nullptr));
-        SendMessageW(ui::ResultWindow::InitialContext().progressWindow->hwnd(), WM_CLOSE, 0, 0);
+        if (!dynamic_cast<ui::ResultWindow*>(&window)) return;
+        ui::CloseProgressWindow(ui::ResultWindow::InitialContext());
         EnableWindow(window.Item(IDC_SCAN), TRUE);
     }
 
+    win::ComApartment com;
     std::unique_ptr<Port> port;
     Shell shell;
     Answerer answerer;
@@ -230,15 +231,13 @@ protected:
 
 // The rows of a list as "name|address|mac".
 inline std::vector<std::string> Rows(HWND list) {
-    std::vector<std::string> rows;
-    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-        std::string texts;
+    std::vector<std::string> rows(ListView_GetItemCount(list));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         for (int column = 0; column < 3; ++column) {
             char text[80] = {};
             ListView_GetItemText(list, row, column, text, sizeof text);
-            texts += (column ? "|" : "") + std::string(text);
+            rows[row] += (column ? "|" : "") + std::string(text);
         }
-        rows.push_back(texts);
     }
     return rows;
 }

@@ -44,13 +44,16 @@ int main() {
                     (ip.selfAssigned ? "(self-assigned)" : "");
         }
         const std::string category = Known(a.category, [](findings::Category c) {
-            return std::string(c == findings::Category::kPublic ? "public"
-                               : c == findings::Category::kPrivate ? "private" : "domain");
+            return std::string(c == findings::Category::kPublic    ? "public"
+                               : c == findings::Category::kPrivate ? "private"
+                                                                   : "domain");
         });
-        const std::string firewall = Known(a.firewallOn, [](bool on) { return std::string(on ? "on" : "off"); });
+        const std::string firewall =
+            Known(a.firewallOn, [](bool on) { return std::string(on ? "on" : "off"); });
         const std::string rule = Known(a.rule, [](findings::RuleVerdict v) {
-            return std::string(v == findings::RuleVerdict::kAllows ? "allows"
-                               : v == findings::RuleVerdict::kBlocks ? "blocks" : "none");
+            return std::string(v == findings::RuleVerdict::kAllows   ? "allows"
+                               : v == findings::RuleVerdict::kBlocks ? "blocks"
+                                                                     : "none");
         });
         std::printf("adapter kind=%s connected=%s ipv4=%s category=%s firewall=%s rule=%s name=%s\n",
                     KindName(a.kind), a.connected ? "yes" : "no", ipv4.empty() ? "none" : ipv4.c_str(),

@@ -222,8 +222,8 @@ void StoreThreeConverters() {
 void EndProcess(int status) { TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status)); }
 
 // The result window with three converters listed and the name column sorted
-// with its arrow, at the size of its template (the program itself leaves it
-// with no size), centred on the screen.
+// with its arrow, as the program shows it where it hands the window to the
+// user: at its designed size, centred in the work area.
 bool OpenResultWindow(ui::ResultWindow& window) {
     if (!window.Create(nullptr)) return false;
     ui::ProgressWindow* initial = ui::ResultWindow::InitialContext().progressWindow;
@@ -241,15 +241,7 @@ bool OpenResultWindow(ui::ResultWindow& window) {
     click.iSubItem = 0;
     SendMessageW(window.hwnd(), WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&click));
 
-    RECT size{0, 0, 339, 221};
-    MapDialogRect(window.hwnd(), &size);
-    AdjustWindowRectEx(&size, static_cast<DWORD>(GetWindowLongW(window.hwnd(), GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(window.hwnd(), GWL_EXSTYLE)));
-    const int width = size.right - size.left;
-    const int height = size.bottom - size.top;
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    SetWindowPos(window.hwnd(), HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
+    window.ShowToUser();
     return true;
 }
 
@@ -314,7 +306,8 @@ public:
             {"{1}", "Intel(R) Ethernet Connection (7) I219-LM - Docking Station USB-C Gigabit Adapter #2",
              findings::kIfTypeEthernet, status, {{Ip(192, 168, 0, 2), 24}}},
             {"{2}", "Realtek USB GbE Family Controller", findings::kIfTypeEthernet, status, {}},
-            {"{3}", "Contoso Corporate VPN (AnyConnect)", findings::kIfTypePropVirtual, status, {{Ip(10, 8, 0, 14), 32}}},
+            {"{3}", "Contoso Corporate VPN (AnyConnect)", findings::kIfTypePropVirtual, status,
+             {{Ip(10, 8, 0, 14), 32}}},
             {"{4}", "Wi-Fi", findings::kIfTypeWifi, status, {{Ip(172, 20, 0, 2), 24}}},
         };
         return true;

@@ -1,7 +1,8 @@
 // cs-winlog: records, in order, every dialog window another program shows
-// and hides, with its title and the texts of its labels and buttons, so an
-// end-to-end test can check what the user saw, also windows that are on
-// screen only for a moment (the launching notice during the shell call).
+// and hides, with its title and the texts of its labels, buttons and
+// read-only boxes, so an end-to-end test can check what the user saw, also
+// windows that are on screen only for a moment (the launching notice during
+// the shell call).
 //
 //   cs-winlog LOGFILE STOPFILE
 //
@@ -27,18 +28,35 @@ using cstools::ClassOf;
 using cstools::Quote;
 using cstools::TextOf;
 
-// The title and the visible label and button texts, in the template's order.
+// A read-only edit box's text (a notice's findings). An edit control's text
+// lives in its own process, so it is asked for, briefly: a busy program
+// shows nothing new anyway.
+std::wstring BoxText(HWND box) {
+    std::wstring text(16384, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(box, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                             SMTO_ABORTIFHUNG, 500, &copied)) {
+        return L"";
+    }
+    text.resize(copied);
+    return text;
+}
+
+// The title and the visible label, button and read-only box texts, in the
+// template's order.
 std::string Describe(HWND window) {
     std::wstring texts;
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         // The child's own flag: while its dialog is being hidden the child
         // still counts, so a closing window is not logged as a blank one.
-        if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (!(style & WS_VISIBLE)) continue;
         const std::wstring kind = ClassOf(child);
-        if (lstrcmpiW(kind.c_str(), L"Static") != 0 && lstrcmpiW(kind.c_str(), L"Button") != 0) {
+        const bool box = lstrcmpiW(kind.c_str(), L"Edit") == 0 && (style & ES_READONLY);
+        if (lstrcmpiW(kind.c_str(), L"Static") != 0 && lstrcmpiW(kind.c_str(), L"Button") != 0 && !box) {
             continue;
         }
-        const std::wstring text = TextOf(child);
+        const std::wstring text = box ? BoxText(child) : TextOf(child);
         if (text.empty()) continue;
         texts += (texts.empty() ? L"" : L"|") + text;
     }

@@ -83,7 +83,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
         {"nothing answered on the one link", [](Pc&) {}, {kNoAnswer},
          "Nothing answered through the adapter \"Ethernet\" (192.168.0.2/24). Check that the converter is "
          "wired to the PC and switched on.",
-         "アダプタ「Ethernet」(192.168.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュー"
+         "アダプター「Ethernet」(192.168.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュー"
          "タに LAN ケーブルでつながり、電源が入っていることを確認してください。"},
         {"no adapter connected: the unbound socket's failure says no more",
          [](Pc& pc) {
@@ -97,8 +97,9 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.adaptersReadable = false;
              pc.scan.links[0].dropped = 2;
          },
-         {"searched-no-answer |192.168.0.2/24|2"}, "No converter answered through the adapter at 192.168.0.2/24 "
-         "(other datagrams ignored: 2). Check that the converter is wired to the PC and switched on."},
+         {"searched-no-answer |192.168.0.2/24|2"},
+         "No converter answered through the adapter at 192.168.0.2/24 (other datagrams ignored: 2). "
+         "Check that the converter is wired to the PC and switched on."},
         {"a connected adapter without an address; a disconnected one or a tunnel says nothing",
          [](Pc& pc) {
              pc.Adapter("Ethernet 2", kIfTypeEthernet, kOperStatusUp);
@@ -118,10 +119,10 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          },
          {"firewall-may-block Ethernet|192.168.0.2/24|public|none", kNoAnswer},
          "Windows Firewall is on for the public network of the adapter \"Ethernet\" (192.168.0.2/24), and no "
-         "rule allows this program there: the firewall may drop the converter's answers (Windows lets unicast "
-         "answers to a broadcast back in for three seconds, but not answers sent as broadcasts). Allow this "
+         "rule allows this program there: the firewall may drop the converter's answers (Windows lets "
+         "unicast answers to a broadcast back in for three seconds, but not answers sent as broadcasts). Allow this "
          "program through Windows Firewall for public networks, then scan again.",
-         "アダプタ「Ethernet」(192.168.0.2/24) のパブリック ネットワークでは Windows ファイアウォールが有効で、"
+         "アダプター「Ethernet」(192.168.0.2/24) のパブリック ネットワークでは Windows ファイアウォールが有効で、"
          "このプログラムを許可する規則がありません。コンバータの応答がファイアウォールで破棄されるおそれがあり"
          "ます (Windows は、ブロードキャストへのユニキャストの応答は 3 秒間受け入れますが、ブロードキャストで返"
          "された応答は受け入れません)。Windows ファイアウォールで、このプログラムにパブリック ネットワークでの"
@@ -184,14 +185,14 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          },
          {"converter-found ZTL-BR710 Lab|10.0.0.5|Ethernet|192.168.0.2/24",
           "converter-found ZTL-BR720|172.20.0.9||172.20.0.2/24"},
-         "Found \"ZTL-BR710 Lab\" at 10.0.0.5 through the adapter \"Ethernet\" (192.168.0.2/24). Disconnect it "
-         "if it is not the converter you want to set up.",
-         "アダプタ「Ethernet」(192.168.0.2/24) でコンバータ「ZTL-BR710 Lab」(10.0.0.5) が見つかりました。設定する"
+         "Found \"ZTL-BR710 Lab\" at 10.0.0.5 through the adapter \"Ethernet\" (192.168.0.2/24). "
+         "Disconnect it if it is not the converter you want to set up.",
+         "アダプター「Ethernet」(192.168.0.2/24) でコンバータ「ZTL-BR710 Lab」(10.0.0.5) が見つかりました。設定する"
          "コンバータでなければ、取り外してください。"},
         {"the address refused", [](Pc& pc) { pc.Assign(net::AssignOutcome::kRefused); },
          {"address-refused 192.168.0.3"},
-         "The converter refused the address 192.168.0.3. Choose an address that no other device uses, then run "
-         "the program again.",
+         "The converter refused the address 192.168.0.3. Choose an address that no other device uses, "
+         "then run the program again.",
          "コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを指定"
          "して、もう一度実行してください。"},
         {"the address unanswered", [](Pc& pc) { pc.Assign(net::AssignOutcome::kNoAnswer); },

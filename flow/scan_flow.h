@@ -1,5 +1,5 @@
 // What the initial flow and the rescan share: the scan itself as a flow runs
-// it, and the close of its progress display.
+// it.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include "net/discovery_client.h"
 #include "ui/result_window.h"
 
-namespace ui {
+namespace flow {
 
 // ScanPoll's answers that the flows tell apart.
 enum ScanPollResult : int {
@@ -25,10 +25,7 @@ constexpr unsigned kScanPollPauseMs = 100;
 // Returns ScanPoll's last answer; *count is the number of records to list,
 // set only for kScanDone (a count above the table's 64 records cannot come
 // from the table and is read as 63).
-int ScanForConverters(const WorkerContext& context, net::DiscoveryClient& client,
+int ScanForConverters(const ui::WorkerContext& context, net::DiscoveryClient& client,
                       std::int32_t* count);
 
-// Closes (hides) the flow's progress window, if it has one.
-void CloseProgressWindow(const WorkerContext& context);
-
-}  // namespace ui
+}  // namespace flow

@@ -1,10 +1,8 @@
-#include "ui/scan_flow.h"
+#include "flow/scan_flow.h"
 
 #include <commctrl.h>
 
-#include "ui/status_windows.h"
-
-namespace ui {
+namespace flow {
 namespace {
 
 constexpr std::int32_t kCountCeiling = 64;
@@ -12,7 +10,7 @@ constexpr std::int32_t kCountReadAs = 63;
 
 }  // namespace
 
-int ScanForConverters(const WorkerContext& context, net::DiscoveryClient& client,
+int ScanForConverters(const ui::WorkerContext& context, net::DiscoveryClient& client,
                       std::int32_t* count) {
     // The rows point into the table that the scan is about to rewrite.
     SendMessageW(context.deviceList, LVM_DELETEALLITEMS, 0, 0);
@@ -31,10 +29,4 @@ int ScanForConverters(const WorkerContext& context, net::DiscoveryClient& client
     return polled;
 }
 
-void CloseProgressWindow(const WorkerContext& context) {
-    if (context.progressWindow && context.progressWindow->hwnd()) {
-        SendMessageW(context.progressWindow->hwnd(), WM_CLOSE, 0, 0);
-    }
-}
-
-}  // namespace ui
+}  // namespace flow
