@@ -57,10 +57,31 @@ private:
     T* p_ = nullptr;
 };
 
+// The libraries only the findings need are mapped when a notice first asks:
+// a start that finds its converter never loads them. They stay loaded.
+template <class Function>
+Function Entry(const wchar_t* library, const char* name) {
+    const HMODULE module = LoadLibraryW(library);
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+struct OleAutomation {
+    decltype(&SysFreeString) freeString = Entry<decltype(&SysFreeString)>(L"oleaut32.dll", "SysFreeString");
+    decltype(&VariantClear) clear = Entry<decltype(&VariantClear)>(L"oleaut32.dll", "VariantClear");
+};
+
+const OleAutomation& Automation() {
+    static const OleAutomation automation;
+    return automation;
+}
+
 class Bstr {
 public:
     Bstr() = default;
-    ~Bstr() { SysFreeString(b_); }
+    ~Bstr() {
+        if (b_ && Automation().freeString) Automation().freeString(b_);
+    }
     Bstr(Bstr&& other) noexcept : b_(std::exchange(other.b_, nullptr)) {}
     Bstr& operator=(Bstr&&) = delete;
     Bstr(const Bstr&) = delete;
@@ -73,17 +94,22 @@ private:
 
 class Variant {
 public:
-    Variant() { VariantInit(&v_); }
-    ~Variant() { VariantClear(&v_); }
+    Variant() { v_.vt = VT_EMPTY; }
+    ~Variant() { Clear(); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     VARIANT* out() {
-        VariantClear(&v_);
+        Clear();
         return &v_;
     }
     IDispatch* dispatch() const { return v_.vt == VT_DISPATCH ? v_.pdispVal : nullptr; }
 
 private:
+    void Clear() {
+        if (v_.vt != VT_EMPTY && Automation().clear) Automation().clear(&v_);
+        v_.vt = VT_EMPTY;
+    }
+
     VARIANT v_;
 };
 
@@ -169,11 +195,14 @@ bool WindowsFactsSource::ReadAdapters(std::vector<AdapterEntry>* adapters) {
     constexpr ULONG kFlags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     ULONG size = 16 * 1024;
     std::unique_ptr<unsigned char[]> buffer;
+    static const auto getAdaptersAddresses =
+        Entry<decltype(&GetAdaptersAddresses)>(L"iphlpapi.dll", "GetAdaptersAddresses");
+    if (!getAdaptersAddresses) return false;
     ULONG result = ERROR_BUFFER_OVERFLOW;
     // The list may grow between the two calls: a few tries.
     for (int attempt = 0; attempt < 4 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
         buffer.reset(new unsigned char[size]);
-        result = GetAdaptersAddresses(AF_INET, kFlags, nullptr,
+        result = getAdaptersAddresses(AF_INET, kFlags, nullptr,
                                       reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.get()), &size);
     }
     if (result == ERROR_NO_DATA) return true;
