@@ -180,7 +180,7 @@ not_found_run() {
   winlog_pid=
   awk -v run="$1" '
     $2 == "hide" && !scan { scan = $1 }
-    $2 == "show" && /title="Error"/ && scan && !notice { notice = $1; lines = gsub(/\\r\\n/, "&") + 1 }
+    $2 == "show" && /title="Error"/ && scan && !notice { notice = $1; lines = gsub(/•/, "&") }
     END {
       if (!scan || !notice) { printf "   run %s incomplete\n", run; exit }
       printf "   run %s  scan end to notice with findings %.3f s  (%d finding lines)\n", run, notice - scan, lines
