@@ -20,7 +20,6 @@ using net::fake::Arrives;
 using net::fake::Ip;
 
 void RecordEnd(int status) { Log("end " + std::to_string(status)); }
-bool RefuseToStart(win::WorkerProc, void*) { return false; }
 
 // Where the program runs on, the window is the user's: it shows at its
 // designed size, centred in the work area; elsewhere it stays as the modal
@@ -58,7 +57,7 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         path.script(*port);
         shell.result = path.opens;
         ui::ResultWindow window({path.threadRefused ? &flow::InitialScanFlow : nullptr, nullptr, nullptr,
-                                 &RecordEnd, &RefuseToStart});
+                                 &RecordEnd, [](win::WorkerProc, void*) { return false; }});
         ASSERT_TRUE(window.Create(nullptr));
         if (!path.threadRefused) {
             ShowWindow(window.hwnd(), SW_SHOWNA);

@@ -3,6 +3,8 @@
 // at work beside it.
 #include "tests/win/support.h"
 
+#include <imm.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -165,8 +167,7 @@ TEST_F(WinTest, EveryWindowDropsItsCommandsAndHasItsHelpTextsAndTips) {
     }
 }
 
-HANDLE g_modalEnded = nullptr;
-HANDLE g_flowDone = nullptr;
+HANDLE g_modalEnded = nullptr, g_flowDone = nullptr;
 
 // Stands in for the initial flow: looks at the window from its own thread,
 // closes the progress window as a flow does, opens help from its own thread
@@ -194,9 +195,11 @@ unsigned ObserveCloseThenWorkOn(void* raw) {
 
 // Run alone (CMakeLists.txt): the single-instance rule looks at every window
 // of the desktop, and other cases show result windows. This thread has no COM
-// but what the start-up gives it.
+// but what the start-up gives it: wine's input method gives a thread whose
+// window is activated an apartment of its own, which Windows does not promise.
 TEST(StartUp, TheModalRunShowsTheHiddenWindowAndOutlivesItsEndForAFlowStillAtWork) {
     if (!std::getenv("CS_RUN_ALONE")) GTEST_SKIP() << "only when run alone";
+    ImmDisableIME(0);
     Shell shell;
     g_modalEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_flowDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -204,8 +207,7 @@ TEST(StartUp, TheModalRunShowsTheHiddenWindowAndOutlivesItsEndForAFlowStillAtWor
     EXPECT_FALSE(application.InitInstance({&ObserveCloseThenWorkOn}));
     SetEvent(g_modalEnded);
     ASSERT_EQ(WaitForSingleObject(g_flowDone, 30000), WAIT_OBJECT_0);
-    ASSERT_NE(application.mainWindow(), nullptr);
-    EXPECT_EQ(application.mainWindow()->AssignedAddress(), "192.168.0.3");
+    EXPECT_EQ(application.mainWindow() ? application.mainWindow()->AssignedAddress() : "freed", "192.168.0.3");
     EXPECT_EQ(g_events, (std::vector<std::string>{"shown without size", "progress closed",
                                                   Help("topic_not_found"), Help("topic_result_window")}));
 }
