@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include "app/converter_setup_app.h"
+#include "ui/allow_in_firewall.h"
 #include "win/language.h"
 #include "win/system_library.h"
 
@@ -15,6 +16,11 @@ app::ConverterSetupApp g_application;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     win::RestrictLibrarySearchToSystem();
+    // The elevated copy does its firewall work and nothing else: no window,
+    // and no search for the copy that started it.
+    if (ui::IsAllowInFirewallCommand(GetCommandLineW())) {
+        ExitProcess(static_cast<UINT>(ui::AllowThisProgramInFirewall()));
+    }
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES;

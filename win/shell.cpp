@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "win/handles.h"
+
 namespace win {
 namespace {
 
@@ -34,6 +36,41 @@ bool ShellOpen(HWND owner, const std::wstring& file, const std::wstring& paramet
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.nShow = SW_SHOW;
     return ActiveShell().Execute(&info) != FALSE;
+}
+
+ElevatedRun RunElevated(HWND owner, const std::wstring& file, const std::wstring& parameters) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = kShellElevateMask;
+    info.hwnd = owner;
+    info.lpVerb = L"runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    ElevatedRun run;
+    if (!ActiveShell().Execute(&info)) {
+        run.error = GetLastError();
+        if (run.error == ERROR_CANCELLED) run.outcome = ElevatedRun::kDeclined;
+        return run;
+    }
+    const UniqueKernelHandle process(info.hProcess);
+    const HANDLE waitFor = process.get();
+    const bool ownerWasEnabled = owner && !EnableWindow(owner, FALSE);
+    DWORD waited;
+    while ((waited = MsgWaitForMultipleObjects(1, &waitFor, FALSE, INFINITE, QS_ALLINPUT)) == WAIT_OBJECT_0 + 1) {
+        // The program posts no WM_QUIT: every message goes to its window.
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(waitFor, &run.exitCode)) {
+        run.outcome = ElevatedRun::kEnded;
+    } else {
+        run.error = GetLastError();
+    }
+    if (ownerWasEnabled) EnableWindow(owner, TRUE);
+    return run;
 }
 
 // A thread that already has COM (of either kind) keeps it as it is.

@@ -43,6 +43,16 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 
 std::wstring InWindowsFolder(const wchar_t* name) { return InFolder(&GetWindowsDirectoryW, name); }
 
+std::wstring ProgramFilePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return std::wstring();
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
 bool RestrictLibrarySearchToSystem() {
     using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
     // kernel32 is in every process: asking for its handle loads nothing.

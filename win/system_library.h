@@ -41,6 +41,10 @@ Function SystemEntry(const wchar_t* library, const char* name) {
 // would be looked for in the current folder first.
 std::wstring InWindowsFolder(const wchar_t* name);
 
+// The full path of the program file this process runs, of any length;
+// empty when Windows does not say.
+std::wstring ProgramFilePath();
+
 // First thing in both programs: what Windows' own libraries load on the
 // program's behalf comes from the system folder too. SetDefaultDllDirectories
 // is looked up, never imported: an import would keep the program from

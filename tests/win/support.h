@@ -11,6 +11,8 @@
 #include <objbase.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -100,12 +102,26 @@ inline std::string Box(const std::string& caption, const std::string& text) {
     return "box " + caption + ": " + text;
 }
 
-// Logs "shell FILE PARAMETERS", " +no-sta" from a thread without COM (STA).
+// Logs "shell FILE PARAMETERS", " +no-sta" from a thread without COM (STA);
+// "runas FILE PARAMETERS MASK owner WINDOW", which hands back a copy of
+// `process` where asked to, or fails with `error`.
 class Shell : public win::Shell {
 public:
     Shell() { win::SetShell(this); }
     ~Shell() override { win::SetShell(nullptr); }
     BOOL Execute(SHELLEXECUTEINFOW* info) override {
+        if (std::wstring(info->lpVerb) == L"runas") {
+            char mask[32];
+            std::snprintf(mask, sizeof mask, " 0x%lx owner ", info->fMask);
+            Log("runas " + win::ToUtf8(info->lpFile) + " " + win::ToUtf8(info->lpParameters) + mask +
+                std::to_string(reinterpret_cast<std::uintptr_t>(info->hwnd)));
+            if (result && (info->fMask & SEE_MASK_NOCLOSEPROCESS)) {
+                DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &info->hProcess, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS);
+            }
+            SetLastError(error);
+            return result;
+        }
         EXPECT_TRUE(std::wstring(info->lpVerb) == L"open" && !info->lpDirectory && info->nShow == SW_SHOW &&
                     info->fMask == (SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI));
         APTTYPE type{};
@@ -117,6 +133,8 @@ public:
         return result;
     }
     BOOL result = TRUE;
+    DWORD error = 0;
+    HANDLE process = nullptr;
 };
 
 // "WxH", " centred" when its centre is that of `over` (give or take a pixel),
