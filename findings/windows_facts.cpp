@@ -8,115 +8,19 @@
 #include <netfw.h>
 #include <netlistmgr.h>
 #include <objbase.h>
-#include <oleauto.h>
 
 #include <memory>
-#include <utility>
 
+#include "win/com.h"
+#include "win/firewall_rules.h"
 #include "win/shell.h"
 #include "win/system_library.h"
 
 namespace findings {
 namespace {
 
-// Move-only owners of what the queries hand out.
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() { reset(); }
-    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) {
-            reset();
-            p_ = std::exchange(other.p_, nullptr);
-        }
-        return *this;
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** out() {
-        reset();
-        return &p_;
-    }
-    template <class U>
-    ComPtr<U> As() const {
-        ComPtr<U> other;
-        if (p_) p_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(other.out()));
-        return other;
-    }
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
-// The libraries only the findings need are mapped when a notice first asks:
-// a start that finds its converter never loads them. They stay loaded, and
-// come from the system folder alone.
-struct OleAutomation {
-    decltype(&SysFreeString) freeString =
-        win::SystemEntry<decltype(&SysFreeString)>(L"oleaut32.dll", "SysFreeString");
-    decltype(&VariantClear) clear =
-        win::SystemEntry<decltype(&VariantClear)>(L"oleaut32.dll", "VariantClear");
-};
-
-const OleAutomation& Automation() {
-    static const OleAutomation automation;
-    return automation;
-}
-
-class Bstr {
-public:
-    Bstr() = default;
-    ~Bstr() {
-        if (b_ && Automation().freeString) Automation().freeString(b_);
-    }
-    Bstr(Bstr&& other) noexcept : b_(std::exchange(other.b_, nullptr)) {}
-    Bstr& operator=(Bstr&&) = delete;
-    Bstr(const Bstr&) = delete;
-    BSTR* out() { return &b_; }
-    const wchar_t* get() const { return b_ ? b_ : L""; }
-
-private:
-    BSTR b_ = nullptr;
-};
-
-class Variant {
-public:
-    Variant() { v_.vt = VT_EMPTY; }
-    ~Variant() { Clear(); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* out() {
-        Clear();
-        return &v_;
-    }
-    IDispatch* dispatch() const { return v_.vt == VT_DISPATCH ? v_.pdispVal : nullptr; }
-
-private:
-    void Clear() {
-        if (v_.vt != VT_EMPTY && Automation().clear) Automation().clear(&v_);
-        v_.vt = VT_EMPTY;
-    }
-
-    VARIANT v_;
-};
-
-template <class T>
-ComPtr<T> Create(REFCLSID kind) {
-    ComPtr<T> object;
-    CoCreateInstance(kind, nullptr, CLSCTX_INPROC_SERVER, __uuidof(T),
-                     reinterpret_cast<void**>(object.out()));
-    return object;
-}
+using win::ComPtr;
+using win::Create;
 
 std::string Utf8(const wchar_t* text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -125,24 +29,6 @@ std::string Utf8(const wchar_t* text) {
     WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], size, nullptr, nullptr);
     out.resize(static_cast<std::size_t>(size) - 1);
     return out;
-}
-
-std::wstring ProgramPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return std::wstring();
-        if (length < path.size()) return path.substr(0, length);
-        path.resize(path.size() * 2);
-    }
-}
-
-// A rule names its program as typed, often with environment variables.
-bool IsProgram(const wchar_t* ruleApplication, const std::wstring& program, std::wstring& expanded) {
-    if (!ExpandEnvironmentStringsW(ruleApplication, &expanded[0], static_cast<DWORD>(expanded.size()))) {
-        return false;
-    }
-    return CompareStringOrdinal(expanded.c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // NET_FW_IP_PROTOCOL_ANY, which the mingw-w64 header leaves out.
@@ -156,10 +42,9 @@ std::optional<std::vector<ProgramRule>> ProgramRules(INetFwPolicy2* policy) {
     }
     ComPtr<IEnumVARIANT> each = enumerator.As<IEnumVARIANT>();
     if (!each) return std::nullopt;
-    const std::wstring program = ProgramPath();
-    std::wstring expanded(32768, L'\0');  // the longest an expansion can be
+    const std::wstring program = win::ProgramFilePath();
     std::vector<ProgramRule> found;
-    Variant item;
+    win::Variant item;
     for (ULONG fetched = 0; each->Next(1, item.out(), &fetched) == S_OK && fetched == 1;) {
         ComPtr<INetFwRule> rule;
         if (IDispatch* raw = item.dispatch()) {
@@ -169,11 +54,11 @@ std::optional<std::vector<ProgramRule>> ProgramRules(INetFwPolicy2* policy) {
         NET_FW_RULE_DIRECTION direction = NET_FW_RULE_DIR_OUT;
         NET_FW_ACTION action = NET_FW_ACTION_ALLOW;
         long profiles = 0, protocol = 0;
-        Bstr application;
+        win::Bstr application;
         if (!rule || FAILED(rule->get_Enabled(&enabled)) || !enabled ||
             FAILED(rule->get_Direction(&direction)) || direction != NET_FW_RULE_DIR_IN ||
             FAILED(rule->get_ApplicationName(application.out())) ||
-            !IsProgram(application.get(), program, expanded) || FAILED(rule->get_Action(&action)) ||
+            !win::RuleApplicationIs(application.get(), program) || FAILED(rule->get_Action(&action)) ||
             FAILED(rule->get_Profiles(&profiles)) || FAILED(rule->get_Protocol(&protocol))) {
             continue;
         }

@@ -7,6 +7,7 @@
 #include <netfw.h>
 
 #include <algorithm>
+#include <sstream>
 #include <tuple>
 
 #include "ui/allow_in_firewall.h"
@@ -42,11 +43,9 @@ struct Firewall : win::FirewallRules {
                (r.allows ? "|allow|" : "|block|") + (r.enabled ? "on" : "off");
     }
     void Hold(const std::string& text) {
-        std::vector<std::string> f;
-        for (std::size_t start = 0, bar = 0; bar != std::string::npos; start = bar + 1) {
-            bar = text.find('|', start);
-            f.push_back(text.substr(start, bar - start));
-        }
+        std::istringstream fields(text);
+        std::string f[7];
+        for (std::string& field : f) std::getline(fields, field, '|');
         const std::wstring application = f[1] == "P" ? folder + L"ConverterSetup.exe"
                                          : f[1] == "C" ? folder + L"cvsetup.exe"
                                                        : win::FromUtf8(f[1]);
@@ -58,18 +57,16 @@ struct Firewall : win::FirewallRules {
         return listed;
     }
     HRESULT Add(const win::FirewallRule& rule) override {
-        const HRESULT result = Logged("add " + Described(rule));
-        if (SUCCEEDED(result)) rules.push_back(rule);
-        return result;
+        return Logged("add " + Described(rule), [&] { rules.push_back(rule); });
     }
     HRESULT Disable(std::size_t index) override {
-        const HRESULT result = Logged("disable " + Described(rules.at(index)));
-        if (SUCCEEDED(result)) rules[index].enabled = false;
-        return result;
+        return Logged("disable " + Described(rules.at(index)), [&] { rules[index].enabled = false; });
     }
-    HRESULT Logged(const std::string& call) {
+    HRESULT Logged(const std::string& call, const std::function<void()>& done) {
         calls.push_back(call);
-        return calls.size() <= results.size() ? results[calls.size() - 1] : S_OK;
+        const HRESULT result = calls.size() <= results.size() ? results[calls.size() - 1] : S_OK;
+        if (SUCCEEDED(result)) done();
+        return result;
     }
 };
 
