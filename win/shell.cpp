@@ -17,6 +17,20 @@ public:
 PlatformShell g_platformShell;
 std::atomic<Shell*> g_shell{nullptr};
 
+// No working directory: the program started is named by its full path.
+SHELLEXECUTEINFOW Request(ULONG mask, HWND owner, const wchar_t* verb, const std::wstring& file,
+                          const std::wstring& parameters, int show) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = mask;
+    info.hwnd = owner;
+    info.lpVerb = verb;
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.nShow = show;
+    return info;
+}
+
 }  // namespace
 
 Shell& ActiveShell() {
@@ -27,26 +41,13 @@ Shell& ActiveShell() {
 void SetShell(Shell* shell) { g_shell.store(shell, std::memory_order_release); }
 
 bool ShellOpen(HWND owner, const std::wstring& file, const std::wstring& parameters) {
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = kShellOpenMask;
-    info.hwnd = owner;
-    info.lpVerb = L"open";
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.nShow = SW_SHOW;
+    SHELLEXECUTEINFOW info = Request(kShellOpenMask, owner, L"open", file, parameters, SW_SHOW);
     return ActiveShell().Execute(&info) != FALSE;
 }
 
 ElevatedRun RunElevated(HWND owner, const std::wstring& file, const std::wstring& parameters) {
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = kShellElevateMask;
-    info.hwnd = owner;
-    info.lpVerb = L"runas";
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.nShow = SW_HIDE;
+    // The copy opens no window of its own.
+    SHELLEXECUTEINFOW info = Request(kShellElevateMask, owner, L"runas", file, parameters, SW_HIDE);
     ElevatedRun run;
     if (!ActiveShell().Execute(&info)) {
         run.error = GetLastError();
