@@ -188,6 +188,7 @@ TEST_F(WinTest, AllowInFirewallStartsTheProgramElevatedAndWaitsForItsResultWithM
         EXPECT_EQ(g_events, row.events);
         EXPECT_TRUE(IsWindowEnabled(g_owner));
     }
+    TerminateProcess(copy.process.get(), 0);  // where the wait never ran
 }
 
 // The elevated copy is the program started with the switch alone; started
