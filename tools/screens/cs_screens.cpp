@@ -193,6 +193,10 @@ public:
         return -1;
     }
     void Close(net::SocketHandle) override {}
+    net::ConnectOutcome TryConnect(std::uint32_t, std::uint32_t, std::uint16_t,
+                                   std::uint32_t) override {
+        return net::ConnectOutcome::kFailed;
+    }
     bool StartThread(void (*)()) override { return false; }
     std::uint64_t NowMs() override { return 0; }
 };

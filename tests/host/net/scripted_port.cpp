@@ -141,6 +141,24 @@ void ScriptedPort::Close(SocketHandle socket) {
     if (openSockets.erase(socket) == 0) misuse.push_back("Close of a socket that is not open");
 }
 
+ConnectOutcome ScriptedPort::TryConnect(std::uint32_t from, std::uint32_t address,
+                                        std::uint16_t port, std::uint32_t timeoutMs) {
+    if (startups <= cleanups) misuse.push_back("TryConnect without the library");
+    attempts.push_back(ConnectAttempt{from, address, port, nowMs, timeoutMs});
+    Connect next;
+    if (!connects.empty()) {
+        next = connects.front();
+        connects.pop_front();
+    }
+    if (next.outcome == ConnectOutcome::kNoAnswer || next.afterMs >= timeoutMs) {
+        nowMs += timeoutMs;
+        return ConnectOutcome::kNoAnswer;
+    }
+    nowMs += next.afterMs;
+    lastError_ = next.error;
+    return next.outcome;
+}
+
 bool ScriptedPort::StartThread(void (*body)()) {
     if (threads == Threads::kInline) body();
     if (threads == Threads::kReal) {
