@@ -171,6 +171,8 @@ TEST(FreeAddress, IsTheFirstCandidateNobodyAnswersForOnTheLinkOrTheSuggestionUnc
         {"/30: one candidate", On(Ip(10, 8, 0, 2), 30), {Entry(Ip(10, 8, 0, 1), kNeighbourReachable)},
          nullptr, "none free 10.8.0.1", {"10.8.0.1"}},
         {"/31: unchecked", On(Ip(10, 8, 0, 0), 31), {}, nullptr, "unchecked 10.8.0.255", {}},
+        {"a PC on its subnet's broadcast address: the suggestion lies outside, unchecked",
+         On(Ip(10, 8, 0, 3), 30), {}, nullptr, "unchecked 10.8.0.5", {}},
         {"/32: unchecked", On(Host(10), 32), {}, nullptr, "unchecked 192.168.0.9", {}},
         {"no link known: unchecked", Link{}, {}, nullptr, "unchecked 0.0.0.1", {}},
         {"the table cannot be read", kWired, {}, nullptr, "unchecked 192.168.0.3", kAsked24, false},
