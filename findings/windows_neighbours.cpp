@@ -9,27 +9,17 @@
 #include <algorithm>
 #include <atomic>
 
+#include "win/system_library.h"
+
 namespace findings {
 namespace {
 
-// Stands in for the System32-only loader until it is shared: a library by
-// name from System32 alone, never from the program's folder.
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-    return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
+// Looked up at the first read and kept: the process reads again at the next check.
 struct IpHelper {
-    decltype(&GetIpNetTable2) getTable = nullptr;
-    decltype(&FreeMibTable) freeTable = nullptr;
-    IpHelper() {
-        // Stays loaded: the process reads it again at the next check.
-        if (const HMODULE module = LoadSystemLibrary(L"iphlpapi.dll")) {
-            getTable = reinterpret_cast<decltype(getTable)>(
-                reinterpret_cast<void (*)()>(GetProcAddress(module, "GetIpNetTable2")));
-            freeTable = reinterpret_cast<decltype(freeTable)>(
-                reinterpret_cast<void (*)()>(GetProcAddress(module, "FreeMibTable")));
-        }
-    }
+    decltype(&GetIpNetTable2) getTable =
+        win::SystemEntry<decltype(&GetIpNetTable2)>(L"iphlpapi.dll", "GetIpNetTable2");
+    decltype(&FreeMibTable) freeTable =
+        win::SystemEntry<decltype(&FreeMibTable)>(L"iphlpapi.dll", "FreeMibTable");
 };
 
 std::atomic<net::NeighbourTable*> g_table{nullptr};
