@@ -19,7 +19,6 @@ constexpr int kErrFault = 10014;        // WSAEFAULT: interface list does not fi
 constexpr int kErrMessageSize = 10040;  // WSAEMSGSIZE: datagram longer than the buffer
 constexpr int kErrNetUnreachable = 10051;
 constexpr int kErrTimedOut = 10060;      // WSAETIMEDOUT: nothing answered
-constexpr int kErrConnectionRefused = 10061;  // WSAECONNREFUSED
 constexpr int kErrHostUnreachable = 10065;  // WSAEHOSTUNREACH
 
 // Interface flags in the Winsock encoding, whatever the platform reports.
