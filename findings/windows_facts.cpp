@@ -147,18 +147,24 @@ bool ReadLimits(INetFwRule* rule, ProgramRule& out) {
     Bstr localPorts, remotePorts, remoteAddresses, interfaceTypes;
     Variant interfaces;
     if (FAILED(rule->get_Action(&action)) || FAILED(rule->get_Profiles(&profiles)) ||
-        FAILED(rule->get_Protocol(&protocol)) || FAILED(rule->get_LocalPorts(localPorts.out())) ||
-        FAILED(rule->get_RemotePorts(remotePorts.out())) ||
+        FAILED(rule->get_Protocol(&protocol)) ||
         FAILED(rule->get_RemoteAddresses(remoteAddresses.out())) ||
         FAILED(rule->get_Interfaces(interfaces.out())) ||
         FAILED(rule->get_InterfaceTypes(interfaceTypes.out()))) {
         return false;
     }
+    // Ports belong to a rule of one protocol; one for any protocol has none,
+    // and a TCP rule's say nothing of the converter's answers.
+    if (protocol == NET_FW_IP_PROTOCOL_UDP) {
+        if (FAILED(rule->get_LocalPorts(localPorts.out())) || FAILED(rule->get_RemotePorts(remotePorts.out()))) {
+            return false;
+        }
+        out.localPorts = Utf8(localPorts.get());
+        out.remotePorts = Utf8(remotePorts.get());
+    }
     out.allows = action == NET_FW_ACTION_ALLOW;
     out.profiles = static_cast<unsigned>(profiles);
     out.protocol = protocol;
-    out.localPorts = Utf8(localPorts.get());
-    out.remotePorts = Utf8(remotePorts.get());
     out.remoteAddresses = Utf8(remoteAddresses.get());
     out.namedInterfaces = !interfaces.empty();
     out.interfaceTypes = Utf8(interfaceTypes.get());
