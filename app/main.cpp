@@ -3,6 +3,7 @@
 
 #include "app/converter_setup_app.h"
 #include "win/language.h"
+#include "win/system_library.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ app::ConverterSetupApp g_application;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    win::RestrictLibrarySearchToSystem();
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES;

@@ -9,6 +9,7 @@
 #include "cli/cvsetup.h"
 #include "findings/windows_facts.h"
 #include "win/language.h"
+#include "win/system_library.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ private:
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    win::RestrictLibrarySearchToSystem();
     cli::StdStream out(STD_OUTPUT_HANDLE);
     cli::StdStream err(STD_ERROR_HANDLE);
     try {

@@ -15,6 +15,7 @@
 
 #include "win/language.h"
 #include "win/shell.h"
+#include "win/system_library.h"
 
 namespace findings {
 namespace {
@@ -59,17 +60,13 @@ private:
 };
 
 // The libraries only the findings need are mapped when a notice first asks:
-// a start that finds its converter never loads them. They stay loaded.
-template <class Function>
-Function Entry(const wchar_t* library, const char* name) {
-    const HMODULE module = LoadLibraryW(library);
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)))
-                  : nullptr;
-}
-
+// a start that finds its converter never loads them. They stay loaded, and
+// come from the system folder alone.
 struct OleAutomation {
-    decltype(&SysFreeString) freeString = Entry<decltype(&SysFreeString)>(L"oleaut32.dll", "SysFreeString");
-    decltype(&VariantClear) clear = Entry<decltype(&VariantClear)>(L"oleaut32.dll", "VariantClear");
+    decltype(&SysFreeString) freeString =
+        win::SystemEntry<decltype(&SysFreeString)>(L"oleaut32.dll", "SysFreeString");
+    decltype(&VariantClear) clear =
+        win::SystemEntry<decltype(&VariantClear)>(L"oleaut32.dll", "VariantClear");
 };
 
 const OleAutomation& Automation() {
@@ -221,7 +218,7 @@ bool WindowsFactsSource::ReadAdapters(std::vector<AdapterEntry>* adapters) {
     ULONG size = 16 * 1024;
     std::unique_ptr<unsigned char[]> buffer;
     static const auto getAdaptersAddresses =
-        Entry<decltype(&GetAdaptersAddresses)>(L"iphlpapi.dll", "GetAdaptersAddresses");
+        win::SystemEntry<decltype(&GetAdaptersAddresses)>(L"iphlpapi.dll", "GetAdaptersAddresses");
     if (!getAdaptersAddresses) return false;
     ULONG result = ERROR_BUFFER_OVERFLOW;
     // The list may grow between the two calls: a few tries.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "win/shell.h"
+#include "win/system_library.h"
 
 namespace ui {
 
@@ -30,7 +31,9 @@ std::wstring HelpLauncher::HelpFilePath() const {
 
 void HelpLauncher::OpenTopic(const char* topic) const {
     const std::string page = topic ? topic : "";
-    win::ShellOpen(nullptr, kHelpViewer, HelpFilePath() + std::wstring(page.begin(), page.end()));
+    const std::wstring viewer = win::InWindowsFolder(kHelpViewer);
+    if (viewer.empty()) return;  // never the bare name
+    win::ShellOpen(nullptr, viewer, HelpFilePath() + std::wstring(page.begin(), page.end()));
 }
 
 }  // namespace ui

@@ -30,7 +30,10 @@ public:
     // outside the system's code page keeps its name.
     std::wstring HelpFilePath() const;
     // Asks the shell to start "hh.exe" with the help file path and `topic`
-    // joined directly, unquoted. Any thread with a win::ComApartment.
+    // joined directly, unquoted. The viewer is named by its full path in the
+    // Windows folder: for a bare name the shell looks in the current folder
+    // first, the program's own when it was double-clicked there, where a
+    // planted hh.exe would run. Any thread with a win::ComApartment.
     void OpenTopic(const char* topic) const;
 };
 

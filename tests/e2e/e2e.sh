@@ -109,14 +109,14 @@ ascii() { python3 -c 'import sys; print("".join(c if ord(c) < 128 else "\\u%04x"
 drive() { out=$(in_pc 60 "$CS_WINERUN" "$CS_DRIVE" "$@" 2>>"$row/drive.err" | tr -d '\r'); [ -n "$out" ]; }
 
 # The group's wineserver, started (again) inside the PC's namespace; its
-# help viewer is the logger (an exe in system32 loads wine's own build unless
-# the prefix says otherwise).
+# help viewer is the logger in the Windows folder only, where the program
+# names it (system32's stays wine's own, which logs nothing; a fake exe of
+# wine's loads wine's own build unless the prefix says otherwise).
 wine_start() {
   "$CS_WINERUN" --kill >/dev/null 2>&1
   in_pc 600 "$CS_WINERUN" --server >>"$work/wine.err" 2>&1 || return 1
   [ -f "$WINEPREFIX/.cs-e2e-hh" ] && return 0
   cp "$CS_HHLOGGER" "$WINEPREFIX/drive_c/windows/hh.exe" &&
-    cp "$CS_HHLOGGER" "$WINEPREFIX/drive_c/windows/system32/hh.exe" &&
     in_pc 60 "$CS_WINERUN" reg add 'HKCU\Software\Wine\DllOverrides' /v hh.exe /d native /f \
       >>"$work/wine.err" 2>&1 && touch "$WINEPREFIX/.cs-e2e-hh"
 }

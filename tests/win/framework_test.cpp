@@ -11,6 +11,7 @@
 
 #include "app/converter_setup_app.h"
 #include "flow/ip_setup_dialog.h"
+#include "win/system_library.h"
 
 namespace {
 
@@ -210,6 +211,58 @@ TEST(StartUp, TheModalRunShowsTheHiddenWindowAndOutlivesItsEndForAFlowStillAtWor
     EXPECT_EQ(application.mainWindow() ? application.mainWindow()->AssignedAddress() : "freed", "192.168.0.3");
     EXPECT_EQ(g_events, (std::vector<std::string>{"shown without size", "progress closed",
                                                   Help("topic_not_found"), Help("topic_result_window")}));
+}
+
+// A library asked for by name comes from the system folder alone: by the
+// search flag where Windows has it, by its full path there where it does not.
+TEST(Libraries, ComeFromTheSystemFolderByTheFlagOrByTheFullPathWhereWindowsLacksIt) {
+    struct Loader : win::LibraryLoader {
+        std::vector<DWORD> errors;  // each call's in turn; 0 loads
+        std::vector<std::string> calls;
+        HMODULE LoadEx(const wchar_t* file, DWORD flags) override {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, " 0x%lx", flags);
+            calls.push_back(win::ToUtf8(file) + hex);
+            const DWORD error = calls.size() <= errors.size() ? errors[calls.size() - 1] : ERROR_MOD_NOT_FOUND;
+            SetLastError(error);
+            return error ? nullptr : GetModuleHandleW(nullptr);
+        }
+    };
+    const std::string flag = "iphlpapi.dll 0x800", path = "C:\\windows\\system32\\iphlpapi.dll 0x8";
+    const struct {
+        const char* name;
+        std::vector<DWORD> errors;
+        std::vector<std::string> calls;
+        bool loads;
+    } rows[] = {
+        {"Windows knows the flag", {0}, {flag}, true},
+        {"Windows 7 without KB2533623 rejects the flag", {ERROR_INVALID_PARAMETER, 0}, {flag, path}, true},
+        {"the system folder lacks it", {ERROR_MOD_NOT_FOUND}, {flag}, false},
+        {"the flag rejected and the full path missing", {ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND},
+         {flag, path}, false},
+    };
+    for (const auto& row : rows) {
+        Loader loader;
+        loader.errors = row.errors;
+        win::SetLibraryLoader(&loader);
+        EXPECT_EQ(win::LoadSystemLibrary(L"iphlpapi.dll") != nullptr, row.loads) << row.name;
+        EXPECT_EQ(loader.calls, row.calls) << row.name;
+    }
+    win::SetLibraryLoader(nullptr);
+    // Wine's own loader: the stand-in planted beside this program is never
+    // taken by the helper, and is there for a plain search (once loaded, any
+    // later load by its name would answer with it).
+    EXPECT_EQ(win::LoadSystemLibrary(L"cs-planted.dll"), nullptr);
+    ASSERT_NE(LoadLibraryExW(L"cs-planted.dll", nullptr, 0), nullptr) << "no stand-in beside the tests";
+    EXPECT_NE(win::SystemEntry<FARPROC>(L"iphlpapi.dll", "GetAdaptersAddresses"), nullptr);
+}
+
+// What Windows' own libraries load on the program's behalf, after the
+// start-up's first step: nothing from the program's folder.
+TEST(Libraries, AfterTheStartUpsFirstStepNoLibraryComesFromTheProgramsFolder) {
+    ASSERT_TRUE(win::RestrictLibrarySearchToSystem());
+    EXPECT_EQ(LoadLibraryExW(L"cs-planted.dll", nullptr, 0), nullptr);
+    EXPECT_NE(LoadLibraryExW(L"iphlpapi.dll", nullptr, 0), nullptr);
 }
 
 }  // namespace

@@ -47,7 +47,8 @@ TEST_F(WinTest, HelpOpensTheFileBesideTheProgram) {
     const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH + 1);
     EXPECT_TRUE(!copy || length == 259) << length;
     ui::HelpLauncher().OpenTopic(ui::kTopicIpSetup);
-    EXPECT_EQ(g_events, std::vector<std::string>{"shell hh.exe " + directory + "Help.chm" + Fixed("topic_ip_setup")});
+    EXPECT_EQ(g_events, std::vector<std::string>{"shell " + Fixed("help_viewer_path") + " " + directory +
+                                                 "Help.chm" + Fixed("topic_ip_setup")});
 }
 
 TEST(ProgramFile, VersionResourceNamesTheProductInBothLanguages) {

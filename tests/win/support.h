@@ -95,7 +95,8 @@ inline void Log(std::string what) {
 
 inline std::string Notice(int code, UINT id) { return "notice " + std::to_string(code) + ": " + Text(id); }
 inline std::string Help(const std::string& topicKey) {
-    return "shell hh.exe " + win::ToUtf8(ui::HelpLauncher().HelpFilePath()) + Fixed(topicKey);
+    return "shell " + Fixed("help_viewer_path") + " " + win::ToUtf8(ui::HelpLauncher().HelpFilePath()) +
+           Fixed(topicKey);
 }
 inline std::string Box(const std::string& caption, const std::string& text) {
     return "box " + caption + ": " + text;
