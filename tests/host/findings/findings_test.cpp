@@ -96,7 +96,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
         const char* name;
         std::function<void(Pc&)> change;
         std::vector<std::string> expected;
-        const char* english = nullptr;  // the first finding, rendered
+        const char* english = nullptr;  // the first finding, rendered (nullptr: not checked)
         const char* japanese = nullptr;
     } rows[] = {
         {"nothing answered on the one link", [](Pc&) {}, {kNoAnswer},
@@ -122,15 +122,11 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.adaptersReadable = false;
              Pc::Report(0).dropped = 2;
          },
-         {"searched-no-answer |192.168.0.2/24|2"},
-         "No converter answered through an adapter without a name (192.168.0.2/24) (other datagrams ignored: "
-         "2). Check that the converter is wired to the PC and switched on."},
+         {"searched-no-answer |192.168.0.2/24|2"}},
         {"no link to bind to: the system's route heard nothing", [](Pc&) { Pc::Report(0).link = {}; },
          {"searched-no-answer ||0"},
          "Nothing answered through an adapter without a name. Check that the converter is wired to the PC and "
-         "switched on.",
-         "名前のないアダプターで検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブル"
-         "でつながり、電源が入っていることを確認してください。"},
+         "switched on."},
         {"a connected adapter without a name nor an address; a disconnected one or a tunnel says nothing",
          [](Pc& pc) {
              pc.Adapter("", kIfTypeEthernet, kOperStatusUp);
@@ -154,12 +150,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          "Windows Firewall is on for the public network of the adapter \"Ethernet\" (192.168.0.2/24), and no "
          "rule allows ConverterSetup.exe there: the firewall may drop the converter's answers (Windows lets "
          "unicast answers to a broadcast back in for three seconds, but not answers sent as broadcasts). Allow "
-         "ConverterSetup.exe through Windows Firewall for public networks, then scan again.",
-         "アダプター「Ethernet」(192.168.0.2/24) のパブリック ネットワークでは Windows ファイアウォールが有効で、"
-         "ConverterSetup.exe を許可する規則がありません。コンバータの応答がファイアウォールで破棄されるおそれが"
-         "あります (Windows は、ブロードキャストへのユニキャストの応答は 3 秒間受け入れますが、ブロードキャストで"
-         "返された応答は受け入れません)。Windows ファイアウォールで、ConverterSetup.exe にパブリック ネットワーク"
-         "での通信を許可してから、もう一度検索してください。"},
+         "ConverterSetup.exe through Windows Firewall for public networks, then scan again."},
         {"each program file by its name: a block rule wins over an allow rule; the other has none",
          [](Pc& pc) {
              pc.programs.push_back("C:\\Tools\\cvsetup.exe");
@@ -198,8 +189,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.Adapter("Wi-Fi", kIfTypeWifi, kOperStatusUp, "172.20.0.2");
          },
          {"vpn-connected ", "vpn-connected Corp VPN", "vpn-connected Teredo", kNoAnswer},
-         "A VPN or tunnel adapter without a name is connected. Some VPNs cut the PC off from the local network: "
-         "disconnect it, then scan again.",
+         nullptr,
          "名前のない VPN またはトンネルのアダプターが接続されています。VPN によってはローカル ネットワークと通信"
          "できなくなります。VPN を切断してから、もう一度検索してください。"},
         {"a link whose sends failed and one whose receive failed, with the error the scan ended with",
@@ -220,11 +210,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          "The search stopped listening through the adapter \"Ethernet\" (192.168.0.2/24) (error 10040): a device "
          "on that network sent a datagram of another size than a converter's answer. Nothing is wrong with the "
          "adapter. Scan again; if this comes back, unplug the other devices on that network or wire the converter "
-         "straight to the PC, then scan again.",
-         "アダプター「Ethernet」(192.168.0.2/24) で、コンバータの応答とは大きさの違うデータグラムを受信したため、"
-         "このアダプターでの検索を打ち切りました (エラー 10040)。そのネットワーク上のほかの機器が送信したもので、"
-         "アダプターの問題ではありません。もう一度検索してください。繰り返し起きる場合は、そのネットワークのほかの"
-         "機器を外すか、コンバータをコンピュータに直接つないでから、もう一度検索してください。"},
+         "straight to the PC, then scan again."},
         {"a failed wait cut the search short: nothing said of silence; what answered before, and its error",
          [](Pc& pc) {
              pc.Adapter("Wi-Fi", kIfTypeWifi, kOperStatusUp, "172.20.0.2");
@@ -237,19 +223,13 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          },
          {"other-model-answered ACME-AP500|172.20.0.9|Wi-Fi|172.20.0.2/24", "link-send-failed |10.1.0.2/16|10013",
           "scan-failed 10038"}},
-        {"the scan failed before any link", [](Pc&) {
-             net::g_scanReport.linkCount = 0;
-             net::g_scanState.lastError = 10047;
-         },
-         {"scan-failed 10047"}},
-        {"the worker out of memory",
+        {"the scan failed before any link, the worker out of memory",
          [](Pc&) {
              net::g_scanReport.linkCount = 0;
              net::g_scanState.lastError = 10055;
          },
          {"scan-failed 10055"},
-         "The search failed for want of memory or system resources (error 10055). Close some programs, then scan "
-         "again.",
+         nullptr,
          "メモリまたはシステム リソースが不足しているため、検索に失敗しました (エラー 10055)。いくつかのプログラムを"
          "終了してから、もう一度検索してください。"},
         {"a self-assigned address where the converter answered",
@@ -298,12 +278,12 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
         row.change(pc);
         const std::vector<Finding> findings = Build(pc);
         EXPECT_EQ(Lines(findings), row.expected);
-        if (!row.english) continue;
+        if (!row.english && !row.japanese) continue;
         ASSERT_FALSE(findings.empty());
-        EXPECT_EQ(RenderFinding(findings[0], Language::kEnglish), row.english);
-        if (row.japanese) {
-            EXPECT_EQ(RenderFinding(findings[0], Language::kJapanese), row.japanese);
-        }
+        EXPECT_EQ(row.english ? RenderFinding(findings[0], Language::kEnglish) : "",
+                  row.english ? row.english : "");
+        EXPECT_EQ(row.japanese ? RenderFinding(findings[0], Language::kJapanese) : "",
+                  row.japanese ? row.japanese : "");
     }
 }
 
@@ -311,14 +291,11 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
 // (UDP from any address and port 192, to whatever port the scan's socket got)
 // on the public network of an Ethernet adapter.
 TEST(Findings, AFirewallRuleDecidesOnlyWhereItTakesInEveryAnswer) {
-    const auto rule = [](bool allows, std::function<void(ProgramRule&)> limit = nullptr) {
-        ProgramRule r{0, allows, kProfilePublic | kProfilePrivate};
-        if (limit) limit(r);
-        return r;
-    };
-    const ProgramRule allow = rule(true), block = rule(false);
-    const ProgramRule somePorts = rule(true, [](ProgramRule& r) { r.localPorts = "5000-5100"; });
-    const ProgramRule blockSome = rule(false, [](ProgramRule& r) { r.remoteAddresses = "LocalSubnet"; });
+    // {program, allows, profiles, protocol, local ports, remote ports, remote addresses, named
+    // interfaces, interface types}, for public and private networks.
+    constexpr unsigned kOn = kProfilePublic | kProfilePrivate;
+    const ProgramRule allow{0, true, kOn}, block{0, false, kOn}, someLocalPorts{0, true, kOn, 17, "5000-5100"};
+    const ProgramRule blockSubnet{0, false, kOn, kProtocolAny, "*", "*", "LocalSubnet"};
     const struct {
         const char* name;
         std::vector<ProgramRule> rules;
@@ -326,35 +303,20 @@ TEST(Findings, AFirewallRuleDecidesOnlyWhereItTakesInEveryAnswer) {
         unsigned ifType = kIfTypeEthernet;
     } rows[] = {
         {"no rule", {}, "none"},
-        {"an allow rule for UDP, every port, address and interface", {rule(true, [](ProgramRule& r) {
-             r.protocol = kProtocolUdp;
-             r.interfaceTypes = "RemoteAccess, Lan";
-         })},
+        {"UDP, every port, address and interface", {{0, true, kOn, 17, "*", "*", "*", false, "RemoteAccess, Lan"}},
          "allows"},
-        {"an allow rule for TCP, a private one, another program's: none applies",
-         {rule(true, [](ProgramRule& r) { r.protocol = 6; }), rule(true, [](ProgramRule& r) { r.profiles = 2; }),
-          rule(true, [](ProgramRule& r) { r.program = 1; })},
-         "none"},
-        {"an allow rule for Wi-Fi alone on an Ethernet adapter", {rule(true, [](ProgramRule& r) {
-             r.interfaceTypes = "Wireless";
-         })},
-         "none"},
-        {"an allow rule for some local ports", {somePorts}, "unknown"},
-        {"an allow rule for some remote ports",
-         {rule(true, [](ProgramRule& r) { r.remotePorts = "192"; })}, "unknown"},
-        {"an allow rule for the local subnet", {rule(true, [](ProgramRule& r) { r.remoteAddresses = "LocalSubnet"; })},
-         "unknown"},
-        {"an allow rule for named interfaces", {rule(true, [](ProgramRule& r) { r.namedInterfaces = true; })},
-         "unknown"},
-        {"an allow rule whose protocol would not tell", {rule(true, [](ProgramRule& r) {
-             r.protocol = kProtocolUnknown;
-         })},
-         "unknown"},
-        {"an allow rule for a kind of interface, the adapter of no kind it names",
-         {rule(true, [](ProgramRule& r) { r.interfaceTypes = "Lan"; })}, "unknown", 1},
-        {"a rule for some answers beside one for all of them", {somePorts, allow}, "allows"},
-        {"a block rule for some answers beside an allow rule for all", {allow, blockSome}, "unknown"},
-        {"a block rule for all answers wins, read last", {somePorts, blockSome, allow, block}, "blocks"},
+        {"TCP, private, another program's: none applies", {{0, true, kOn, 6}, {0, true, 2}, {1, true, kOn}}, "none"},
+        {"Wi-Fi alone, on Ethernet", {{0, true, kOn, kProtocolAny, "*", "*", "*", false, "Wireless"}}, "none"},
+        {"some local ports", {someLocalPorts}, "unknown"},
+        {"some remote ports", {{0, true, kOn, 17, "*", "192"}}, "unknown"},
+        {"the local subnet", {{0, true, kOn, kProtocolAny, "*", "*", "LocalSubnet"}}, "unknown"},
+        {"named interfaces", {{0, true, kOn, kProtocolAny, "*", "*", "*", true}}, "unknown"},
+        {"a protocol that would not tell", {{0, true, kOn, kProtocolUnknown}}, "unknown"},
+        {"Lan, on an adapter of no kind it names", {{0, true, kOn, kProtocolAny, "*", "*", "*", false, "Lan"}},
+         "unknown", 1},
+        {"an allow rule for some answers beside one for all", {someLocalPorts, allow}, "allows"},
+        {"a block rule for some answers beside an allow rule for all", {allow, blockSubnet}, "unknown"},
+        {"a block rule for all answers wins, read last", {someLocalPorts, blockSubnet, allow, block}, "blocks"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -377,14 +339,11 @@ TEST(Findings, TellOfTheLastScanInTheNoticeTheProgramShowsForIt) {
         int lastError;
         std::vector<const char*> names;  // the records, in the table's order
         int notice;
-    } rows[] = {
-        {10065, {}, 4},
-        {10051, {"ZTL-BR720 A"}, 5},
-        {0, {}, 5},
-        {0, {"ztl-br720", "ACME-AP500"}, 5},
-        {0, {"ACME-AP500", "ZTL-BR720 A"}, 0},
-        {0, {"ZTL-BR710 B", "ACME-AP500", "ZTL-BR720 A"}, 6},
-    };
+    } rows[] = {{10065, {}, 4},
+                {10051, {"ZTL-BR720 A"}, 5},
+                {0, {"ztl-br720", "ACME-AP500"}, 5},
+                {0, {"ACME-AP500", "ZTL-BR720 A"}, 0},
+                {0, {"ZTL-BR710 B", "ACME-AP500", "ZTL-BR720 A"}, 6}};
     for (const auto& row : rows) {
         Pc pc;
         for (const char* name : row.names) pc.Answered(0, name, "192.168.0.50");
