@@ -18,6 +18,7 @@ constexpr SocketHandle kInvalidSocket = -1;
 constexpr int kErrFault = 10014;        // WSAEFAULT: interface list does not fit
 constexpr int kErrMessageSize = 10040;  // WSAEMSGSIZE: datagram longer than the buffer
 constexpr int kErrNetUnreachable = 10051;
+constexpr int kErrNoBuffers = 10055;     // WSAENOBUFS: out of memory or system resources
 constexpr int kErrTimedOut = 10060;      // WSAETIMEDOUT: nothing answered
 constexpr int kErrHostUnreachable = 10065;  // WSAEHOSTUNREACH
 

@@ -17,9 +17,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "findings/windows_facts.h"
 #include "net/address_text.h"
 #include "res/resource.h"
 #include "tests/host/net/scripted_port.h"
@@ -114,10 +116,21 @@ public:
                          (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
         Log("shell " + win::ToUtf8(info->lpFile) +
             (info->lpParameters ? " " + win::ToUtf8(info->lpParameters) : "") + (sta ? "" : " +no-sta"));
+        if (outOfMemory) throw std::bad_alloc();  // as the call's own allocations would
         return result;
     }
     BOOL result = TRUE;
+    bool outOfMemory = false;
 };
+
+// Windows' facts when memory runs out: every read throws, as its lists'
+// allocations would.
+struct NoMemoryFacts : findings::FactsSource {
+    bool ReadAdapters(std::vector<findings::AdapterEntry>*) override { throw std::bad_alloc(); }
+    bool ReadNetworks(std::vector<findings::NetworkEntry>*) override { throw std::bad_alloc(); }
+    findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override { throw std::bad_alloc(); }
+};
+inline NoMemoryFacts g_noMemoryFacts;
 
 // "WxH", " centred" when its centre is that of `over` (give or take a pixel),
 // and " hidden" for a window that does not show.
@@ -211,6 +224,8 @@ protected:
         port->hostAddress = port->interfaces[0].address;
         net::SetActivePort(port.get());
         shell.result = TRUE;
+        shell.outOfMemory = false;
+        findings::SetFactsSource(nullptr);
         Answerer::answer = 1;
         g_events.clear();
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace net::fake {
 
@@ -45,6 +46,7 @@ SocketHandle ScriptedPort::OpenUdp() {
 int ScriptedPort::ReadInterfaceList(SocketHandle socket, std::size_t bufferBytes,
                                     InterfaceEntry* entries, std::size_t* count) {
     listBufferSizes.push_back(bufferBytes);
+    if (listOutOfMemory) throw std::bad_alloc();
     if (Call("ReadInterfaceList", socket, listError) != 0) return -1;
     if (interfaces.size() > bufferBytes / kInterfaceInfoSize) return Fail(kErrFault);
     std::copy(interfaces.begin(), interfaces.end(), entries);

@@ -89,6 +89,7 @@ public:
     // ----- the script: a call with a non-zero error fails with it
     int startupResult = 0, openError = 0, broadcastError = 0, bindError = 0;
     int listError = 0;  // whatever the buffer's size
+    bool listOutOfMemory = false;  // the list throws std::bad_alloc, as its buffer's allocation would
     std::map<int, int> openErrors;                 // index of the open -> its error
     std::map<std::uint32_t, int> bindErrorsAt;     // a link's address -> its bind's error
     std::vector<InterfaceEntry> interfaces;
