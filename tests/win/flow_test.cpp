@@ -5,7 +5,6 @@
 #include "tests/win/support.h"
 
 #include <algorithm>
-#include <tuple>
 
 #include "app/converter_setup_app.h"
 #include "flow/initial_scan_flow.h"
@@ -74,21 +73,6 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
         EXPECT_EQ(Geometry(window.hwnd(), win::WorkArea(window.hwnd())), path.result ? "0x0" : "599x364 centred");
     }
-}
-
-// The end-to-end rows show the plain case, 192.168.0.2/24 giving 192.168.0.3.
-TEST(AddressSetup, TheSuggestionIsTheNextHostInThePcsSubnetMovingOnlyTheLastOctet) {
-    const std::tuple<const char*, const char*, DWORD> cases[] = {
-        {"192.168.0.254", "255.255.255.0", MAKEIPADDRESS(192, 168, 0, 253)},  // .255 is the broadcast
-        {"192.168.0.254", "255.255.254.0", MAKEIPADDRESS(192, 168, 0, 255)},  // here a host
-        {"192.168.0.255", "255.255.254.0", MAKEIPADDRESS(192, 168, 0, 1)},    // .0 is the subnet's own
-        {"192.168.1.255", "255.255.0.0", MAKEIPADDRESS(192, 168, 1, 0)},      // no carry into the third
-        {"10.0.0.6", "255.255.255.248", MAKEIPADDRESS(10, 0, 0, 5)},
-        {"192.168.0.126", "255.255.255.128", MAKEIPADDRESS(192, 168, 0, 125)},  // .127 ends the /25
-        {"10.8.0.2", "255.255.255.252", MAKEIPADDRESS(10, 8, 0, 1)},            // .3 ends the /30
-        {"192.168.0.10", "255.255.255.255", MAKEIPADDRESS(192, 168, 0, 9)},
-    };
-    for (const auto& [pc, mask, suggested] : cases) EXPECT_EQ(flow::SuggestedAddress(pc, mask), suggested) << pc;
 }
 
 // The PC address shown, the suggestion and the exchange's link come from the

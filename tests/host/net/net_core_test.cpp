@@ -140,12 +140,6 @@ const Entries kLaptopLinks = {kEthernetEntry, kOfficeEntry};
 const Entries kLaptop = {kEthernetEntry, kOfficeEntry, kLoopbackEntry};
 const Link kOfficeLink = {true, kOffice, k24};
 
-std::string Dotted(std::uint32_t address) {
-    char text[kAddressTextSize];
-    FormatInAddr(address, text);
-    return text;
-}
-
 // What happened on a link other than the PC's wired one gets "@link"; "-"
 // stands for the one unbound socket.
 std::string On(std::string what, std::uint32_t link) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+
+#include "net/address_text.h"
 #include <new>
 
 namespace net::fake {
@@ -147,18 +149,12 @@ ConnectOutcome ScriptedPort::TryConnect(std::uint32_t from, std::uint32_t addres
                                         std::uint16_t port, std::uint32_t timeoutMs) {
     if (startups <= cleanups) misuse.push_back("TryConnect without the library");
     attempts.push_back(ConnectAttempt{from, address, port, nowMs, timeoutMs});
-    Connect next;
-    if (!connects.empty()) {
-        next = connects.front();
-        connects.pop_front();
-    }
-    if (next.outcome == ConnectOutcome::kNoAnswer || next.afterMs >= timeoutMs) {
-        nowMs += timeoutMs;
-        return ConnectOutcome::kNoAnswer;
-    }
-    nowMs += next.afterMs;
+    const Connect next = connects.empty() ? Unanswered() : connects.front();
+    if (!connects.empty()) connects.pop_front();
+    const bool silent = next.outcome == ConnectOutcome::kNoAnswer || next.afterMs >= timeoutMs;
+    nowMs += silent ? timeoutMs : next.afterMs;
     lastError_ = next.error;
-    return next.outcome;
+    return silent ? ConnectOutcome::kNoAnswer : next.outcome;
 }
 
 bool ScriptedPort::StartThread(void (*body)()) {
@@ -176,6 +172,12 @@ std::uint32_t Ip(int a, int b, int c, int d) {
     std::uint32_t value;
     std::memcpy(&value, bytes, 4);
     return value;
+}
+
+std::string Dotted(std::uint32_t address) {
+    char text[kAddressTextSize];
+    FormatInAddr(address, text);
+    return text;
 }
 
 std::vector<std::uint8_t> Reply(const ReplyFields& fields) {

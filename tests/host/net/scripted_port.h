@@ -158,25 +158,22 @@ private:
 };
 
 // A neighbour table the test fills; each read is logged at the port's clock.
-class ScriptedNeighbours : public NeighbourTable {
-public:
-    explicit ScriptedNeighbours(const ScriptedPort& clock) : clock_(clock) {}
-    bool readable = true;
-    std::vector<NeighbourEntry> entries;
-    std::vector<std::uint64_t> readsAt;
-
+struct ScriptedNeighbours : NeighbourTable {
+    explicit ScriptedNeighbours(const ScriptedPort& port) : clock(port) {}
     bool Read(std::vector<NeighbourEntry>* out) override {
-        readsAt.push_back(clock_.nowMs);
+        readsAt.push_back(clock.nowMs);
         *out = entries;
         return readable;
     }
-
-private:
-    const ScriptedPort& clock_;
+    const ScriptedPort& clock;
+    bool readable = true;
+    std::vector<NeighbourEntry> entries;
+    std::vector<std::uint64_t> readsAt;
 };
 
-// An address given as four octets, in network order.
+// An address given as four octets, in network order, and its dotted text.
 std::uint32_t Ip(int a, int b, int c, int d);
+std::string Dotted(std::uint32_t address);
 
 // A 116-byte reply with the protocol byte set and the fields given.
 struct ReplyFields {
