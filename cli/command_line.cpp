@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "net/address_text.h"
+#include "net/free_address.h"
 
 namespace cli {
 namespace {
@@ -44,13 +45,6 @@ Request Fail(Request request, UsageError error, const std::string& detail) {
     return request;
 }
 
-std::uint32_t HostOrder(std::uint32_t address) {
-    std::uint8_t b[4];
-    net::AddressToBytes(address, b);
-    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
-           b[3];
-}
-
 }  // namespace
 
 bool ParseMac(const std::string& text, std::uint8_t (&mac)[6]) {
@@ -89,7 +83,7 @@ bool ParseDottedQuad(const std::string& text, std::uint32_t* address) {
 bool ParseUnicastAddress(const std::string& text, std::uint32_t* address) {
     std::uint32_t value = 0;
     if (!ParseDottedQuad(text, &value)) return false;
-    const std::uint32_t first = HostOrder(value) >> 24;
+    const std::uint32_t first = net::HostOrder(value) >> 24;
     if (first < 1 || first > 223 || first == 127) return false;
     *address = value;
     return true;
@@ -97,14 +91,11 @@ bool ParseUnicastAddress(const std::string& text, std::uint32_t* address) {
 
 UsageError CheckAgainstLink(std::uint32_t address, std::uint32_t linkAddress,
                             std::uint32_t linkNetmask) {
-    const std::uint32_t host = ~HostOrder(linkNetmask);
-    // A /31 or /32 has no network or broadcast address to keep free.
-    if (host < 3 || (HostOrder(address) & ~host) != (HostOrder(linkAddress) & ~host)) {
-        return UsageError::kNone;
+    switch (net::ReservedOnLink(address, net::Link{true, linkAddress, linkNetmask})) {
+        case net::AddressUse::kNetworkAddress: return UsageError::kNetworkAddress;
+        case net::AddressUse::kBroadcastAddress: return UsageError::kBroadcastAddress;
+        default: return UsageError::kNone;
     }
-    if ((HostOrder(address) & host) == 0) return UsageError::kNetworkAddress;
-    if ((HostOrder(address) & host) == host) return UsageError::kBroadcastAddress;
-    return UsageError::kNone;
 }
 
 Request ParseCommandLine(const std::vector<std::string>& arguments) {

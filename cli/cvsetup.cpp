@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "cli/cli_resource.h"
 #include "cli/command_line.h"
@@ -53,7 +54,7 @@ class Runner {
 public:
     Runner(const Request& request, Environment& environment)
         : request_(request), out_(environment.out), err_(environment.err),
-          browser_(environment.browser), windows_(environment.windows) {}
+          browser_(environment.browser), windows_(environment.windows), program_(environment.program) {}
 
     int Run() {
         switch (request_.command) {
@@ -101,9 +102,17 @@ private:
 
     void Error(const std::wstring& text) { err_.Write(kPrefix + text + L"\n"); }
 
+    // The program's files whose firewall rules the findings speak of: the
+    // program beside cvsetup, whose notice they are, and cvsetup itself,
+    // whose scan it is.
+    std::vector<std::string> Programs() const {
+        const std::size_t folder = program_.find_last_of("\\/") + 1;
+        return {program_.substr(0, folder) + "ConverterSetup.exe", program_};
+    }
+
     // The program's scan; false (after saying why) when it failed on the network.
     bool Scan() {
-        facts_ = RunScan(windows_);
+        facts_ = RunScan(windows_, Programs());
         if (facts_.error == 0) return true;
         Error(Format(IDS_CLI_SCAN_FAILED, {std::to_wstring(facts_.error)}));
         return false;
@@ -373,7 +382,7 @@ private:
     }
 
     int Diagnose() {
-        facts_ = RunScan(windows_);
+        facts_ = RunScan(windows_, Programs());
         const std::vector<findings::Finding> findings = FindingsOf(facts_);
         if (request_.json) {
             JsonWriter json;
@@ -426,6 +435,7 @@ private:
     TextStream& err_;
     Browser& browser_;
     findings::FactsSource& windows_;
+    const std::string program_;
     ScanFacts facts_;
 };
 
@@ -443,7 +453,9 @@ DWORD ShellBrowser::Open(const std::wstring& url) {
     return error != 0 ? error : ERROR_NO_ASSOCIATION;
 }
 
-int Run(const std::vector<std::string>& arguments, Environment& environment) {
+namespace {
+
+int RunCommand(const std::vector<std::string>& arguments, Environment& environment) {
     const Request request = ParseCommandLine(arguments);
     Runner command(request, environment);
     if (request.error != UsageError::kNone) {
@@ -458,6 +470,21 @@ int Run(const std::vector<std::string>& arguments, Environment& environment) {
         return kExitOk;
     }
     return command.Run();
+}
+
+}  // namespace
+
+int OutOfMemory(TextStream& err) {
+    err.Write(L"cvsetup: out of memory\n");
+    return kExitNetworkFailed;
+}
+
+int Run(const std::vector<std::string>& arguments, Environment& environment) {
+    try {
+        return RunCommand(arguments, environment);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory(environment.err);
+    }
 }
 
 }  // namespace cli

@@ -43,10 +43,17 @@ struct Environment {
     Browser& browser;
     // What Windows says of the adapters: their names, and the findings.
     findings::FactsSource& windows;
+    // cvsetup's own file, full path (UTF-8): the findings speak of the
+    // firewall's rules for ConverterSetup.exe beside it and for itself.
+    std::string program;
 };
 
 // Runs one command line (the arguments after the program's name, UTF-8) and
-// returns its exit status. Never throws.
+// returns its exit status. Never throws: out of memory, it says so on
+// standard error and exits as a failure.
 int Run(const std::vector<std::string>& arguments, Environment& environment);
+
+// "cvsetup: out of memory" on err, and the exit status that goes with it.
+int OutOfMemory(TextStream& err);
 
 }  // namespace cli

@@ -43,11 +43,12 @@ int wmain(int argc, wchar_t** argv) {
         for (int i = 1; i < argc; ++i) arguments.push_back(win::ToUtf8(argv[i]));
         cli::ShellBrowser browser;
         findings::WindowsFactsSource windows;
-        cli::Environment environment{out, err, browser, windows};
+        cli::Environment environment{out, err, browser, windows, findings::RunningProgramPath()};
         return cli::Run(arguments, environment);
     } catch (const std::bad_alloc&) {
-        // Nothing else throws; the scan's memory is all that could run out.
-        err.Write(L"cvsetup: out of memory\n");
-        return cli::kExitNetworkFailed;
+        // The command's own memory is Run's to answer for, and the scan's
+        // thread makes its own a failed scan; what runs out here is what the
+        // start needs (the language, the arguments, the program's path).
+        return cli::OutOfMemory(err);
     }
 }

@@ -18,13 +18,9 @@ namespace {
 // The flows' pause between two polls of a running scan.
 constexpr DWORD kPollPauseMs = 100;
 
-// The notices whose findings diagnose shows.
-constexpr int kNoticeNotFound = 5;
-constexpr int kNoticeSeveral = 6;
-
 }  // namespace
 
-ScanFacts RunScan(findings::FactsSource& windows) {
+ScanFacts RunScan(findings::FactsSource& windows, const std::vector<std::string>& programs) {
     ScanFacts facts;
     net::DiscoveryClient client;
     std::int32_t status = 0;
@@ -35,16 +31,10 @@ ScanFacts RunScan(findings::FactsSource& windows) {
         Sleep(kPollPauseMs);
         result = client.ScanPoll(&status, &count);
     }
-    if (result == 0) {
-        if (count > net::kDeviceTableCapacity) count = net::kDeviceTableCapacity - 1;
-    } else {
-        count = 0;
-        // Nothing answered is an outcome, not a failure of the network.
-        if (status != net::kErrTimedOut) facts.error = status;
-    }
-    facts.recordCount = count;
+    // Nothing answered is an outcome, not a failure of the network.
+    if (result != 0 && status != net::kErrTimedOut) facts.error = status;
     const net::DeviceRecord* table = &client.DeviceTable();
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < findings::LastScanRecordCount(); ++i) {
         char name[net::kNameTextSize];
         net::ReadConverterName(table[i], name);
         Converter converter;
@@ -61,7 +51,7 @@ ScanFacts RunScan(findings::FactsSource& windows) {
     const std::int32_t links =
         std::clamp<std::int32_t>(report.linkCount, 0, static_cast<std::int32_t>(net::kMaxLinks));
     facts.links.assign(report.links, report.links + links);
-    facts.windows = findings::ReadFacts(windows);
+    facts.windows = findings::ReadFacts(windows, programs);
     return facts;
 }
 
@@ -76,19 +66,8 @@ std::wstring AdapterOf(const net::Link& link, const findings::Facts& windows) {
 }
 
 std::vector<findings::Finding> FindingsOf(const ScanFacts& facts) {
-    const auto supported = std::count_if(facts.converters.begin(), facts.converters.end(),
-                                         [](const Converter& c) { return c.supported; });
-    findings::Inputs inputs;
-    inputs.notice = facts.error != 0 || supported == 0 ? kNoticeNotFound
-                    : supported > 1                    ? kNoticeSeveral
-                                                       : 0;
-    inputs.scan = &net::g_scanReport;
-    inputs.scanError = facts.error;
-    inputs.records = &net::g_deviceTable[0];
-    inputs.recordCount = facts.recordCount;
-    inputs.facts = &facts.windows;
-    inputs.decodeName = &findings::SystemCodePageToUtf8;
-    return findings::BuildFindings(inputs);
+    return findings::BuildFindings(findings::LastScanInputs(findings::NoticeOfLastScan(), &facts.windows,
+                                                            &findings::SystemCodePageToUtf8));
 }
 
 }  // namespace cli

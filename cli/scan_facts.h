@@ -25,23 +25,23 @@ struct Converter {
 
 struct ScanFacts {
     int error = 0;  // the network failure that ended the scan; 0 if none
-    int recordCount = 0;
     std::vector<Converter> converters;  // in the order they answered
     std::vector<net::LinkReport> links;
     findings::Facts windows;
 };
 
 // Runs the program's scan (every link, three cycles) to its end, then asks
-// Windows about the adapters.
-ScanFacts RunScan(findings::FactsSource& windows);
+// Windows about the adapters and the firewall's rules for the program files
+// given (full paths). The devices are those the findings name: after a
+// failed scan, those that answered before it failed.
+ScanFacts RunScan(findings::FactsSource& windows, const std::vector<std::string>& programs);
 
 // The friendly name of the adapter that holds the link's address; empty when
 // Windows names none.
 std::wstring AdapterOf(const net::Link& link, const findings::Facts& windows);
 
-// The findings as the notice for this scan would show them: the not-found
-// notice's when no converter of a supported model answered, the
-// several-converters notice's when more than one did, none for exactly one.
+// The findings as the program's notice for this scan shows them (see
+// findings::NoticeOfLastScan), from the same inputs.
 std::vector<findings::Finding> FindingsOf(const ScanFacts& facts);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 // unknown, and no finding rests on an unknown.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -51,16 +52,31 @@ struct NetworkEntry {
     Category category = Category::kPublic;
 };
 
-// An enabled inbound rule for this program file.
+// The firewall's protocol numbers that the converter's answers may meet.
+constexpr long kProtocolUdp = 17;
+constexpr long kProtocolAny = 256;
+constexpr long kProtocolUnknown = -1;  // the rule would not tell
+
+// An enabled inbound rule of one of the program files asked about, with what
+// it is limited to as the firewall holds it: ports and addresses "*" (or
+// empty) for any, interface types "All" or a list of "Lan", "Wireless" and
+// "RemoteAccess".
 struct ProgramRule {
-    bool allows = false;  // else it blocks
+    std::size_t program = 0;  // its index among the files asked about
+    bool allows = false;      // else it blocks
     unsigned profiles = 0;
+    long protocol = kProtocolAny;
+    std::string localPorts = "*";
+    std::string remotePorts = "*";
+    std::string remoteAddresses = "*";
+    bool namedInterfaces = false;  // limited to the interfaces it names
+    std::string interfaceTypes = "All";
 };
 
 struct FirewallEntry {
     std::optional<unsigned> currentProfiles;
     std::optional<bool> enabled[3];  // by profile: domain, private, public
-    std::optional<std::vector<ProgramRule>> rules;
+    std::optional<std::vector<ProgramRule>> rules;  // unknown when a rule of theirs could not be read whole
 };
 
 class FactsSource {
@@ -70,7 +86,9 @@ public:
     virtual bool ReadAdapters(std::vector<AdapterEntry>* adapters) = 0;
     // false when the network list cannot be read.
     virtual bool ReadNetworks(std::vector<NetworkEntry>* networks) = 0;
-    virtual FirewallEntry ReadFirewall() = 0;
+    // The firewall and the enabled inbound rules whose program is one of
+    // these files (full paths, UTF-8).
+    virtual FirewallEntry ReadFirewall(const std::vector<std::string>& programs) = 0;
 };
 
 // ---------------------------------------------------------------- the facts
@@ -88,22 +106,28 @@ struct AdapterFacts {
         bool selfAssigned = false;  // 169.254.0.0/16: no DHCP server gave one
     };
     std::vector<Address> ipv4;
-    // For a connected adapter: its network's category (else the firewall's
-    // one current profile), whether the firewall is on for that profile, and
-    // what this program's enabled inbound rules say there.
+    // For a connected adapter: its network's category as the network list
+    // gives it (the firewall's one current profile only where the list could
+    // not be read at all), whether the firewall is on for that profile, and
+    // what the enabled inbound rules of each program asked about say of the
+    // converter's answers there (by the program's index; unknown where a rule
+    // covers only some of them).
     std::optional<Category> category;
     std::optional<bool> firewallOn;
-    std::optional<RuleVerdict> rule;
+    std::vector<std::optional<RuleVerdict>> rules;
 };
 
 struct Facts {
     bool adaptersKnown = false;
     std::vector<AdapterFacts> adapters;  // in the platform's order, without loopback
+    std::vector<std::string> programs;   // the file names of the programs asked about
 };
 
 AdapterKind KindOfIfType(unsigned ifType);
-// Asks for the networks and the firewall only when asked to and an adapter
-// is connected; without them, categories and the firewall stay unknown.
-Facts ReadFacts(FactsSource& source, bool networksAndFirewall = true);
+// Asks for the networks and the firewall (about the program files given,
+// full paths) only when asked to and an adapter is connected; without them,
+// categories and the firewall stay unknown.
+Facts ReadFacts(FactsSource& source, const std::vector<std::string>& programs,
+                bool networksAndFirewall = true);
 
 }  // namespace findings

@@ -8,6 +8,7 @@
 //
 // Arguments, in this order, all UTF-8 texts (a finding's `arguments`):
 //   adapter  the adapter's friendly name; empty when Windows could not say
+//            (the sentence then speaks of an adapter without a name)
 //   link     the PC's address on the link with its prefix, "192.168.0.2/24";
 //            empty for the one unbound socket of a PC without a link
 //   name     a converter name as the list shows it (the system's code page)
@@ -16,11 +17,13 @@
 //   rule     "none" (no rule of this program) or "blocks" (one blocks it)
 //   error    a Windows sockets error number, e.g. "10013"
 //   dropped  how many datagrams the acceptance rules dropped, e.g. "0"
+//   program  the file name of the program the firewall's rules are read for,
+//            e.g. "ConverterSetup.exe"
 //
 //   no-adapter-connected      (none)
 //   adapter-without-address   adapter
 //   other-model-answered      name, address, adapter, link
-//   firewall-may-block        adapter, link, category, rule
+//   firewall-may-block        adapter, link, category, rule, program
 //   vpn-connected             adapter
 //   link-send-failed          adapter, link, error
 //   link-receive-failed       adapter, link, error

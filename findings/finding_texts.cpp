@@ -2,6 +2,8 @@
 // console companion both render from here. A text names its arguments in
 // braces; {adapter} is the adapter with the PC's address on it ({Adapter}
 // at the start of a sentence), {adapterName} the adapter's name alone.
+// Where the facts single a case out, its own text (a variant) says what to
+// do there.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include <utility>
 
 #include "findings/findings.h"
+#include "net/socket_port.h"
 
 namespace findings {
 namespace {
@@ -21,7 +24,7 @@ const char* const kCodeNames[] = {
 
 struct Text {
     Code code;
-    int variant;  // firewall: 1 when a rule blocks; no answer: 1 when datagrams were dropped
+    int variant;  // 0, or 1 for the case VariantOf singles out
     const char* english;
     const char* japanese;
 };
@@ -44,26 +47,31 @@ const Text kTexts[] = {
      "{adapter}で、このプログラムが対応していない機種の機器「{name}」({address}) が応答しました。"
      "設定するコンバータを接続してから、もう一度検索してください。"},
     {Code::kFirewallMayBlock, 0,
-     "Windows Firewall is on for the {category} network of {adapter}, and no rule allows this program there: "
+     "Windows Firewall is on for the {category} network of {adapter}, and no rule allows {program} there: "
      "the firewall may drop the converter's answers (Windows lets unicast answers to a broadcast back in for "
-     "three seconds, but not answers sent as broadcasts). Allow this program through Windows Firewall for "
+     "three seconds, but not answers sent as broadcasts). Allow {program} through Windows Firewall for "
      "{category} networks, then scan again.",
-     "{adapter}の{category} ネットワークでは Windows ファイアウォールが有効で、このプログラムを許可する規則が"
+     "{adapter}の{category} ネットワークでは Windows ファイアウォールが有効で、{program} を許可する規則が"
      "ありません。コンバータの応答がファイアウォールで破棄されるおそれがあります (Windows は、ブロードキャスト"
      "へのユニキャストの応答は 3 秒間受け入れますが、ブロードキャストで返された応答は受け入れません)。"
-     "Windows ファイアウォールで、このプログラムに{category} ネットワークでの通信を許可してから、もう一度検索"
+     "Windows ファイアウォールで、{program} に{category} ネットワークでの通信を許可してから、もう一度検索"
      "してください。"},
     {Code::kFirewallMayBlock, 1,
-     "Windows Firewall is on for the {category} network of {adapter}, and a rule blocks this program there: "
+     "Windows Firewall is on for the {category} network of {adapter}, and a rule blocks {program} there: "
      "the firewall drops the converter's answers. Turn that rule off under Inbound Rules in Windows "
      "Firewall's advanced settings, then scan again.",
-     "{adapter}の{category} ネットワークでは Windows ファイアウォールが有効で、このプログラムをブロックする"
+     "{adapter}の{category} ネットワークでは Windows ファイアウォールが有効で、{program} をブロックする"
      "規則があります。コンバータの応答はファイアウォールで破棄されます。Windows ファイアウォールの詳細設定の"
      "「受信の規則」でその規則を無効にしてから、もう一度検索してください。"},
     {Code::kVpnConnected, 0,
      "The VPN or tunnel adapter \"{adapterName}\" is connected. Some VPNs cut the PC off from the local "
      "network: disconnect it, then scan again.",
      "VPN またはトンネルのアダプター「{adapterName}」が接続されています。VPN によってはローカル ネットワークと"
+     "通信できなくなります。VPN を切断してから、もう一度検索してください。"},
+    {Code::kVpnConnected, 1,
+     "A VPN or tunnel adapter without a name is connected. Some VPNs cut the PC off from the local network: "
+     "disconnect it, then scan again.",
+     "名前のない VPN またはトンネルのアダプターが接続されています。VPN によってはローカル ネットワークと"
      "通信できなくなります。VPN を切断してから、もう一度検索してください。"},
     {Code::kLinkSendFailed, 0,
      "The search could not send through {adapter} (error {error}). Check that the adapter is enabled and "
@@ -75,10 +83,24 @@ const Text kTexts[] = {
      "the error comes back, disable the adapter and enable it again.",
      "{adapter}で受信エラーが起きたため、このアダプターでの検索を打ち切りました (エラー {error})。もう一度検索"
      "してください。エラーが続く場合は、アダプターをいったん無効にしてから有効に戻してください。"},
+    {Code::kLinkReceiveFailed, 1,
+     "The search stopped listening through {adapter} (error {error}): a device on that network sent a "
+     "datagram of another size than a converter's answer. Nothing is wrong with the adapter. Scan again; if "
+     "this comes back, unplug the other devices on that network or wire the converter straight to the PC, "
+     "then scan again.",
+     "{adapter}で、コンバータの応答とは大きさの違うデータグラムを受信したため、このアダプターでの検索を打ち切り"
+     "ました (エラー {error})。そのネットワーク上のほかの機器が送信したもので、アダプターの問題ではありません。"
+     "もう一度検索してください。繰り返し起きる場合は、そのネットワークのほかの機器を外すか、コンバータを"
+     "コンピュータに直接つないでから、もう一度検索してください。"},
     {Code::kScanFailed, 0,
      "The search failed (error {error}). Check that the network adapter is enabled, then scan again.",
      "検索に失敗しました (エラー {error})。ネットワーク アダプターが有効になっていることを確認してから、"
      "もう一度検索してください。"},
+    {Code::kScanFailed, 1,
+     "The search failed for want of memory or system resources (error {error}). Close some programs, then "
+     "scan again.",
+     "メモリまたはシステム リソースが不足しているため、検索に失敗しました (エラー {error})。いくつかのプログラム"
+     "を終了してから、もう一度検索してください。"},
     {Code::kSearchedNoAnswer, 0,
      "Nothing answered through {adapter}. Check that the converter is wired to the PC and switched on.",
      "{adapter}で検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブルでつながり、"
@@ -114,22 +136,22 @@ const Text kTexts[] = {
 // Where each code keeps its arguments (finding_codes.h); -1: it has none.
 struct Layout {
     Code code;
-    int name, address, adapter, link, category, rule, error, dropped;
+    int name, address, adapter, link, category, rule, error, dropped, program;
 };
 const Layout kLayouts[] = {
-    {Code::kNoAdapterConnected, -1, -1, -1, -1, -1, -1, -1, -1},
-    {Code::kAdapterWithoutAddress, -1, -1, 0, -1, -1, -1, -1, -1},
-    {Code::kOtherModelAnswered, 0, 1, 2, 3, -1, -1, -1, -1},
-    {Code::kFirewallMayBlock, -1, -1, 0, 1, 2, 3, -1, -1},
-    {Code::kVpnConnected, -1, -1, 0, -1, -1, -1, -1, -1},
-    {Code::kLinkSendFailed, -1, -1, 0, 1, -1, -1, 2, -1},
-    {Code::kLinkReceiveFailed, -1, -1, 0, 1, -1, -1, 2, -1},
-    {Code::kScanFailed, -1, -1, -1, -1, -1, -1, 0, -1},
-    {Code::kSearchedNoAnswer, -1, -1, 0, 1, -1, -1, -1, 2},
-    {Code::kConverterFound, 0, 1, 2, 3, -1, -1, -1, -1},
-    {Code::kAddressRefused, -1, 0, -1, -1, -1, -1, -1, -1},
-    {Code::kAddressNoAnswer, -1, 0, -1, -1, -1, -1, -1, -1},
-    {Code::kAddressExchangeFailed, -1, 0, -1, -1, -1, -1, 1, -1},
+    {Code::kNoAdapterConnected, -1, -1, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kAdapterWithoutAddress, -1, -1, 0, -1, -1, -1, -1, -1, -1},
+    {Code::kOtherModelAnswered, 0, 1, 2, 3, -1, -1, -1, -1, -1},
+    {Code::kFirewallMayBlock, -1, -1, 0, 1, 2, 3, -1, -1, 4},
+    {Code::kVpnConnected, -1, -1, 0, -1, -1, -1, -1, -1, -1},
+    {Code::kLinkSendFailed, -1, -1, 0, 1, -1, -1, 2, -1, -1},
+    {Code::kLinkReceiveFailed, -1, -1, 0, 1, -1, -1, 2, -1, -1},
+    {Code::kScanFailed, -1, -1, -1, -1, -1, -1, 0, -1, -1},
+    {Code::kSearchedNoAnswer, -1, -1, 0, 1, -1, -1, -1, 2, -1},
+    {Code::kConverterFound, 0, 1, 2, 3, -1, -1, -1, -1, -1},
+    {Code::kAddressRefused, -1, 0, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kAddressNoAnswer, -1, 0, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kAddressExchangeFailed, -1, 0, -1, -1, -1, -1, 1, -1, -1},
 };
 
 std::string Argument(const Finding& finding, int index) {
@@ -137,17 +159,29 @@ std::string Argument(const Finding& finding, int index) {
                                                                                       : std::string();
 }
 
-// The adapter as a sentence names it: by name and the PC's address on it,
-// by either alone, or the default route for a search without a link.
+// The adapter as a sentence names it: by name, with the PC's address on it
+// where there is one; an adapter Windows gives no name is one without.
 std::string AdapterPhrase(const std::string& name, const std::string& link, Language language) {
     const bool japanese = language == Language::kJapanese;
-    if (!name.empty() && !link.empty()) {
-        return japanese ? "アダプター「" + name + "」(" + link + ") "
-                        : "the adapter \"" + name + "\" (" + link + ")";
+    std::string adapter = japanese ? "名前のないアダプター" : "an adapter without a name";
+    if (!name.empty()) adapter = japanese ? "アダプター「" + name + "」" : "the adapter \"" + name + "\"";
+    if (link.empty()) return adapter;
+    return japanese ? adapter + (name.empty() ? " (" : "(") + link + ") " : adapter + " (" + link + ")";
+}
+
+// The case a finding's facts single out, where its own text says what to do:
+// a rule that blocks the program, datagrams that were dropped, an adapter
+// without a name, a datagram of another size, the system out of resources.
+int VariantOf(const Finding& finding, const Layout& layout) {
+    const std::string error = Argument(finding, layout.error);
+    switch (finding.code) {
+        case Code::kFirewallMayBlock: return Argument(finding, layout.rule) == "blocks";
+        case Code::kSearchedNoAnswer: return Argument(finding, layout.dropped) != "0";
+        case Code::kVpnConnected: return Argument(finding, layout.adapter).empty();
+        case Code::kLinkReceiveFailed: return error == std::to_string(net::kErrMessageSize);
+        case Code::kScanFailed: return error == std::to_string(net::kErrNoBuffers);
+        default: return 0;
     }
-    if (!name.empty()) return japanese ? "アダプター「" + name + "」" : "the adapter \"" + name + "\"";
-    if (!link.empty()) return japanese ? link + " のアダプター" : "the adapter at " + link;
-    return japanese ? "既定の経路" : "the default route";
 }
 
 std::string CategoryPhrase(const std::string& category, Language language) {
@@ -185,9 +219,7 @@ std::string RenderFinding(const Finding& finding, Language language) {
     const auto layout = std::find_if(std::begin(kLayouts), std::end(kLayouts),
                                      [&](const Layout& l) { return l.code == finding.code; });
     if (layout == std::end(kLayouts)) return std::string();
-    const int variant =
-        (finding.code == Code::kFirewallMayBlock && Argument(finding, layout->rule) == "blocks") ||
-        (finding.code == Code::kSearchedNoAnswer && Argument(finding, layout->dropped) != "0");
+    const int variant = VariantOf(finding, *layout);
     const Text* chosen = nullptr;
     for (const Text& text : kTexts) {
         if (text.code == finding.code && (!chosen || text.variant == variant)) chosen = &text;
@@ -207,7 +239,8 @@ std::string RenderFinding(const Finding& finding, Language language) {
                  {"address", Argument(finding, layout->address)},
                  {"category", CategoryPhrase(Argument(finding, layout->category), language)},
                  {"error", Argument(finding, layout->error)},
-                 {"dropped", Argument(finding, layout->dropped)}});
+                 {"dropped", Argument(finding, layout->dropped)},
+                 {"program", Argument(finding, layout->program)}});
 }
 
 }  // namespace findings

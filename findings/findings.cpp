@@ -6,6 +6,8 @@
 
 #include "findings/model_filter.h"
 #include "net/address_text.h"
+#include "net/exchange.h"
+#include "net/socket_port.h"
 
 namespace findings {
 namespace {
@@ -138,8 +140,11 @@ private:
 
     void NotFound() {
         const Facts* facts = in_.facts && in_.facts->adaptersKnown ? in_.facts : nullptr;
-        const bool noneConnected = facts && std::none_of(facts->adapters.begin(), facts->adapters.end(),
-                                                         [](const AdapterFacts& a) { return a.connected; });
+        // A link that sent was connected, whatever Windows says now.
+        const bool noneConnected =
+            facts && !AnyLinkSent() &&
+            std::none_of(facts->adapters.begin(), facts->adapters.end(),
+                         [](const AdapterFacts& a) { return a.connected; });
         if (noneConnected) Add(Code::kNoAdapterConnected);
         const std::vector<AdapterFacts> unknown;
         const std::vector<AdapterFacts>& adapters = facts ? facts->adapters : unknown;
@@ -151,12 +156,14 @@ private:
         }
         Records(false);
         for (const AdapterFacts& a : adapters) {
-            if (Searched(a) && a.category && a.firewallOn.value_or(false) && a.rule &&
-                *a.rule != RuleVerdict::kAllows) {
+            // Where a reply came in, answers do get through.
+            if (!Searched(a) || !a.category || !a.firewallOn.value_or(false) || Answered(a)) continue;
+            for (std::size_t p = 0; p < a.rules.size() && p < facts->programs.size(); ++p) {
+                if (!a.rules[p] || *a.rules[p] == RuleVerdict::kAllows) continue;
                 const auto prefix = static_cast<std::size_t>(std::clamp(a.ipv4[0].prefixLength, 0, 32));
                 Add(Code::kFirewallMayBlock,
                     {Clean(a.name), LinkText(a.ipv4[0].address, prefix), CategoryName(*a.category),
-                     *a.rule == RuleVerdict::kBlocks ? "blocks" : "none"});
+                     *a.rules[p] == RuleVerdict::kBlocks ? "blocks" : "none", Clean(facts->programs[p])});
             }
         }
         for (const AdapterFacts& a : adapters) {
@@ -170,8 +177,28 @@ private:
         return in_.scan ? std::min(std::max(in_.scan->linkCount, 0), static_cast<int>(net::kMaxLinks)) : 0;
     }
 
+    bool AnyLinkSent() const {
+        for (int i = 0; i < LinkCount(); ++i) {
+            if (in_.scan->links[i].link.known && in_.scan->links[i].sendError == 0) return true;
+        }
+        return false;
+    }
+
+    // Whether a reply, of any model, came in through one of the adapter's addresses.
+    bool Answered(const AdapterFacts& adapter) const {
+        for (int i = 0; i < LinkCount(); ++i) {
+            const net::LinkReport& report = in_.scan->links[i];
+            for (const AdapterFacts::Address& ip : adapter.ipv4) {
+                if (report.link.known && report.accepted > 0 && ip.address == report.link.address) return true;
+            }
+        }
+        return false;
+    }
+
     // A failure of the unbound socket, or one outside every link, is the
-    // scan's; with nothing connected it says nothing the first finding did not.
+    // scan's. The error the scan ended with is named, by a link's failure
+    // that carries it or else by the scan's; with nothing connected it says
+    // nothing the first finding did not.
     void LinkFailures(bool noneConnected) {
         bool explained = false;
         for (int i = 0; i < LinkCount(); ++i) {
@@ -186,17 +213,19 @@ private:
                 Add(Code::kLinkReceiveFailed,
                     {adapter, LinkText(report.link), std::to_string(report.receiveError)});
             }
-            explained = explained || report.sendError || report.receiveError;
+            explained = explained || report.sendError == in_.scanError || report.receiveError == in_.scanError;
         }
         if (in_.scanError && !explained && !noneConnected) {
             Add(Code::kScanFailed, {std::to_string(in_.scanError)});
         }
     }
 
+    // Only a link searched through every cycle heard nothing.
     void NoAnswer() {
         for (int i = 0; i < LinkCount(); ++i) {
             const net::LinkReport& report = in_.scan->links[i];
             if (report.sendError || report.receiveError || report.accepted > 0) continue;
+            if (report.cycles < net::kExchangeCycles) continue;
             Add(Code::kSearchedNoAnswer,
                 {AdapterOf(report.link, in_.facts), LinkText(report.link), std::to_string(report.dropped)});
         }
@@ -208,13 +237,32 @@ private:
 
 }  // namespace
 
-Inputs LastScanInputs(int notice) {
+int LastScanRecordCount() {
+    const std::int32_t count = net::g_scanState.count;
+    return count > net::kDeviceTableCapacity ? net::kDeviceTableCapacity - 1 : std::max(count, 0);
+}
+
+int NoticeOfLastScan() {
+    if (net::g_scanState.lastError == net::kErrHostUnreachable) return 4;
+    if (net::g_scanState.lastError != 0) return 5;
+    int supported = 0;
+    for (int i = 0; i < LastScanRecordCount(); ++i) {
+        char name[net::kNameTextSize];
+        net::ReadConverterName(net::g_deviceTable[i], name);
+        supported += IsSupportedModel(name) ? 1 : 0;
+    }
+    return supported == 0 ? 5 : supported > 1 ? 6 : 0;
+}
+
+Inputs LastScanInputs(int notice, const Facts* facts, NameDecoder decodeName) {
     Inputs in;
     in.notice = notice;
     in.scan = &net::g_scanReport;
     in.scanError = net::g_scanState.lastError;
     in.records = net::g_deviceTable;
-    in.recordCount = net::g_scanState.count > net::kDeviceTableCapacity ? 63 : net::g_scanState.count;
+    in.recordCount = LastScanRecordCount();
+    in.facts = facts;
+    in.decodeName = decodeName;
     return in;
 }
 

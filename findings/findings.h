@@ -3,9 +3,8 @@
 // rendered as a sentence that says what to do. No window code: the notice
 // and the console companion both build and render them here.
 //
-//   findings::Inputs in;
-//   in.notice = 5;
-//   in.scan = &net::g_scanReport; ...
+//   const findings::Facts facts = findings::ReadFacts(source, {programPath});
+//   const findings::Inputs in = findings::LastScanInputs(5, &facts, nullptr);
 //   for (const findings::Finding& f : findings::BuildFindings(in))
 //       puts(findings::RenderFinding(f, findings::Language::kEnglish).c_str());
 #pragma once
@@ -48,10 +47,22 @@ struct Inputs {
     NameDecoder decodeName = nullptr;
 };
 
+// How many records the last scan left in the table: a count above the
+// table's size read as 63, as the flows read it; after a failed scan, those
+// it stored before it failed.
+int LastScanRecordCount();
+
+// The notice that tells of the last scan as the program shows it: 5 when it
+// failed or no converter of a supported model answered, 6 for several, 0 for
+// one (no notice). For host unreachable the start shows a message box without
+// findings, and the Scan button notice 4, which has them.
+int NoticeOfLastScan();
+
 // The inputs for `notice` as the last scan left them: its report, its error
-// and its records (a count above the table's size read as 63, as the flows
-// read it). The caller adds the assign report, the facts and the decoder.
-Inputs LastScanInputs(int notice);
+// and its records; the facts Windows gave (nullptr: not asked) and the
+// names' decoder. The notices and the console companion all build theirs
+// here; the caller adds the assign report.
+Inputs LastScanInputs(int notice, const Facts* facts, NameDecoder decodeName);
 
 // The findings for the notice, heaviest first: nothing connected, a
 // connected adapter without an address, another model's answer, the

@@ -13,6 +13,7 @@
 
 #include "win/com.h"
 #include "win/firewall_rules.h"
+#include "win/language.h"
 #include "win/shell.h"
 #include "win/system_library.h"
 
@@ -31,10 +32,41 @@ std::string Utf8(const wchar_t* text) {
     return out;
 }
 
-// NET_FW_IP_PROTOCOL_ANY, which the mingw-w64 header leaves out.
-constexpr long kAnyProtocol = 256;
+// What a rule is limited to, read whole; false when any of it cannot be read.
+bool ReadLimits(INetFwRule* rule, ProgramRule& out) {
+    NET_FW_ACTION action = NET_FW_ACTION_ALLOW;
+    long profiles = 0, protocol = 0;
+    win::Bstr localPorts, remotePorts, remoteAddresses, interfaceTypes;
+    win::Variant interfaces;
+    if (FAILED(rule->get_Action(&action)) || FAILED(rule->get_Profiles(&profiles)) ||
+        FAILED(rule->get_Protocol(&protocol)) ||
+        FAILED(rule->get_RemoteAddresses(remoteAddresses.out())) ||
+        FAILED(rule->get_Interfaces(interfaces.out())) ||
+        FAILED(rule->get_InterfaceTypes(interfaceTypes.out()))) {
+        return false;
+    }
+    // Ports belong to a rule of one protocol; one for any protocol has none,
+    // and a TCP rule's say nothing of the converter's answers.
+    if (protocol == NET_FW_IP_PROTOCOL_UDP) {
+        if (FAILED(rule->get_LocalPorts(localPorts.out())) || FAILED(rule->get_RemotePorts(remotePorts.out()))) {
+            return false;
+        }
+        out.localPorts = Utf8(localPorts.get());
+        out.remotePorts = Utf8(remotePorts.get());
+    }
+    out.allows = action == NET_FW_ACTION_ALLOW;
+    out.profiles = static_cast<unsigned>(profiles);
+    out.protocol = protocol;
+    out.remoteAddresses = Utf8(remoteAddresses.get());
+    out.namedInterfaces = !interfaces.empty();
+    out.interfaceTypes = Utf8(interfaceTypes.get());
+    return true;
+}
 
-std::optional<std::vector<ProgramRule>> ProgramRules(INetFwPolicy2* policy) {
+// The enabled inbound rules of the programs; unknown when the list, or a
+// rule of theirs, cannot be read.
+std::optional<std::vector<ProgramRule>> ProgramRules(INetFwPolicy2* policy,
+                                                     const std::vector<std::string>& programs) {
     ComPtr<INetFwRules> rules;
     ComPtr<IUnknown> enumerator;
     if (FAILED(policy->get_Rules(rules.out())) || !rules || FAILED(rules->get__NewEnum(enumerator.out()))) {
@@ -42,7 +74,8 @@ std::optional<std::vector<ProgramRule>> ProgramRules(INetFwPolicy2* policy) {
     }
     ComPtr<IEnumVARIANT> each = enumerator.As<IEnumVARIANT>();
     if (!each) return std::nullopt;
-    const std::wstring program = win::ProgramFilePath();
+    std::vector<std::wstring> paths;
+    for (const std::string& program : programs) paths.push_back(win::FromUtf8(program));
     std::vector<ProgramRule> found;
     win::Variant item;
     for (ULONG fetched = 0; each->Next(1, item.out(), &fetched) == S_OK && fetched == 1;) {
@@ -52,19 +85,20 @@ std::optional<std::vector<ProgramRule>> ProgramRules(INetFwPolicy2* policy) {
         }
         VARIANT_BOOL enabled = VARIANT_FALSE;
         NET_FW_RULE_DIRECTION direction = NET_FW_RULE_DIR_OUT;
-        NET_FW_ACTION action = NET_FW_ACTION_ALLOW;
-        long profiles = 0, protocol = 0;
         win::Bstr application;
         if (!rule || FAILED(rule->get_Enabled(&enabled)) || !enabled ||
             FAILED(rule->get_Direction(&direction)) || direction != NET_FW_RULE_DIR_IN ||
-            FAILED(rule->get_ApplicationName(application.out())) ||
-            !win::RuleApplicationIs(application.get(), program) || FAILED(rule->get_Action(&action)) ||
-            FAILED(rule->get_Profiles(&profiles)) || FAILED(rule->get_Protocol(&protocol))) {
+            FAILED(rule->get_ApplicationName(application.out()))) {
             continue;
         }
-        // A rule for TCP alone says nothing about the converter's UDP answers.
-        if (protocol != kAnyProtocol && protocol != NET_FW_IP_PROTOCOL_UDP) continue;
-        found.push_back({action == NET_FW_ACTION_ALLOW, static_cast<unsigned>(profiles)});
+        for (std::size_t p = 0; p < paths.size(); ++p) {
+            if (!win::RuleApplicationIs(application.get(), paths[p])) continue;
+            ProgramRule limits;
+            limits.program = p;
+            // A rule of theirs read in part could be the one that decides.
+            if (!ReadLimits(rule.get(), limits)) return std::nullopt;
+            found.push_back(limits);
+        }
     }
     return found;
 }
@@ -129,7 +163,7 @@ bool WindowsFactsSource::ReadNetworks(std::vector<NetworkEntry>* networks) {
     return true;
 }
 
-FirewallEntry WindowsFactsSource::ReadFirewall() {
+FirewallEntry WindowsFactsSource::ReadFirewall(const std::vector<std::string>& programs) {
     win::ComApartment com;  // the caller's, or one for the read
     FirewallEntry entry;
     ComPtr<INetFwPolicy2> policy = Create<INetFwPolicy2>(__uuidof(NetFwPolicy2));
@@ -146,7 +180,7 @@ FirewallEntry WindowsFactsSource::ReadFirewall() {
             entry.enabled[i] = enabled != VARIANT_FALSE;
         }
     }
-    entry.rules = ProgramRules(policy.get());
+    entry.rules = ProgramRules(policy.get(), programs);
     return entry;
 }
 
@@ -156,6 +190,8 @@ FactsSource& ActiveFactsSource() {
 }
 
 void SetFactsSource(FactsSource* source) { g_source = source; }
+
+std::string RunningProgramPath() { return win::ToUtf8(win::ProgramFilePath()); }
 
 std::string SystemCodePageToUtf8(const std::string& bytes) {
     if (bytes.empty()) return std::string();

@@ -1,11 +1,13 @@
 // The seam's Windows side, as thin as it can be: the adapter list
 // (GetAdaptersAddresses), the network list's category of each connection
-// (INetworkListManager) and Windows Firewall's state and this program's
-// rules (INetFwPolicy2), read only and without elevation. Each call is read
-// afresh; COM may or may not be initialised on the calling thread.
+// (INetworkListManager) and Windows Firewall's state and the rules of the
+// programs asked about (INetFwPolicy2), read only and without elevation.
+// Each call is read afresh; COM may or may not be initialised on the
+// calling thread.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "findings/facts.h"
 
@@ -15,8 +17,12 @@ class WindowsFactsSource : public FactsSource {
 public:
     bool ReadAdapters(std::vector<AdapterEntry>* adapters) override;
     bool ReadNetworks(std::vector<NetworkEntry>* networks) override;
-    FirewallEntry ReadFirewall() override;
+    FirewallEntry ReadFirewall(const std::vector<std::string>& programs) override;
 };
+
+// The full path of the program file this process runs, UTF-8: the program
+// whose firewall rules its notices speak of.
+std::string RunningProgramPath();
 
 // The source the notices read: Windows', unless a test set one of its own
 // (nullptr sets Windows' back).

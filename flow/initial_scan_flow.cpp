@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <new>
 #include <string>
 
 #include "flow/ip_setup_dialog.h"
@@ -27,6 +28,9 @@ public:
         : context_(context), window_(*context.resultWindow) {}
 
     unsigned Run();
+    // The window is the user's from now on, who can scan again or close it:
+    // the flow ends and the program runs on. Returns 0.
+    unsigned HandOver();
 
 private:
     // A notice over the result window; true for Yes.
@@ -76,11 +80,9 @@ unsigned InitialFlow::Run() {
                 ConverterInAnotherSubnet(last.mac, last.link);
                 return EndProcess(true);
             default:
-                // The interfaces could not be read: no notice, but the window
-                // is the user's now, who can rescan or pick the row.
-                EnableWindow(context_.scanButton, TRUE);
-                window_.ShowToUser();
-                return 0;
+                // The interfaces could not be read: no notice, but the user
+                // can rescan or pick the row.
+                return HandOver();
         }
     }
     if (rows >= 2) {
@@ -92,6 +94,13 @@ unsigned InitialFlow::Run() {
     ui::CloseProgressWindow(context_);
     OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
     return EndProcess(true);
+}
+
+unsigned InitialFlow::HandOver() {
+    ui::CloseProgressWindow(context_);
+    EnableWindow(context_.scanButton, TRUE);
+    window_.ShowToUser();
+    return 0;
 }
 
 bool InitialFlow::Notice(ui::NoticeCode code) {
@@ -157,7 +166,15 @@ unsigned InitialFlow::EndProcess(bool closeResultWindow) {
 unsigned InitialScanFlow(void* raw) {
     auto* context = static_cast<ui::WorkerContext*>(raw);
     if (!context || !context->resultWindow) return 0;
-    return InitialFlow(*context).Run();
+    InitialFlow flow(*context);
+    // Nothing may unwind out of the thread. Out of memory on the way (a
+    // notice's findings go without, on their own) leaves neither a crash nor
+    // a program nobody can see.
+    try {
+        return flow.Run();
+    } catch (const std::bad_alloc&) {
+        return flow.HandOver();
+    }
 }
 
 }  // namespace flow

@@ -8,6 +8,7 @@
 #include "net/address_text.h"
 #include "net/device_table.h"
 #include "net/discovery_client.h"
+#include "net/free_address.h"
 #include "res/resource.h"
 #include "ui/help_launcher.h"
 #include "ui/notice_dialog.h"
@@ -20,13 +21,6 @@ namespace {
 
 constexpr BYTE kFirstFieldLow = 1;
 constexpr BYTE kFirstFieldHigh = 223;
-
-// inet_addr's value (network order) as the address control holds it.
-std::uint32_t ControlValue(const char* text) {
-    std::uint8_t bytes[4];
-    net::AddressToBytes(net::InetAddr(text), bytes);
-    return MAKEIPADDRESS(bytes[0], bytes[1], bytes[2], bytes[3]);
-}
 
 // The control leaves a field blank when it is given a value outside the
 // field's range. Without a usable interface the suggestion comes from empty
@@ -42,21 +36,8 @@ std::uint32_t HoldFirstField(std::uint32_t address) {
 }  // namespace
 
 std::uint32_t SuggestedAddress(const char* pcAddress, const char* pcNetmask) {
-    const std::uint32_t pc = ControlValue(pcAddress);
-    const std::uint32_t hostBits = ~ControlValue(pcNetmask);
-    // The last octet wraps on its own; nothing carries into the third.
-    const auto lastOctetPlus = [pc](std::uint32_t delta) {
-        return (pc & 0xFFFFFF00u) | ((pc + delta) & 0xFFu);
-    };
-    std::uint32_t suggestion = lastOctetPlus(1);
-    // The broadcast test comes first, so a netmask without host bits always
-    // gives the octet below the PC's.
-    if ((suggestion & hostBits) == hostBits) {
-        suggestion = lastOctetPlus(0xFFFFFFFFu);
-    } else if ((suggestion & hostBits) == 0) {
-        suggestion = lastOctetPlus(2);
-    }
-    return suggestion;
+    // The control's form is the host order.
+    return net::HostOrder(net::SuggestedAddress(net::InetAddr(pcAddress), net::InetAddr(pcNetmask)));
 }
 
 // Enter without a default button (1), Esc and a plain close request (2) must

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <new>
 
 #include "flow/scan_flow.h"
 #include "net/discovery_client.h"
@@ -17,17 +18,14 @@ namespace {
 
 bool HasSelectionMark(HWND list) { return SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0) >= 0; }
 
-}  // namespace
-
-unsigned RescanFlow(void* raw) {
-    auto* context = static_cast<ui::WorkerContext*>(raw);
-    if (!context || !context->resultWindow) return 0;
-    ui::ResultWindow& window = *context->resultWindow;
-    HWND list = context->deviceList;
+// The scan, the list it fills and, when it lists nothing, the notice.
+void Rescan(ui::WorkerContext& context) {
+    ui::ResultWindow& window = *context.resultWindow;
+    HWND list = context.deviceList;
 
     net::DiscoveryClient client;
     std::int32_t count = 0;
-    const int poll = ScanForConverters(*context, client, &count);
+    const int poll = ScanForConverters(context, client, &count);
     int rows = 0;
     if (poll == kScanDone && count > 0) {
         rows = window.ListFill(&client.DeviceTable(), count);
@@ -39,14 +37,14 @@ unsigned RescanFlow(void* raw) {
             // The Setup Page button launches the marked row: mark the one
             // converter too, so that the enabled button opens it.
             SendMessageW(list, LVM_SETSELECTIONMARK, 0, 0);
-            EnableWindow(context->setupPageButton, TRUE);
+            EnableWindow(context.setupPageButton, TRUE);
             SetWindowLongW(list, GWL_STYLE,
                            GetWindowLongW(list, GWL_STYLE) | ui::kListStylesAfterClick);
         } else if (!HasSelectionMark(list)) {
-            EnableWindow(context->setupPageButton, FALSE);
+            EnableWindow(context.setupPageButton, FALSE);
         }
     } else if (!HasSelectionMark(list)) {
-        EnableWindow(context->setupPageButton, FALSE);
+        EnableWindow(context.setupPageButton, FALSE);
     }
     // Nothing listed, whatever the reason: socket failure, silence, host
     // unreachable or only unsupported models. The progress display stays
@@ -57,6 +55,21 @@ unsigned RescanFlow(void* raw) {
         notice.code = ui::kNoticeRescanNotFound;
         notice.findings = ui::NoticeFindingsText(notice.code);
         if (notice.DoModal(window.hwnd()) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicRescanNotFound);
+    }
+}
+
+}  // namespace
+
+unsigned RescanFlow(void* raw) {
+    auto* context = static_cast<ui::WorkerContext*>(raw);
+    if (!context || !context->resultWindow) return 0;
+    ui::ResultWindow& window = *context->resultWindow;
+    // Nothing may unwind out of the thread. Out of memory on the way (a
+    // notice's findings go without, on their own), the rescan ends as every
+    // rescan does, and the window is as usable as before.
+    try {
+        Rescan(*context);
+    } catch (const std::bad_alloc&) {
     }
     window.RemoveSortArrow();
     SetForegroundWindow(window.hwnd());

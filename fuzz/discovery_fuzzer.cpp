@@ -14,6 +14,7 @@
 
 #include "net/datagram.h"
 #include "net/discovery_client.h"
+#include "net/exchange.h"
 #include "net/scan_report.h"
 #include "tests/host/net/scripted_port.h"
 
@@ -143,6 +144,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CHECK(result == 0 ? status == 0 && count == g_scanState.count && count >= 1
                           : status != 0 && count == (status == kErrTimedOut ? 0 : -7) &&
                                 (result == kErrHostUnreachable) == (status == kErrHostUnreachable));
+        // A scan that ended by itself searched every link no failure left out to its last cycle.
+        for (int i = 0; i < g_scanReport.linkCount; ++i) {
+            const LinkReport& link = g_scanReport.links[i];
+            CHECK((status != 0 && status != kErrTimedOut) || link.sendError || link.receiveError ||
+                  link.cycles == kExchangeCycles);
+        }
     } else {  // the scan's probe result stays as it was
         CHECK((result == 0 || (result == 1 && g_scanState.count >= 1)) && !g_probeResult.address[0]);
     }

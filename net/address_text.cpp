@@ -91,10 +91,7 @@ std::uint32_t InetAddr(const char* text) {
         host = (parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3];
         break;
     }
-    const std::uint8_t bytes[4] = {
-        static_cast<std::uint8_t>(host >> 24), static_cast<std::uint8_t>(host >> 16),
-        static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)};
-    return AddressFromBytes(bytes);
+    return NetworkOrder(host);
 }
 
 void FormatInAddr(std::uint32_t address, char* text) {
@@ -113,6 +110,18 @@ std::uint32_t AddressFromBytes(const std::uint8_t* bytes) {
     std::uint32_t address;
     std::memcpy(&address, bytes, 4);
     return address;
+}
+
+std::uint32_t HostOrder(std::uint32_t address) {
+    std::uint8_t b[4];
+    AddressToBytes(address, b);
+    return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+}
+
+std::uint32_t NetworkOrder(std::uint32_t value) {
+    const std::uint8_t b[4] = {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+                               static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+    return AddressFromBytes(b);
 }
 
 }  // namespace net

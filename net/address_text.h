@@ -33,4 +33,9 @@ void FormatInAddr(std::uint32_t address, char* text);
 void AddressToBytes(std::uint32_t address, std::uint8_t* bytes);
 std::uint32_t AddressFromBytes(const std::uint8_t* bytes);
 
+// The address as a number with its first octet in the high byte, as the
+// rules about octets and host bits read it, and back.
+std::uint32_t HostOrder(std::uint32_t address);
+std::uint32_t NetworkOrder(std::uint32_t value);
+
 }  // namespace net

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "net/address_text.h"
@@ -113,7 +114,6 @@ int OpenLinkSockets(SocketPort& port, UdpSocket listSocket,
 // One scan from library start to the last cycle. Returns 0 or the error
 // number that ended it; the sockets, then the library, are released on return.
 int RunScan(SocketPort& port) {
-    g_scanReport.linkCount = 0;
     SocketLibrary library(port);
     if (!library.started()) {
         return library.error();
@@ -142,7 +142,14 @@ int RunScan(SocketPort& port) {
 }
 
 void ScanWorker() {
-    const int error = RunScan(ActivePort());
+    int error = 0;
+    // Nothing may unwind out of the thread. What was allocated is released
+    // on the way here, sockets and library included.
+    try {
+        error = RunScan(ActivePort());
+    } catch (const std::bad_alloc&) {
+        error = kErrNoBuffers;
+    }
     // Records and the error are published by the flag's release: a flow reads
     // them only after it has seen the flag clear.
     g_scanState.lastError = error;
@@ -154,10 +161,13 @@ void ScanWorker() {
 int DiscoveryClient::ScanStart(std::int32_t* status) {
     g_scanState.lastError = 0;
     g_scanState.count = 0;
+    // A scan that never reaches a link must not show the last one's.
+    g_scanReport.linkCount = 0;
     g_scanState.running.store(1, std::memory_order_release);
     if (!ActivePort().StartThread(&ScanWorker)) {
-        // Nobody would ever clear the flag: end the scan as failed here.
-        g_scanState.lastError = kErrThreadStart;
+        // Nobody would ever clear the flag: end the scan as failed here, as
+        // the system's want of resources.
+        g_scanState.lastError = kErrNoBuffers;
         g_scanState.running.store(0, std::memory_order_release);
     }
     if (status != nullptr) {

@@ -10,16 +10,13 @@
 
 namespace net {
 
-// The error a scan ends with when its worker thread could not be started
-// (WSAENOBUFS: the system is out of resources). Anything but 10065, so that
-// callers read it as a plain failure.
-constexpr std::int32_t kErrThreadStart = 10055;
-
 class DiscoveryClient {
 public:
     virtual ~DiscoveryClient() = default;
 
-    // Resets ScanState and starts the ScanWorker; always returns 1.
+    // Resets ScanState and the scan report and starts the ScanWorker; always
+    // returns 1. A worker that cannot start, or runs out of memory, ends the
+    // scan as failed with kErrNoBuffers.
     int ScanStart(std::int32_t* status);
     // 1 running; 0 done with records; -1 failed or nothing answered;
     // 10065 host unreachable. Never blocks.

@@ -84,6 +84,7 @@ int RunCycles(SocketPort& port, const std::vector<LinkSocket>& sockets, const Da
             }
             live.swap(stillLive);
         }
+        for (const std::size_t i : live) ++sockets[i].report->cycles;
         if (live.empty()) {
             return lastError != 0 ? lastError : kErrUnknown;
         }

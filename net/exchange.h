@@ -43,7 +43,8 @@ using ReplySink = std::function<void(const Datagram& reply, const Link& heardOn)
 // or receive fails is left out from then on, so one adapter that goes away
 // costs only its own link. Returns 0; the last such error once no socket is
 // left; or the error of a failed wait, which ends the exchange at once. Each
-// socket's report counts what it read and records what left it out.
+// socket's report counts what it read, the cycles it was searched to their
+// end, and records what left it out.
 int RunCycles(SocketPort& port, const std::vector<LinkSocket>& sockets, const Datagram& request,
               Operation replyCode, const ReplySink& onAccepted);
 

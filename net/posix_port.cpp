@@ -127,6 +127,51 @@ void* RunThread(void* argument) {
     return nullptr;
 }
 
+std::uint64_t MonotonicMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+// The outcome a connection's error stands for: a reset is a refusal, any
+// other error a failure in Winsock's numbering.
+ConnectOutcome ConnectError(int error) {
+    if (error == ECONNREFUSED) return ConnectOutcome::kRefused;
+    Fail(WinsockNumber(error));
+    return ConnectOutcome::kFailed;
+}
+
+// A non-blocking connect on fd, its outcome read from SO_ERROR once poll
+// says the socket is writable or failed.
+ConnectOutcome Connect(int fd, std::uint32_t from, std::uint32_t address, std::uint16_t port,
+                       std::uint32_t timeoutMs) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    if (from != 0) {
+        a.sin_addr.s_addr = from;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return ConnectError(errno);
+    }
+    a.sin_addr.s_addr = address;
+    a.sin_port = port;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return ConnectOutcome::kAccepted;
+    if (errno != EINPROGRESS) return ConnectError(errno);
+    pollfd watch{fd, POLLOUT, 0};
+    // A signal must not shorten the attempt's time.
+    const std::uint64_t deadline = MonotonicMs() + timeoutMs;
+    for (;;) {
+        const std::uint64_t now = MonotonicMs();
+        const int rc = ::poll(&watch, 1, now >= deadline ? 0 : static_cast<int>(deadline - now));
+        if (rc == 0) return ConnectOutcome::kNoAnswer;
+        if (rc > 0) break;
+        if (errno != EINTR) return ConnectError(errno);
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return ConnectError(errno);
+    return error == 0 ? ConnectOutcome::kAccepted : ConnectError(error);
+}
+
 class PosixPort final : public SocketPort {
 public:
     // There is no library to start on Linux.
@@ -302,6 +347,18 @@ public:
 
     void Close(SocketHandle socket) override { ::close(static_cast<int>(socket)); }
 
+    ConnectOutcome TryConnect(std::uint32_t from, std::uint32_t address, std::uint16_t port,
+                              std::uint32_t timeoutMs) override {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            FailErrno();
+            return ConnectOutcome::kFailed;
+        }
+        const ConnectOutcome outcome = Connect(fd, from, address, port, timeoutMs);
+        ::close(fd);
+        return outcome;
+    }
+
     bool StartThread(void (*body)()) override {
         ThreadStart* start = new (std::nothrow) ThreadStart{body};
         if (start == nullptr) return false;
@@ -321,12 +378,7 @@ public:
         return true;
     }
 
-    std::uint64_t NowMs() override {
-        timespec now{};
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-               static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    }
+    std::uint64_t NowMs() override { return MonotonicMs(); }
 };
 
 }  // namespace

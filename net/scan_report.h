@@ -25,6 +25,9 @@ struct LinkReport {
     std::int32_t received = 0;  // datagrams read from its socket
     std::int32_t accepted = 0;  // of them, replies that passed the acceptance rules
     std::int32_t dropped = 0;   // of them, datagrams the rules dropped
+    // The cycles this link was searched to their end; fewer than three when
+    // a failure left it out or a failed wait cut the whole search short.
+    std::int32_t cycles = 0;
 };
 
 // Written by the scan worker before the running flag's release, like the

@@ -18,6 +18,7 @@ constexpr SocketHandle kInvalidSocket = -1;
 constexpr int kErrFault = 10014;        // WSAEFAULT: interface list does not fit
 constexpr int kErrMessageSize = 10040;  // WSAEMSGSIZE: datagram longer than the buffer
 constexpr int kErrNetUnreachable = 10051;
+constexpr int kErrNoBuffers = 10055;     // WSAENOBUFS: out of memory or system resources
 constexpr int kErrTimedOut = 10060;      // WSAETIMEDOUT: nothing answered
 constexpr int kErrHostUnreachable = 10065;  // WSAEHOSTUNREACH
 
@@ -38,6 +39,14 @@ struct InterfaceEntry {
 
 // Size of one INTERFACE_INFO record; the list query is sized in bytes of these.
 constexpr std::size_t kInterfaceInfoSize = 76;
+
+// How one TCP connection attempt ended.
+enum class ConnectOutcome {
+    kAccepted,  // the connection was made (and is closed again)
+    kRefused,   // the device answered with a reset: nothing listens on the port
+    kNoAnswer,  // nothing came back within the attempt's time
+    kFailed,    // a socket call failed; LastError says which
+};
 
 class SocketPort {
 public:
@@ -82,6 +91,13 @@ public:
     virtual int ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
                             std::uint16_t* senderPort) = 0;
     virtual void Close(SocketHandle socket) = 0;
+
+    // One TCP connection attempt to address:port (both network order) from
+    // the local address from (network order; 0: the routes choose), waiting
+    // at most timeoutMs for the outcome. Whatever the outcome, nothing stays
+    // open: an accepted connection is closed at once, unused.
+    virtual ConnectOutcome TryConnect(std::uint32_t from, std::uint32_t address, std::uint16_t port,
+                                      std::uint32_t timeoutMs) = 0;
 
     // Starts body on a new detached thread (_beginthread on Windows). false when
     // the thread could not be started.

@@ -35,6 +35,58 @@ void __cdecl RunThread(void* argument) {
 
 SOCKET AsSocket(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 
+sockaddr_in Ipv4Address(std::uint32_t address, std::uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = address;
+    a.sin_port = port;
+    return a;
+}
+
+// A non-blocking connect on s: select reports success as writable and a
+// failure (the reset of a refusal among them) as an exception, whose
+// SO_ERROR says which.
+ConnectOutcome Connect(SOCKET s, std::uint32_t from, std::uint32_t address, std::uint16_t port,
+                       std::uint32_t timeoutMs) {
+    if (from != 0) {
+        const sockaddr_in local = Ipv4Address(from, 0);
+        if (::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            return ConnectOutcome::kFailed;
+        }
+    }
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return ConnectOutcome::kFailed;
+    const sockaddr_in to = Ipv4Address(address, port);
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
+        return ConnectOutcome::kAccepted;
+    }
+    if (::WSAGetLastError() != WSAEWOULDBLOCK) {
+        return ::WSAGetLastError() == WSAECONNREFUSED ? ConnectOutcome::kRefused
+                                                      : ConnectOutcome::kFailed;
+    }
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval timeout;
+    timeout.tv_sec = static_cast<long>(timeoutMs / 1000u);
+    timeout.tv_usec = static_cast<long>((timeoutMs % 1000u) * 1000u);
+    const int rc = ::select(0, nullptr, &writable, &failed, &timeout);
+    if (rc == SOCKET_ERROR) return ConnectOutcome::kFailed;
+    if (rc == 0) return ConnectOutcome::kNoAnswer;
+    if (FD_ISSET(s, &writable)) return ConnectOutcome::kAccepted;
+    int error = 0;
+    int length = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+        return ConnectOutcome::kFailed;
+    }
+    if (error == WSAECONNREFUSED) return ConnectOutcome::kRefused;
+    ::WSASetLastError(error != 0 ? error : WSAECONNABORTED);
+    return ConnectOutcome::kFailed;
+}
+
 class WinsockPort final : public SocketPort {
 public:
     int Startup() override {
@@ -184,6 +236,19 @@ public:
     }
 
     void Close(SocketHandle socket) override { ::closesocket(AsSocket(socket)); }
+
+    ConnectOutcome TryConnect(std::uint32_t from, std::uint32_t address, std::uint16_t port,
+                              std::uint32_t timeoutMs) override {
+        SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (s == INVALID_SOCKET) return ConnectOutcome::kFailed;
+        const ConnectOutcome outcome = Connect(s, from, address, port, timeoutMs);
+        // closesocket sets an error of its own on some paths: keep the one
+        // that decided the outcome.
+        const int error = ::WSAGetLastError();
+        ::closesocket(s);
+        ::WSASetLastError(error);
+        return outcome;
+    }
 
     bool StartThread(void (*body)()) override {
         ThreadStart* start = new (std::nothrow) ThreadStart{body};

@@ -1,5 +1,7 @@
 #include "ui/notice_findings.h"
 
+#include <new>
+
 #include "findings/findings.h"
 #include "findings/windows_facts.h"
 #include "ui/notice_dialog.h"
@@ -9,25 +11,33 @@ namespace ui {
 
 std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
                                 const std::string& assignAddress) {
-    findings::Inputs in = findings::LastScanInputs(notice);
-    in.assign = assign;
-    in.assignAddress = assignAddress;
-    in.decodeName = &findings::SystemCodePageToUtf8;
-    // Notices 4 and 5 ask Windows everything; 6 only names the adapters.
-    findings::Facts facts;
-    if (notice == kNoticeRescanNotFound || notice == kNoticeNotFound || notice == kNoticeSeveral) {
-        facts = findings::ReadFacts(findings::ActiveFactsSource(), notice != kNoticeSeveral);
-        in.facts = &facts;
+    // The adapter list, the rules and the text are allocated here: out of
+    // memory, the notice shows its own text alone.
+    try {
+        // Notices 4 and 5 ask Windows everything; 6 only names the adapters.
+        findings::Facts facts;
+        const bool asked =
+            notice == kNoticeRescanNotFound || notice == kNoticeNotFound || notice == kNoticeSeveral;
+        if (asked) {
+            facts = findings::ReadFacts(findings::ActiveFactsSource(), {findings::RunningProgramPath()},
+                                        notice != kNoticeSeveral);
+        }
+        findings::Inputs in =
+            findings::LastScanInputs(notice, asked ? &facts : nullptr, &findings::SystemCodePageToUtf8);
+        in.assign = assign;
+        in.assignAddress = assignAddress;
+        const bool japanese = win::Language() == win::kJapanese;
+        // Each finding a paragraph of its own, marked where it starts.
+        std::string text;
+        for (const findings::Finding& finding : findings::BuildFindings(in)) {
+            text += (text.empty() ? "" : "\r\n") + std::string("\u2022 ") +
+                    findings::RenderFinding(finding, japanese ? findings::Language::kJapanese
+                                                              : findings::Language::kEnglish);
+        }
+        return win::FromUtf8(text);
+    } catch (const std::bad_alloc&) {
+        return std::wstring();
     }
-    const bool japanese = win::Language() == win::kJapanese;
-    // Each finding a paragraph of its own, marked where it starts.
-    std::string text;
-    for (const findings::Finding& finding : findings::BuildFindings(in)) {
-        text += (text.empty() ? "" : "\r\n") + std::string("\u2022 ") +
-                findings::RenderFinding(
-                    finding, japanese ? findings::Language::kJapanese : findings::Language::kEnglish);
-    }
-    return win::FromUtf8(text);
 }
 
 }  // namespace ui

@@ -9,13 +9,15 @@
 namespace ui {
 
 // The findings text for notice `notice` (1, 4, 5 or 6), one finding a line;
-// empty for any other notice or when nothing was found out. Call it just
+// empty for any other notice, when nothing was found out, or when memory ran
+// out on the way (the notice then shows its own text alone). Call it just
 // before the notice runs, after the scan or exchange it answers for:
 //
 //   notice.findings = NoticeFindingsText(notice.code);
 //
 // Notices 4 and 5 read the scan's report and records and ask Windows about
-// the adapters, their networks and the firewall; notice 6 reads the records;
+// the adapters, their networks and the firewall's rules for the program
+// file this process runs; notice 6 reads the records;
 // notice 1 needs the exchange's report and the address it asked for, and
 // has no findings when no exchange ran (assign nullptr).
 std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign = nullptr,

@@ -89,6 +89,7 @@ public:
         return &v_;
     }
     IDispatch* dispatch() const { return v_.vt == VT_DISPATCH ? v_.pdispVal : nullptr; }
+    bool empty() const { return v_.vt == VT_EMPTY || v_.vt == VT_NULL; }
 
 private:
     void Clear();

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <new>
 #include <sstream>
 
 #include "cli/cvsetup.h"
@@ -41,15 +42,26 @@ struct Browser : cli::Browser {
     DWORD error = 0;
 };
 
-// Windows names the PC's one link "Ethernet 2"; nothing else is known.
+// Windows names the PC's one link "Ethernet 2"; the firewall is as a row
+// leaves it, unknown unless it says otherwise. cvsetup runs from C:\Tools.
+constexpr char kCvsetup[] = "C:\\Tools\\cvsetup.exe";
 struct Windows : findings::FactsSource {
     bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
+        if (outOfMemory) throw std::bad_alloc();
         adapters->push_back({"{1}", "Ethernet 2", findings::kIfTypeEthernet,
                              findings::kOperStatusUp, {{Ip(192, 168, 0, 2), 24}}});
         return true;
     }
-    bool ReadNetworks(std::vector<findings::NetworkEntry>*) override { return false; }
-    findings::FirewallEntry ReadFirewall() override { return {}; }
+    bool ReadNetworks(std::vector<findings::NetworkEntry>* networks) override {
+        networks->push_back({"{1}", findings::Category::kPublic});
+        return true;
+    }
+    findings::FirewallEntry ReadFirewall(const std::vector<std::string>& programs) override {
+        EXPECT_EQ(programs, (std::vector<std::string>{"C:\\Tools\\ConverterSetup.exe", kCvsetup}));
+        return firewall;
+    }
+    findings::FirewallEntry firewall;
+    bool outOfMemory = false;
 };
 
 struct Port : net::fake::ScriptedPort {
@@ -65,6 +77,7 @@ struct Port : net::fake::ScriptedPort {
 struct World {
     Port port;
     Browser browser;
+    Windows windows;
 };
 using Script = std::function<void(World&)>;
 
@@ -86,6 +99,16 @@ const Script kOtherModel = [](World& w) {
 const std::string kLongName = "ZTL-BR720-\x1b[2J" + std::string(54, 'x');
 const Script kLongNamed = [](World& w) { w.port.inbound = {Arrives(Device(kLongName, Ip(192, 168, 0, 50)))}; };
 const Script kSendFails = [](World& w) { w.port.sendErrors = {{0, 10051}}; };
+const Script kAnsweredThenWaitFails = [](World& w) {
+    kOtherModel(w);
+    w.port.inbound.push_back(net::fake::WaitFails(10038));
+};
+// The user pressed Cancel at the firewall's question about ConverterSetup.exe.
+const Script kProgramBlocked = [](World& w) {
+    w.windows.firewall.enabled[2] = true;
+    w.windows.firewall.rules = std::vector<findings::ProgramRule>{{0, false, findings::kProfilePublic}};
+};
+const Script kOutOfMemory = [](World& w) { w.windows.outOfMemory = true; };
 const Script kBrowserFails = [](World& w) {
     kConverter(w);
     w.browser.error = ERROR_FILE_NOT_FOUND;
@@ -182,6 +205,15 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         {"diagnose", kConverter, 0, "", "Devices that answered:"},
         {"diagnose", kOtherModel, 1, "cvsetup: no converter of a supported model answered", "Findings:"},
         {"diagnose", kSendFails, 3, "cvsetup: the search failed on the network (error 10051)", "Links searched:"},
+        {"diagnose", kAnsweredThenWaitFails, 3, "cvsetup: the search failed on the network (error 10038)",
+         "  A device of a model this program does not set up answered through the adapter \"Ethernet 2\" "
+         "(192.168.0.2/24): \"OTHER-AP\" at 192.168.0.51. Connect the converter you want to set up, then scan "
+         "again. [other-model-answered]"},
+        {"diagnose", kProgramBlocked, 1, "cvsetup: no converter of a supported model answered",
+         "  Windows Firewall is on for the public network of the adapter \"Ethernet 2\" (192.168.0.2/24), and a "
+         "rule blocks ConverterSetup.exe there: the firewall drops the converter's answers. Turn that rule off "
+         "under Inbound Rules in Windows Firewall's advanced settings, then scan again. [firewall-may-block]"},
+        {"diagnose", kOutOfMemory, 3, "cvsetup: out of memory", ""},
         {"frobnicate", kNothing, 2, "cvsetup: 不明なコマンド 'frobnicate'", "", nullptr, win::kJapanese},
         {"list", kConverter, 0, "", "ZTL-BR720-A   192.168.0.50  00:1a:2b:3c:4d:5e  Ethernet 2  192.168.0.2       同じ",
          nullptr, win::kJapanese},
@@ -198,8 +230,7 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         std::istringstream words(row.line);
         for (std::string word; words >> word;) arguments.push_back(word);
         Capture out, err;
-        Windows windows;
-        cli::Environment environment{out, err, world.browser, windows};
+        cli::Environment environment{out, err, world.browser, world.windows, kCvsetup};
         EXPECT_EQ(cli::Run(arguments, environment), row.status);
         net::SetActivePort(nullptr);
 

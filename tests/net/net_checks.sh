@@ -224,6 +224,29 @@ if [ "$mode" = wine ]; then
   done
 fi
 
+# Another device holds 192.168.0.3 on the cable: the free-address probe, on a
+# neighbour table that knows nobody yet, finds it held and 192.168.0.4 free.
+# The page check is accepted at once by the simulator's page; an attempt is
+# refused by the device (no port 80) and unanswered where nobody is.
+topology topo_same_subnet
+ns_device_on_cable 192.168.0.3/24
+sim --converter "$A,ip=192.168.0.50" --http 80
+check "free outcome=free address=192.168.0.4" free "$WIRED"
+check "check use=in-use" check 192.168.0.3 "$WIRED"
+check "page met=accepted attempts=1 refused=0 unanswered=0 failed=0 error=0" page 192.168.0.50 "$WIRED"
+check "connect outcome=refused error=0" connect 192.168.0.3 "$WIRED"
+check "connect outcome=no-answer error=0" connect 192.168.0.77
+[ "$(grep '^http ' "$log")" = 'http (closed without a request)' ] || fail "the page's log: $(grep '^http ' "$log")"
+# The page answers 5 s after the converter took its address: refusals, then one connection.
+topology topo_other_subnet
+sim --converter "$A,ip=10.0.0.5" --http 80 --http-after 5 \
+  --on-assign "ip addr flush dev $NS_CONV_IF && ip addr add \$1/24 dev $NS_CONV_IF"
+starts "assign result=1 count=3" assign 192.168.0.3 00:1a:2b:3c:4d:5e "$WIRED"
+run "$CS_SCAN" page 192.168.0.3 "$WIRED"
+[[ $out =~ ^page\ met=accepted\ attempts=([0-9]+)\ refused=([0-9]+)\ unanswered=0\ failed=0 ]] &&
+  [ "${BASH_REMATCH[1]}" -gt 1 ] && [ "${BASH_REMATCH[2]}" = $((BASH_REMATCH[1] - 1)) ] &&
+  [ "$(grep -c '^http ' "$log")" = 1 ] || fail "the page 5 s after the assignment: $out; $(grep '^http ' "$log")"
+
 # cvsetup.exe on a laptop wired to a converter in another subnet: what an
 # administrator reads and what a script parses. Every run's standard output
 # goes to a file, as a script's redirection puts it.

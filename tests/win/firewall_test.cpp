@@ -1,13 +1,7 @@
-// Allow in Firewall: the elevated copy's rules, against a stand-in of
-// Windows' rules (wine's firewall stores nothing that is added and cannot
-// list its rules); the copy started through "runas", which wine starts
-// without asking, against the shell's stand-in; and the start-up's switch.
+// Allow in Firewall: the rules against a stand-in of Windows' (wine's stores nothing that is added
+// and cannot list its rules), and "runas", which wine starts without asking, against the shell's.
 #include "tests/win/support.h"
 
-#include <netfw.h>
-
-#include <algorithm>
-#include <sstream>
 #include <tuple>
 
 #include "ui/allow_in_firewall.h"
@@ -17,202 +11,102 @@ namespace {
 
 using namespace cstest;
 
-// The folder of a built file, as Windows spells it.
-std::wstring FolderOf(const char* file) {
-    std::wstring path = win::FromUtf8(file);
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path.substr(0, path.rfind(L'\\') + 1);
+std::string Text(const win::FirewallRule& r) {
+    return win::ToUtf8(r.name + L"|" + r.application) + (r.inbound ? "|in|" : "|out|") + std::to_string(r.protocol) +
+           "|" + std::to_string(r.profiles) + (r.allows ? "|allow|" : "|block|") + (r.enabled ? "on" : "off");
 }
 
-// Windows' rules, each written "NAME|APPLICATION|in|PROTOCOL|PROFILES|allow|on"
-// (every profile "all"; the program files in `folder` as P and C). Each
-// change is logged and answered with the next of `results` (then S_OK).
+// Windows' rules: each change logged ("+" added, "-" disabled) and kept, even
+// one refused with `added` or `disabled` (a refusal ends a row).
 struct Firewall : win::FirewallRules {
-    std::wstring folder;
+    Firewall(std::vector<win::FirewallRule> held, HRESULT add, HRESULT disable)
+        : rules(std::move(held)), added(add), disabled(disable) {}
     std::vector<win::FirewallRule> rules;
-    HRESULT listed = S_OK;
-    std::vector<HRESULT> results;
-    std::vector<std::string> calls;
-
-    std::string Described(const win::FirewallRule& r) const {
-        const std::string application = r.application == folder + L"ConverterSetup.exe" ? "P"
-                                        : r.application == folder + L"cvsetup.exe"       ? "C"
-                                                                                        : win::ToUtf8(r.application);
-        return win::ToUtf8(r.name) + "|" + application + (r.inbound ? "|in|" : "|out|") + std::to_string(r.protocol) +
-               "|" + (r.profiles == NET_FW_PROFILE2_ALL ? "all" : std::to_string(r.profiles)) +
-               (r.allows ? "|allow|" : "|block|") + (r.enabled ? "on" : "off");
-    }
-    void Hold(const std::string& text) {
-        std::istringstream fields(text);
-        std::string f[7];
-        for (std::string& field : f) std::getline(fields, field, '|');
-        const std::wstring application = f[1] == "P" ? folder + L"ConverterSetup.exe"
-                                         : f[1] == "C" ? folder + L"cvsetup.exe"
-                                                       : win::FromUtf8(f[1]);
-        rules.push_back({win::FromUtf8(f[0]), application, f[2] == "in", std::stol(f[3]),
-                         f[4] == "all" ? long{NET_FW_PROFILE2_ALL} : std::stol(f[4]), f[5] == "allow", f[6] == "on"});
-    }
-    HRESULT List(std::vector<win::FirewallRule>* out) override {
-        *out = rules;
-        return listed;
-    }
-    HRESULT Add(const win::FirewallRule& rule) override {
-        return Logged("add " + Described(rule), [&] { rules.push_back(rule); });
-    }
-    HRESULT Disable(std::size_t index) override {
-        return Logged("disable " + Described(rules.at(index)), [&] { rules[index].enabled = false; });
-    }
-    HRESULT Logged(const std::string& call, const std::function<void()>& done) {
-        calls.push_back(call);
-        const HRESULT result = calls.size() <= results.size() ? results[calls.size() - 1] : S_OK;
-        if (SUCCEEDED(result)) done();
-        return result;
+    HRESULT added, disabled;
+    std::vector<std::string> log;
+    HRESULT List(std::vector<win::FirewallRule>* out) override { *out = rules; return S_OK; }
+    HRESULT Add(const win::FirewallRule& r) override { log.push_back("+" + Text(r)); rules.push_back(r); return added; }
+    HRESULT Disable(std::size_t i) override {
+        log.push_back("-" + Text(rules[i]));
+        rules[i].enabled = false;
+        return disabled;
     }
 };
 
-// A second run changes nothing of what the first one did.
+// C:\cs holds both program files, C:\ the program alone. A second run changes nothing.
 TEST(AllowInFirewall, EachProgramFileGetsOneUdpAllowRuleAndLosesItsInboundBlockRules) {
-    const std::wstring console = FolderOf(CS_CVSETUP_PATH), alone = FolderOf(CS_PROGRAM_PATH);
-    SetEnvironmentVariableW(L"CS_TOOLS", console.substr(0, console.size() - 1).c_str());
-    const std::string allow = "Converter Setup|P|in|17|all|allow|on";
-    const std::string allowConsole = "Converter Setup (console)|C|in|17|all|allow|on";
+    CreateDirectoryW(L"C:\\cs", nullptr);
+    CloseHandle(CreateFileW(L"C:\\cs\\cvsetup.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const wchar_t *both = L"C:\\cs\\ConverterSetup.exe", *alone = L"C:\\ConverterSetup.exe";
+    const long all = 0x7fffffff;  // every profile
+    const win::FirewallRule allow{L"Converter Setup", both, true, 17, all, true, true},
+        allowConsole{L"Converter Setup (console)", L"C:\\cs\\cvsetup.exe", true, 17, all, true, true},
+        block{L"x", both, true, 17, all, false, true},
+        blockConsole{L"x", L"%SystemDrive%\\CS\\CvSetup.exe", true, 6, 2, false, true};
     const struct {
         const char* name;
-        std::wstring folder;  // empty: no program path
-        std::vector<std::string> rules;
-        HRESULT listed;
-        std::vector<HRESULT> results;
+        const wchar_t* program;
+        std::vector<win::FirewallRule> rules;
         std::vector<std::string> calls;
-        HRESULT result;
+        HRESULT result, added = S_OK, disabled = S_OK;
     } rows[] = {
-        {"no rules", console, {}, S_OK, {}, {"add " + allow, "add " + allowConsole}, S_OK},
-        {"no cvsetup.exe beside the program", alone, {}, S_OK, {}, {"add " + allow}, S_OK},
-        {"both there, one spelled with a variable and in capitals", console,
-         {"Converter Setup|%CS_TOOLS%\\CONVERTERSETUP.EXE|in|17|all|allow|on", allowConsole}, S_OK, {}, {}, S_OK},
-        {"near misses: TCP, one profile, switched off, outbound, another name", alone,
-         {"Converter Setup|P|in|6|all|allow|on", "Converter Setup|P|in|17|4|allow|on",
-          "Converter Setup|P|in|17|all|allow|off", "Converter Setup|P|out|17|all|allow|on",
-          "Converter Setup (console)|P|in|17|all|allow|on"},
-         S_OK, {}, {"add " + allow}, S_OK},
-        {"block rules: the enabled inbound ones of the two files go", console,
-         {"ConverterSetup.exe|P|in|17|all|block|on", allow, "cvsetup|%CS_TOOLS%\\CvSetup.exe|in|6|2|block|on",
-          "ConverterSetup.exe|P|out|17|all|block|on", "ConverterSetup.exe|P|in|17|all|block|off",
-          "ConverterSetup.exe|C:\\Other\\ConverterSetup.exe|in|17|all|block|on", allowConsole},
-         S_OK, {},
-         {"disable ConverterSetup.exe|P|in|17|all|block|on",
-          "disable cvsetup|%CS_TOOLS%\\CvSetup.exe|in|6|2|block|on"},
-         S_OK},
-        {"every step tried, the first failure kept", console, {"ConverterSetup.exe|P|in|17|all|block|on"}, S_OK,
-         {E_ACCESSDENIED, S_OK, E_FAIL},
-         {"disable ConverterSetup.exe|P|in|17|all|block|on", "add " + allow, "add " + allowConsole},
-         E_ACCESSDENIED},
-        {"the rules cannot be listed", console, {}, E_NOTIMPL, {}, {}, E_NOTIMPL},
-        {"no program path: a rule would let every program in", L"", {}, S_OK, {}, {}, E_INVALIDARG},
+        {"no rules", both, {}, {"+" + Text(allow), "+" + Text(allowConsole)}, S_OK},
+        {"no cvsetup.exe", alone, {}, {"+Converter Setup|C:\\ConverterSetup.exe|in|17|2147483647|allow|on"}, S_OK},
+        {"inbound block rules go, others stay; the allow rules are there, one as %VAR% in capitals", both,
+         {block, allow, blockConsole, {L"x", both, false, 17, all, false, true},
+          {L"x", both, true, 17, all, false, false}, {L"x", L"C:\\x\\ConverterSetup.exe", true, 17, all, false, true},
+          {L"Converter Setup (console)", L"%SystemDrive%\\CS\\CVSETUP.EXE", true, 17, all, true, true}},
+         {"-" + Text(block), "-" + Text(blockConsole)}, S_OK},
+        {"every step tried, the first failure kept", both, {block},
+         {"-" + Text(block), "+" + Text(allow), "+" + Text(allowConsole)}, E_ACCESSDENIED, E_FAIL, E_ACCESSDENIED},
+        {"no program path: a rule would let every program in", L"", {}, {}, E_INVALIDARG},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Firewall firewall;
-        firewall.folder = row.folder;
-        for (const std::string& rule : row.rules) firewall.Hold(rule);
-        firewall.listed = row.listed;
-        firewall.results = row.results;
-        const std::wstring program = row.folder.empty() ? L"" : row.folder + L"ConverterSetup.exe";
-        EXPECT_EQ(ui::AllowInFirewall(firewall, program), row.result);
-        EXPECT_EQ(firewall.calls, row.calls);
-        if (row.result != S_OK) continue;
-        firewall.calls.clear();
-        EXPECT_EQ(ui::AllowInFirewall(firewall, program), S_OK);
-        EXPECT_EQ(firewall.calls, std::vector<std::string>{});
+        Firewall firewall(row.rules, row.added, row.disabled);
+        EXPECT_EQ(ui::AllowInFirewall(firewall, row.program), row.result);
+        EXPECT_EQ(firewall.log, row.calls);
+        firewall.log.clear();
+        EXPECT_TRUE(row.result != S_OK || (ui::AllowInFirewall(firewall, row.program) == S_OK && firewall.log.empty()));
     }
 }
 
-HANDLE g_copy = nullptr;
 HWND g_owner = nullptr;
+win::UniqueKernelHandle g_copyThread;
 
-// Runs only from a dispatched WM_TIMER: the wait handles this thread's
-// messages while the copy runs, its owner meanwhile disabled.
-void CALLBACK EndCopy(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    Log(std::string("during the wait: owner ") + (IsWindowEnabled(g_owner) ? "enabled" : "disabled") +
-        (WaitForSingleObject(g_copy, 0) == WAIT_TIMEOUT ? ", copy running" : ", copy gone"));
-    TerminateProcess(g_copy, static_cast<UINT>(E_ACCESSDENIED));
-}
-
-struct Started {
-    win::UniqueKernelHandle process, thread;
-};
-Started Start(const std::wstring& program, std::wstring commandLine, DWORD flags) {
+// The shell's stand-in hands back the program started with the switch alone,
+// held until the wait handles a timer's message. While a copy runs, it exits
+// with its firewall work's result (wine's cannot list rules: E_NOTIMPL).
+TEST_F(WinTest, AllowInFirewallWaitsForTheElevatedCopyWhichDoesItsFirewallWorkAlone) {
+    EXPECT_FALSE(ui::IsAllowInFirewallCommand(L"ConverterSetup.exe /cs-allow-firewall /cs-allow-firewall"));
+    const win::UniqueWindow owner(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, {}, {}, {}, {}));
+    g_owner = owner.get();
+    SetPropA(g_owner, ui::kInstanceProperty, reinterpret_cast<HANDLE>(1));
+    std::wstring program = win::FromUtf8(CS_PROGRAM_PATH), command = L"\"" + program + L"\" /cs-allow-firewall";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION copy{};
-    EXPECT_TRUE(CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                               &startup, &copy));
-    return {win::UniqueKernelHandle(copy.hProcess), win::UniqueKernelHandle(copy.hThread)};
-}
-
-win::UniqueWindow Popup() {
-    return win::UniqueWindow(
-        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr));
-}
-
-TEST_F(WinTest, AllowInFirewallStartsTheProgramElevatedAndWaitsForItsResultWithMessagesHandled) {
-    const win::UniqueWindow owner = Popup();
-    g_owner = owner.get();
-    // A real process to wait for, held suspended until the timer ends it.
-    const Started copy = Start(win::ProgramFilePath(), L"copy", CREATE_SUSPENDED);
-    g_copy = shell.process = copy.process.get();
-    // The mask: NOCLOSEPROCESS | NOASYNC | FLAG_NO_UI.
-    const std::string runas = "runas " + win::ToUtf8(win::ProgramFilePath()) + " /cs-allow-firewall 0x540 owner " +
-                              std::to_string(reinterpret_cast<std::uintptr_t>(g_owner));
-    const struct {
-        const char* name;
-        BOOL started;
-        DWORD error;
-        win::ElevatedRun::Outcome outcome;
-        DWORD exitCode;
-        std::vector<std::string> events;
-    } rows[] = {
-        {"the user declines", FALSE, ERROR_CANCELLED, win::ElevatedRun::kDeclined, 0, {runas}},
-        {"the shell cannot start it", FALSE, ERROR_FILE_NOT_FOUND, win::ElevatedRun::kNotStarted, 0, {runas}},
-        {"the copy ends", TRUE, 0, win::ElevatedRun::kEnded, static_cast<DWORD>(E_ACCESSDENIED),
-         {runas, "during the wait: owner disabled, copy running"}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        g_events.clear();
-        shell.result = row.started;
-        shell.error = row.error;
-        if (row.started) SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &EndCopy);
-        const win::ElevatedRun run = ui::StartAllowInFirewall(g_owner);
-        EXPECT_EQ(std::tuple(run.outcome, run.error, run.exitCode), std::tuple(row.outcome, row.error, row.exitCode));
-        EXPECT_EQ(g_events, row.events);
-        EXPECT_TRUE(IsWindowEnabled(g_owner));
+    ASSERT_TRUE(CreateProcessW(program.c_str(), &command[0], {}, {}, FALSE, CREATE_SUSPENDED, {}, {}, &startup, &copy));
+    g_copyThread.reset(copy.hThread);
+    shell.process = copy.hProcess;  // the launcher's to close
+    const std::string runas = "runas " + win::ToUtf8(win::ProgramFilePath()) + " /cs-allow-firewall mask 1344 owner " +
+                              std::to_string(reinterpret_cast<UINT_PTR>(g_owner));  // NOCLOSEPROCESS|NOASYNC|NO_UI
+    using Run = win::ElevatedRun;
+    for (const auto& [started, error, outcome, exitCode] :
+         {std::tuple{FALSE, DWORD(ERROR_CANCELLED), Run::kDeclined, DWORD(0)},
+          std::tuple{FALSE, DWORD(ERROR_FILE_NOT_FOUND), Run::kNotStarted, DWORD(0)},
+          std::tuple{TRUE, DWORD(0), Run::kEnded, DWORD(E_NOTIMPL)}}) {
+        std::tie(shell.result, shell.error) = std::tie(started, error);
+        if (started) SetTimer(nullptr, 0, USER_TIMER_MINIMUM, [](HWND, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(nullptr, timer);
+            Log(std::string("during the wait: owner ") + (IsWindowEnabled(g_owner) ? "enabled" : "disabled"));
+            ResumeThread(g_copyThread.get());
+        });
+        const Run run = ui::StartAllowInFirewall(g_owner);
+        EXPECT_EQ(std::tuple(run.outcome, run.error, run.exitCode), std::tuple(outcome, error, exitCode));
     }
-    TerminateProcess(copy.process.get(), 0);  // where the wait never ran
-}
-
-// The elevated copy is the program started with the switch alone; started
-// so while a copy runs, it does its firewall work, whose result it exits
-// with, rather than find that copy and end with 0. (Wine's firewall cannot
-// list its rules: E_NOTIMPL; an unelevated Windows refuses to add one.)
-TEST(StartUp, TheSwitchAloneMakesTheElevatedCopyWhichNeverLooksForTheRunningCopy) {
-    EXPECT_TRUE(ui::IsAllowInFirewallCommand(L"\"C:\\Program Files\\CS\\ConverterSetup.exe\" /cs-allow-firewall"));
-    for (const wchar_t* other : {L"ConverterSetup.exe", L"ConverterSetup.exe /cs-allow-firewall /cs-allow-firewall",
-                                 L"\"C:\\a /cs-allow-firewall\\ConverterSetup.exe\""}) {
-        EXPECT_FALSE(ui::IsAllowInFirewallCommand(other)) << win::ToUtf8(other);
-    }
-    const win::ComApartment com;
-    const win::UniqueWindow running = Popup();
-    SetPropA(running.get(), ui::kInstanceProperty, reinterpret_cast<HANDLE>(1));
-    const std::wstring program = FolderOf(CS_PROGRAM_PATH) + L"ConverterSetup.exe";
-    const Started copy = Start(program, L"\"" + program + L"\" " + ui::kAllowInFirewallSwitch, 0);
-    ASSERT_EQ(WaitForSingleObject(copy.process.get(), 30000), WAIT_OBJECT_0);  // against a hang only
-    DWORD exitCode = 0;
-    GetExitCodeProcess(copy.process.get(), &exitCode);
-    win::WindowsFirewallRules windows;
-    EXPECT_EQ(static_cast<HRESULT>(exitCode), ui::AllowInFirewall(windows, program));
-    EXPECT_TRUE(FAILED(static_cast<HRESULT>(exitCode)));
-    RemovePropA(running.get(), ui::kInstanceProperty);
+    EXPECT_EQ(g_events, (std::vector<std::string>{runas, runas, runas, "during the wait: owner disabled"}));
+    EXPECT_TRUE(IsWindowEnabled(g_owner));
 }
 
 }  // namespace

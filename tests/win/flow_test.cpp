@@ -5,7 +5,6 @@
 #include "tests/win/support.h"
 
 #include <algorithm>
-#include <tuple>
 
 #include "app/converter_setup_app.h"
 #include "flow/initial_scan_flow.h"
@@ -34,6 +33,7 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         unsigned result;  // 0: the program runs on
         int rows;
         bool threadRefused = false;  // else the flow runs on this thread
+        bool outOfMemory = false;    // reading the adapters and opening the help
     } paths[] = {
         {"the shell cannot open the page", oneConverter, FALSE,
          {"shell http://192.168.0.50 +launching", Notice(3, 127) + " +launching",
@@ -50,12 +50,16 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
          },
          TRUE, {Notice(6, 150), Help("topic_multiple"), "end 0"}, 1, 63},
         {"the flow thread cannot start", [](Port&) {}, TRUE, {}, 0, 0, true},
+        {"out of memory: the notice without its findings, then the window is the user's", [](Port&) {}, TRUE,
+         {Notice(5, 126), Help("topic_not_found")}, 0, 0, false, true},
     };
     for (const auto& path : paths) {
         SCOPED_TRACE(path.name);
         Reset();
         path.script(*port);
         shell.result = path.opens;
+        shell.outOfMemory = path.outOfMemory;
+        findings::SetFactsSource(path.outOfMemory ? &g_noMemoryFacts : nullptr);
         ui::ResultWindow window({path.threadRefused ? &flow::InitialScanFlow : nullptr, nullptr, nullptr,
                                  &RecordEnd, [](win::WorkerProc, void*) { return false; }});
         ASSERT_TRUE(window.Create(nullptr));
@@ -69,21 +73,6 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
         EXPECT_EQ(Geometry(window.hwnd(), win::WorkArea(window.hwnd())), path.result ? "0x0" : "599x364 centred");
     }
-}
-
-// The end-to-end rows show the plain case, 192.168.0.2/24 giving 192.168.0.3.
-TEST(AddressSetup, TheSuggestionIsTheNextHostInThePcsSubnetMovingOnlyTheLastOctet) {
-    const std::tuple<const char*, const char*, DWORD> cases[] = {
-        {"192.168.0.254", "255.255.255.0", MAKEIPADDRESS(192, 168, 0, 253)},  // .255 is the broadcast
-        {"192.168.0.254", "255.255.254.0", MAKEIPADDRESS(192, 168, 0, 255)},  // here a host
-        {"192.168.0.255", "255.255.254.0", MAKEIPADDRESS(192, 168, 0, 1)},    // .0 is the subnet's own
-        {"192.168.1.255", "255.255.0.0", MAKEIPADDRESS(192, 168, 1, 0)},      // no carry into the third
-        {"10.0.0.6", "255.255.255.248", MAKEIPADDRESS(10, 0, 0, 5)},
-        {"192.168.0.126", "255.255.255.128", MAKEIPADDRESS(192, 168, 0, 125)},  // .127 ends the /25
-        {"10.8.0.2", "255.255.255.252", MAKEIPADDRESS(10, 8, 0, 1)},            // .3 ends the /30
-        {"192.168.0.10", "255.255.255.255", MAKEIPADDRESS(192, 168, 0, 9)},
-    };
-    for (const auto& [pc, mask, suggested] : cases) EXPECT_EQ(flow::SuggestedAddress(pc, mask), suggested) << pc;
 }
 
 // The PC address shown, the suggestion and the exchange's link come from the
@@ -174,6 +163,7 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         const char *order, *arrows;  // the first letter of each row's name
         std::vector<std::string> events = {};
         int openError = 0, answer = 1;  // every socket's; the notice's
+        bool outOfMemory = false;       // reading the adapters and opening the help
     } steps[] = {
         {-1, five, "bCad", "---"},  // the table's order, the other model left out
         {2, {}, "dCba", "--v"},     // MACs, descending
@@ -185,6 +175,7 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         {-1, five, "dCba", "---"},  // by name, descending, from now on
         {-1, {}, "", "---", notFound},
         {-1, {}, "", "---", {notFound[0]}, 10024, 2},  // a socket failure, answered No
+        {-1, {}, "", "---", notFound, 0, 1, true},     // out of memory: the notice without findings
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.order);
@@ -193,6 +184,8 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
             for (const auto& reply : step.replies) port->inbound.push_back(Arrives(reply));
             port->openError = step.openError;
             Answerer::answer = step.answer;
+            shell.outOfMemory = step.outOfMemory;
+            findings::SetFactsSource(step.outOfMemory ? &g_noMemoryFacts : nullptr);
             Scan(window);
         } else {
             Notify(window, LVN_COLUMNCLICK, step.column);

@@ -11,17 +11,17 @@
 #include <objbase.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "findings/windows_facts.h"
 #include "net/address_text.h"
 #include "res/resource.h"
 #include "tests/host/net/scripted_port.h"
@@ -103,22 +103,16 @@ inline std::string Box(const std::string& caption, const std::string& text) {
 }
 
 // Logs "shell FILE PARAMETERS", " +no-sta" from a thread without COM (STA);
-// "runas FILE PARAMETERS MASK owner WINDOW", which hands back a copy of
-// `process` where asked to, or fails with `error`.
+// "runas FILE PARAMETERS mask MASK owner WINDOW", handing `process` over.
 class Shell : public win::Shell {
 public:
     Shell() { win::SetShell(this); }
     ~Shell() override { win::SetShell(nullptr); }
     BOOL Execute(SHELLEXECUTEINFOW* info) override {
         if (std::wstring(info->lpVerb) == L"runas") {
-            char mask[32];
-            std::snprintf(mask, sizeof mask, " 0x%lx owner ", info->fMask);
-            Log("runas " + win::ToUtf8(info->lpFile) + " " + win::ToUtf8(info->lpParameters) + mask +
-                std::to_string(reinterpret_cast<std::uintptr_t>(info->hwnd)));
-            if (result && (info->fMask & SEE_MASK_NOCLOSEPROCESS)) {
-                DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &info->hProcess, 0, FALSE,
-                                DUPLICATE_SAME_ACCESS);
-            }
+            Log("runas " + win::ToUtf8(info->lpFile) + " " + win::ToUtf8(info->lpParameters) + " mask " +
+                std::to_string(info->fMask) + " owner " + std::to_string(reinterpret_cast<UINT_PTR>(info->hwnd)));
+            info->hProcess = result ? process : nullptr;
             SetLastError(error);
             return result;
         }
@@ -130,12 +124,23 @@ public:
                          (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
         Log("shell " + win::ToUtf8(info->lpFile) +
             (info->lpParameters ? " " + win::ToUtf8(info->lpParameters) : "") + (sta ? "" : " +no-sta"));
+        if (outOfMemory) throw std::bad_alloc();  // as the call's own allocations would
         return result;
     }
     BOOL result = TRUE;
     DWORD error = 0;
     HANDLE process = nullptr;
+    bool outOfMemory = false;
 };
+
+// Windows' facts when memory runs out: every read throws, as its lists'
+// allocations would.
+struct NoMemoryFacts : findings::FactsSource {
+    bool ReadAdapters(std::vector<findings::AdapterEntry>*) override { throw std::bad_alloc(); }
+    bool ReadNetworks(std::vector<findings::NetworkEntry>*) override { throw std::bad_alloc(); }
+    findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override { throw std::bad_alloc(); }
+};
+inline NoMemoryFacts g_noMemoryFacts;
 
 // "WxH", " centred" when its centre is that of `over` (give or take a pixel),
 // and " hidden" for a window that does not show.
@@ -229,6 +234,8 @@ protected:
         port->hostAddress = port->interfaces[0].address;
         net::SetActivePort(port.get());
         shell.result = TRUE;
+        shell.outOfMemory = false;
+        findings::SetFactsSource(nullptr);
         Answerer::answer = 1;
         g_events.clear();
     }

@@ -52,7 +52,12 @@ struct Options {
     int floodCount = 0;
     int chatterMs = 0;
     int httpPort = 0;
+    // With --http-after: the page answers only this long after the converter
+    // took an address (kNever: not at all after one), and not before.
+    long httpAfterMs = -1;
 };
+
+constexpr long kNever = -2;
 
 struct Pending {
     std::uint64_t due;
@@ -82,7 +87,10 @@ std::uint64_t NowMs() {
                  "[,repeat=R][,fault=F] ...\n"
                  "                     [--flood N] [--chatter MS] [--on-assign CMD] [--log FILE]"
                  " [--http PORT]\n"
-                 "  F: short | long | wrong-port | wrong-protocol | wrong-operation\n",
+                 "                     [--http-after SECONDS|never]\n"
+                 "  F: short | long | wrong-port | wrong-protocol | wrong-operation\n"
+                 "  --http-after: the page answers only SECONDS after the converter took an address\n"
+                 "                (never: not after an assignment), and not before one\n",
                  problem);
     std::exit(2);
 }
@@ -188,6 +196,15 @@ Options ParseOptions(int argc, char** argv) {
         } else if (arg == "--http") {
             if (!ParseInt(next(), 1, 65535, &number)) Usage("bad --http port");
             o.httpPort = static_cast<int>(number);
+        } else if (arg == "--http-after") {
+            const std::string value = next();
+            if (value == "never") {
+                o.httpAfterMs = kNever;
+            } else if (ParseInt(value, 0, 600, &number)) {
+                o.httpAfterMs = number * 1000;
+            } else {
+                Usage("bad --http-after seconds");
+            }
         } else if (arg == "-h" || arg == "--help") {
             Usage("help");
         } else {
@@ -195,6 +212,7 @@ Options ParseOptions(int argc, char** argv) {
         }
     }
     if (o.converters.empty() && o.floodCount == 0) Usage("no --converter given");
+    if (o.httpAfterMs != -1 && o.httpPort == 0) Usage("--http-after needs --http");
     return o;
 }
 
@@ -250,6 +268,7 @@ private:
     void SendDue();
     void Send(const Pending& p);
     void OnAssign(Converter& c, std::uint32_t newAddress);
+    bool OpenHttp();
     void ServeHttp();
     int OtherPortSocket();
 
@@ -258,6 +277,7 @@ private:
     int socket_ = -1;
     int otherSocket_ = -1;
     int http_ = -1;
+    std::uint64_t httpOpensAt_ = 0;  // when a page that waits for its time answers; 0: no wait
     std::uint64_t order_ = 0;
     std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> pending_;
     bool chatterArmed_ = false;
@@ -301,16 +321,25 @@ bool Simulator::Open() {
         std::fprintf(stderr, "converter-sim: bind port 192: %s\n", std::strerror(errno));
         return false;
     }
-    if (o_.httpPort != 0) {
-        http_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        local.sin_port = htons(static_cast<std::uint16_t>(o_.httpPort));
-        if (http_ < 0 || setsockopt(http_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-            bind(http_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-            listen(http_, 8) != 0) {
-            std::fprintf(stderr, "converter-sim: http port %d: %s\n", o_.httpPort,
-                         std::strerror(errno));
-            return false;
-        }
+    // A page that waits for an assignment is closed until then: connections
+    // are refused, as by a converter whose web server is not up yet.
+    return o_.httpPort == 0 || o_.httpAfterMs != -1 || OpenHttp();
+}
+
+bool Simulator::OpenHttp() {
+    int on = 1;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = htons(static_cast<std::uint16_t>(o_.httpPort));
+    http_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (http_ < 0 || setsockopt(http_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        bind(http_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        listen(http_, 8) != 0) {
+        std::fprintf(stderr, "converter-sim: http port %d: %s\n", o_.httpPort, std::strerror(errno));
+        if (http_ >= 0) close(http_);
+        http_ = -1;
+        return false;
     }
     return true;
 }
@@ -375,6 +404,12 @@ void Simulator::OnAssign(Converter& c, std::uint32_t newAddress) {
     c.address = newAddress;
     std::fprintf(stderr, "converter-sim: %s (%s) now at %s\n", c.name.c_str(),
                  MacText(c.mac).c_str(), newText.c_str());
+    if (o_.httpAfterMs != -1) {
+        // The web server starts again at the new address, and takes its time.
+        if (http_ >= 0) close(http_);
+        http_ = -1;
+        httpOpensAt_ = o_.httpAfterMs == kNever ? 0 : NowMs() + static_cast<std::uint64_t>(o_.httpAfterMs);
+    }
     if (o_.onAssign.empty()) return;
     pid_t child = fork();
     if (child == 0) {
@@ -454,6 +489,12 @@ void Simulator::ServeHttp() {
     const char* lineEnd = std::strpbrk(request, "\r\n");
     std::string firstLine(request, lineEnd ? static_cast<std::size_t>(lineEnd - request)
                                            : std::strlen(request));
+    if (n <= 0) {
+        // The program's check that the page answers: connected, closed, nothing asked.
+        Log("http (closed without a request)");
+        close(client);
+        return;
+    }
     Log("http %s", firstLine.c_str());
     const Converter* c = o_.converters.empty() ? nullptr : &o_.converters.front();
     std::string body = "<html><head><title>Converter setup</title></head><body><h1>";
@@ -498,6 +539,12 @@ int Simulator::Run() {
         if (chatterArmed_) {
             long untilChatter = nextChatter_ > now ? static_cast<long>(nextChatter_ - now) : 0;
             timeoutMs = std::min(timeoutMs, untilChatter);
+        }
+        if (httpOpensAt_ != 0 && now >= httpOpensAt_) {
+            httpOpensAt_ = 0;
+            OpenHttp();
+        } else if (httpOpensAt_ != 0) {
+            timeoutMs = std::min(timeoutMs, static_cast<long>(httpOpensAt_ - now));
         }
         pollfd watch[2] = {{socket_, POLLIN, 0}, {http_, POLLIN, 0}};
         timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};

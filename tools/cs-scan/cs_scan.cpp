@@ -10,16 +10,24 @@
 #include <vector>
 
 #include "net/address_text.h"
+#include "net/exchange.h"
 #include "net/device_table.h"
 #include "net/discovery_client.h"
+#include "net/free_address.h"
 #include "net/interface_probe.h"
+#include "net/page_check.h"
 #include "net/socket_guard.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+
+#include "findings/windows_neighbours.h"
+using PlatformNeighbours = findings::WindowsNeighbourTable;
 #else
+#include "net/posix_neighbours.h"
 #include "tools/common/netns_guard.h"
+using PlatformNeighbours = net::ProcArpTable;
 #endif
 
 namespace {
@@ -29,7 +37,11 @@ int Usage() {
                  "usage: cs-scan scan\n"
                  "       cs-scan interfaces\n"
                  "       cs-scan assign NEW-ADDRESS MAC [LINK-ADDRESS/NETMASK]\n"
-                 "       cs-scan subnet [TARGET [LINK-ADDRESS/NETMASK]]\n");
+                 "       cs-scan subnet [TARGET [LINK-ADDRESS/NETMASK]]\n"
+                 "       cs-scan connect ADDRESS [LINK-ADDRESS/NETMASK]\n"
+                 "       cs-scan page ADDRESS [LINK-ADDRESS/NETMASK]\n"
+                 "       cs-scan free LINK-ADDRESS/NETMASK\n"
+                 "       cs-scan check ADDRESS LINK-ADDRESS/NETMASK\n");
     return 2;
 }
 
@@ -151,6 +163,49 @@ int Subnet(const char* target, const net::Link& link) {
     return 0;
 }
 
+void Pause(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// One attempt of the page check's, to port 80.
+int Connect(const char* address, const net::Link& link) {
+    net::SocketPort& port = net::ActivePort();
+    net::SocketLibrary library(port);
+    const char* outcomes[] = {"accepted", "refused", "no-answer", "failed"};
+    const net::ConnectOutcome outcome =
+        port.TryConnect(link.known ? link.address : 0, net::InetAddr(address),
+                        net::PortToNetwork(net::kPagePort), net::kPageAttemptMs);
+    std::printf("connect outcome=%s error=%d\n", outcomes[static_cast<int>(outcome)],
+                outcome == net::ConnectOutcome::kFailed ? net::FailureCode(port) : 0);
+    return 0;
+}
+
+int Page(const char* address, const net::Link& link) {
+    const net::PageCheck c = net::CheckPage(net::ActivePort(), net::InetAddr(address), link, Pause);
+    const char* met[] = {"accepted", "refused", "no-answer"};
+    std::printf("page met=%s attempts=%d refused=%d unanswered=%d failed=%d error=%d\n",
+                met[static_cast<int>(c.Met())], c.attempts, c.refused, c.unanswered, c.failed,
+                c.lastError);
+    return 0;
+}
+
+int Free(const net::Link& link) {
+    PlatformNeighbours table;
+    const net::FreeAddress found = net::FindFreeAddress(net::ActivePort(), table, link, Pause);
+    const char* outcomes[] = {"free", "none-free", "unchecked"};
+    char address[net::kAddressTextSize];
+    net::FormatInAddr(found.address, address);
+    std::printf("free outcome=%s address=%s\n", outcomes[static_cast<int>(found.outcome)], address);
+    return 0;
+}
+
+int Check(const char* address, const net::Link& link) {
+    PlatformNeighbours table;
+    const char* uses[] = {"usable", "in-use", "network", "broadcast", "pc", "unchecked"};
+    const net::AddressUse use =
+        net::CheckTypedAddress(net::ActivePort(), table, net::InetAddr(address), link, Pause);
+    std::printf("check use=%s\n", uses[static_cast<int>(use)]);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,6 +234,13 @@ int main(int argc, char** argv) {
         rc = Assign(argv[2], argv[3], link);
     } else if (command == "subnet" && (argc <= 3 || (argc == 4 && ParseLink(argv[3], &link)))) {
         rc = Subnet(argc >= 3 ? argv[2] : nullptr, link);
+    } else if ((command == "connect" || command == "page") &&
+               (argc == 3 || (argc == 4 && ParseLink(argv[3], &link)))) {
+        rc = command == "page" ? Page(argv[2], link) : Connect(argv[2], link);
+    } else if (command == "free" && argc == 3 && ParseLink(argv[2], &link)) {
+        rc = Free(link);
+    } else if (command == "check" && argc == 4 && ParseLink(argv[3], &link)) {
+        rc = Check(argv[2], link);
     } else {
         return Usage();
     }

@@ -4,9 +4,13 @@
 //   adapter kind=ethernet connected=yes ipv4=192.168.0.2/24 category=public
 //       firewall=unknown rule=unknown name=Ethernet
 //
-// "adapters unknown" when the list cannot be read. Reads only: no socket,
-// no datagram.
+// "adapters unknown" when the list cannot be read. The rule is what the
+// firewall's rules for PROGRAM (a full path; cs-facts itself if none is
+// given) say there. Reads only: no socket, no datagram.
+//
+//   cs-facts [PROGRAM]
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "findings/windows_facts.h"
@@ -31,9 +35,10 @@ std::string Known(const std::optional<T>& value, F name) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     findings::WindowsFactsSource windows;
-    const findings::Facts facts = findings::ReadFacts(windows);
+    const findings::Facts facts =
+        findings::ReadFacts(windows, {argc > 1 ? std::string(argv[1]) : findings::RunningProgramPath()});
     if (!facts.adaptersKnown) std::printf("adapters unknown\n");
     for (const findings::AdapterFacts& a : facts.adapters) {
         std::string ipv4;
@@ -50,7 +55,9 @@ int main() {
         });
         const std::string firewall =
             Known(a.firewallOn, [](bool on) { return std::string(on ? "on" : "off"); });
-        const std::string rule = Known(a.rule, [](findings::RuleVerdict v) {
+        const std::optional<findings::RuleVerdict> verdict =
+            a.rules.empty() ? std::nullopt : a.rules[0];
+        const std::string rule = Known(verdict, [](findings::RuleVerdict v) {
             return std::string(v == findings::RuleVerdict::kAllows   ? "allows"
                                : v == findings::RuleVerdict::kBlocks ? "blocks"
                                                                      : "none");

@@ -25,6 +25,9 @@
 #                         namespace on each
 # The converter namespace of the main link is "$NS_CONV" (the second one of
 # topo_two_interfaces is "$NS_CONV2").
+# After a topology:
+#   ns_device_on_cable ADDR/LEN  another device holding ADDR on the PC's cable
+#                         (namespace "$NS_DEV"), answering ARP for it
 
 NS_PREFIX=${NS_PREFIX:-cst}
 NS_RUN_ID=${NS_RUN_ID:-$$r$RANDOM}
@@ -34,6 +37,7 @@ NS_PC=
 NS_CONV=
 NS_CONV2=
 NS_OFFICE=
+NS_DEV=
 NS_TIMEOUT=${NS_TIMEOUT:-60}
 NS_HOSTNAME=$(hostname)
 
@@ -221,6 +225,29 @@ topo_two_interfaces() {
   ns_link "$NS_PC" 172.16.5.2/24 "$NS_CONV2" 172.16.5.9/24
   NS_PC_IF2=$NS_LINK_A
   ip -n "$NS_CONV2" route add default dev "$NS_LINK_B"
+}
+
+# ns_device_on_cable ADDR/LEN: another device on the PC's cable, in a
+# namespace of its own ("$NS_DEV") holding ADDR, so that it answers ARP
+# for it. The converter's end of the cable and the device join a bridge in
+# the converter's namespace, which takes over the converter's addresses and
+# route: NS_CONV_IF names the bridge from then on (an --on-assign command
+# that moves the converter's address uses it). Call it before the simulator
+# starts.
+ns_device_on_cable() {
+  local bridge=br$ns_veth_count addresses address
+  ns_new NS_DEV dev
+  addresses=$(ip -n "$NS_CONV" -o -4 addr show dev "$NS_CONV_IF" | awk '{ print $4 }')
+  ip -n "$NS_CONV" link add "$bridge" type bridge || ns_die "cannot make bridge $bridge"
+  ip -n "$NS_CONV" addr flush dev "$NS_CONV_IF"
+  ip -n "$NS_CONV" link set "$NS_CONV_IF" master "$bridge"
+  ns_link "$NS_CONV" "" "$NS_DEV" "$1"
+  ip -n "$NS_CONV" link set "$NS_LINK_A" master "$bridge"
+  ip -n "$NS_CONV" link set "$bridge" up
+  for address in $addresses; do ip -n "$NS_CONV" addr add "$address" dev "$bridge"; done
+  ip -n "$NS_CONV" route replace default dev "$bridge"
+  ip -n "$NS_DEV" route add default dev "$NS_LINK_B"
+  NS_CONV_IF=$bridge
 }
 
 # sim_start NS LOG ARGS...: starts converter-sim inside NS, its datagram log

@@ -193,6 +193,10 @@ public:
         return -1;
     }
     void Close(net::SocketHandle) override {}
+    net::ConnectOutcome TryConnect(std::uint32_t, std::uint32_t, std::uint16_t,
+                                   std::uint32_t) override {
+        return net::ConnectOutcome::kFailed;
+    }
     bool StartThread(void (*)()) override { return false; }
     std::uint64_t NowMs() override { return 0; }
 };
@@ -316,10 +320,10 @@ public:
         *networks = {{"{1}", findings::Category::kPublic}, {"{4}", findings::Category::kDomain}};
         return true;
     }
-    findings::FirewallEntry ReadFirewall() override {
+    findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override {
         findings::FirewallEntry firewall;
         firewall.enabled[0] = firewall.enabled[2] = true;
-        firewall.rules = std::vector<findings::ProgramRule>{{true, findings::kProfileDomain}};
+        firewall.rules = std::vector<findings::ProgramRule>{{0, true, findings::kProfileDomain}};
         return firewall;
     }
 };
@@ -344,12 +348,12 @@ void StoreLaptopScan(int code) {
         return;
     }
     net::g_scanReport.linkCount = 2;
-    net::g_scanReport.links[0] = {wired};
-    net::g_scanReport.links[1] = {office, 0, 0, 1, 1};
+    net::g_scanReport.links[0] = {wired, 0, 0, 0, 0, 0, 3};
+    net::g_scanReport.links[1] = {office, 0, 0, 1, 1, 0, 3};
     if (code == ui::kNoticeSeveral) {
         StoreReply(0, "ZTL-BR720 Office 2F (meeting room, north wing)", Ip(10, 0, 0, 5), wired);
         StoreReply(1, "ZTL-BR710 Warehouse", Ip(172, 20, 0, 9), office);
-        net::g_scanReport.links[0] = {wired, 0, 0, 1, 1};
+        net::g_scanReport.links[0] = {wired, 0, 0, 1, 1, 0, 3};
         net::g_scanState.count = 2;
     } else {
         StoreReply(0, "ACME-AP500 Lobby", Ip(172, 20, 0, 9), office);

@@ -1,6 +1,8 @@
 // One table from facts to findings: each row changes a PC that has one
 // connected Ethernet adapter on 192.168.0.2/24 (its network public, the
-// firewall unknown, as under wine), searched that link and heard nothing.
+// firewall unknown, as under wine), searched that link through its three
+// cycles and heard nothing; the notice's findings are built as the program
+// builds them, from the last scan's state.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,25 +17,31 @@ namespace findings {
 namespace {
 
 const std::string kName68 = "ACME-AP500 caf\xE9\n" + std::string(52, 'x');  // no NUL: 68 bytes
+const char* const kProgram = "C:\\Program Files\\Converter Setup\\ConverterSetup.exe";
 
 struct Pc : FactsSource {
     std::vector<AdapterEntry> adapters = {{"{E1}", "Ethernet", kIfTypeEthernet, kOperStatusUp,
                                            {{net::InetAddr("192.168.0.2"), 24}}}};
     bool adaptersReadable = true;
     std::vector<NetworkEntry> networks = {{"{e1}", Category::kPublic}};
+    bool networksReadable = true;
     FirewallEntry firewall;
-    net::ScanReport scan;
-    Inputs in;
-    net::AssignReport assign;
+    std::vector<std::string> programs = {kProgram};
+    int notice = 5;
+    const net::AssignReport* assign = nullptr;
+    net::AssignReport report;
 
     Pc() {
-        scan.linkCount = 1;
-        scan.links[0].link = Link("192.168.0.2");
-        in.notice = 5;
+        net::g_scanReport = {};
+        net::g_scanReport.linkCount = 1;
+        net::g_scanReport.links[0] = {Link("192.168.0.2"), 0, 0, 0, 0, 0, 3};
+        net::g_scanState.lastError = 0;
+        net::g_scanState.count = 0;
     }
     static net::Link Link(const char* address, const char* mask = "255.255.255.0") {
         return {true, net::InetAddr(address), net::InetAddr(mask)};
     }
+    static net::LinkReport& Report(int link) { return net::g_scanReport.links[link]; }
     void Adapter(const char* name, unsigned ifType, unsigned operStatus, const char* address = nullptr) {
         adapters.push_back({name, name, ifType, operStatus, {}});
         if (address) adapters.back().ipv4.push_back({net::InetAddr(address), 24});
@@ -42,27 +50,38 @@ struct Pc : FactsSource {
         std::uint8_t reply[net::kDatagramSize] = {1, net::kDiscoveryReply};
         net::AddressToBytes(net::InetAddr(address), reply + net::kAddressOffset);
         std::memcpy(reply + net::kNameOffset, name.data(), std::min(name.size(), net::kNameLength));
-        net::StoreRecord(in.recordCount++, reply, scan.links[link].link);
-        scan.links[link].accepted++;
+        net::StoreRecord(net::g_scanState.count++, reply, Report(link).link);
+        Report(link).accepted++;
     }
     void Assign(net::AssignOutcome outcome, int error = 0) {
-        in.notice = 1;
-        assign = {outcome, error};
-        in.assign = &assign;
-        in.assignAddress = "192.168.0.3";
+        notice = 1;
+        report = {outcome, error};
+        assign = &report;
+    }
+    // The firewall on for the public network.
+    void Firewall(std::vector<ProgramRule> rules) {
+        firewall.enabled[2] = true;
+        firewall.rules = std::move(rules);
     }
     bool ReadAdapters(std::vector<AdapterEntry>* out) override { return *out = adapters, adaptersReadable; }
-    bool ReadNetworks(std::vector<NetworkEntry>* out) override { return *out = networks, true; }
-    FirewallEntry ReadFirewall() override { return firewall; }
+    bool ReadNetworks(std::vector<NetworkEntry>* out) override { return *out = networks, networksReadable; }
+    FirewallEntry ReadFirewall(const std::vector<std::string>& asked) override {
+        EXPECT_EQ(asked, programs);
+        return firewall;
+    }
 };
 
-std::vector<std::string> Built(Pc& pc) {
-    const Facts facts = ReadFacts(pc);
-    pc.in.scan = &pc.scan;
-    pc.in.records = net::g_deviceTable;
-    pc.in.facts = &facts;
+std::vector<Finding> Build(Pc& pc) {
+    const Facts facts = ReadFacts(pc, pc.programs);
+    Inputs in = LastScanInputs(pc.notice, &facts, nullptr);
+    in.assign = pc.assign;
+    in.assignAddress = "192.168.0.3";
+    return BuildFindings(in);
+}
+
+std::vector<std::string> Lines(const std::vector<Finding>& findings) {
     std::vector<std::string> out;
-    for (const Finding& f : BuildFindings(pc.in)) {
+    for (const Finding& f : findings) {
         std::string line = CodeName(f.code);
         for (std::size_t i = 0; i < f.arguments.size(); ++i) line += (i ? "|" : " ") + f.arguments[i];
         out.push_back(line);
@@ -77,7 +96,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
         const char* name;
         std::function<void(Pc&)> change;
         std::vector<std::string> expected;
-        const char* english = nullptr;  // the first finding, rendered
+        const char* english = nullptr;  // the first finding, rendered (nullptr: not checked)
         const char* japanese = nullptr;
     } rows[] = {
         {"nothing answered on the one link", [](Pc&) {}, {kNoAnswer},
@@ -88,97 +107,143 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
         {"no adapter connected: the unbound socket's failure says no more",
          [](Pc& pc) {
              pc.adapters[0].operStatus = 2;
-             pc.scan.links[0] = {net::Link{}, 10051};
-             pc.in.scanError = 10051;
+             Pc::Report(0) = {net::Link{}, 10051};
+             net::g_scanState.lastError = 10051;
          },
          {"no-adapter-connected"}},
+        {"none connected now, but the link was searched: an adapter without a name heard nothing",
+         [](Pc& pc) { pc.adapters[0].operStatus = 2; }, {"searched-no-answer |192.168.0.2/24|0"},
+         "Nothing answered through an adapter without a name (192.168.0.2/24). Check that the converter is "
+         "wired to the PC and switched on.",
+         "名前のないアダプター (192.168.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュー"
+         "タに LAN ケーブルでつながり、電源が入っていることを確認してください。"},
         {"the adapter list unreadable: nothing said of adapters",
          [](Pc& pc) {
              pc.adaptersReadable = false;
-             pc.scan.links[0].dropped = 2;
+             Pc::Report(0).dropped = 2;
          },
-         {"searched-no-answer |192.168.0.2/24|2"},
-         "No converter answered through the adapter at 192.168.0.2/24 (other datagrams ignored: 2). "
-         "Check that the converter is wired to the PC and switched on."},
-        {"a connected adapter without an address; a disconnected one or a tunnel says nothing",
+         {"searched-no-answer |192.168.0.2/24|2"}},
+        {"no link to bind to: the system's route heard nothing", [](Pc&) { Pc::Report(0).link = {}; },
+         {"searched-no-answer ||0"},
+         "Nothing answered through an adapter without a name. Check that the converter is wired to the PC and "
+         "switched on."},
+        {"a connected adapter without a name nor an address; a disconnected one or a tunnel says nothing",
          [](Pc& pc) {
-             pc.Adapter("Ethernet 2", kIfTypeEthernet, kOperStatusUp);
+             pc.Adapter("", kIfTypeEthernet, kOperStatusUp);
              pc.Adapter("Ethernet 3", kIfTypeEthernet, 2);
              pc.Adapter("Teredo", kIfTypeTunnel, kOperStatusUp);
-             pc.in.notice = 4;
+             pc.notice = 4;
          },
-         {"adapter-without-address Ethernet 2", kNoAnswer}},
-        {"another model answered, its 68-byte 8-bit name as the list shows it",
-         [](Pc& pc) { pc.Answered(0, kName68, "10.0.0.9"); },
+         {"adapter-without-address ", kNoAnswer},
+         "An adapter without a name is connected but has no IPv4 address yet. When no DHCP server answers, "
+         "Windows gives itself an address about a minute after the cable goes in: wait a minute, then scan again."},
+        {"another model answered, its 68-byte 8-bit name as the list shows it; the firewall lets answers in there",
+         [](Pc& pc) {
+             pc.Answered(0, kName68, "10.0.0.9");
+             pc.Firewall({});
+         },
          {"other-model-answered ACME-AP500 caf\u00e9\uFFFD" + std::string(52, 'x') +
           "|10.0.0.9|Ethernet|192.168.0.2/24"}},
-        {"the firewall on for the public network, no rule of this program",
-         [](Pc& pc) {
-             pc.firewall.enabled[2] = true;
-             pc.firewall.rules = std::vector<ProgramRule>{{true, kProfilePrivate | kProfileDomain}};
-         },
-         {"firewall-may-block Ethernet|192.168.0.2/24|public|none", kNoAnswer},
+        {"the firewall on for the public network, no rule of the program there",
+         [](Pc& pc) { pc.Firewall({{0, true, kProfilePrivate | kProfileDomain}}); },
+         {"firewall-may-block Ethernet|192.168.0.2/24|public|none|ConverterSetup.exe", kNoAnswer},
          "Windows Firewall is on for the public network of the adapter \"Ethernet\" (192.168.0.2/24), and no "
-         "rule allows this program there: the firewall may drop the converter's answers (Windows lets "
-         "unicast answers to a broadcast back in for three seconds, but not answers sent as broadcasts). Allow this "
-         "program through Windows Firewall for public networks, then scan again.",
-         "アダプター「Ethernet」(192.168.0.2/24) のパブリック ネットワークでは Windows ファイアウォールが有効で、"
-         "このプログラムを許可する規則がありません。コンバータの応答がファイアウォールで破棄されるおそれがあり"
-         "ます (Windows は、ブロードキャストへのユニキャストの応答は 3 秒間受け入れますが、ブロードキャストで返"
-         "された応答は受け入れません)。Windows ファイアウォールで、このプログラムにパブリック ネットワークでの"
-         "通信を許可してから、もう一度検索してください。"},
-        {"a block rule wins over an allow rule; the one current profile stands for an unlisted network",
+         "rule allows ConverterSetup.exe there: the firewall may drop the converter's answers (Windows lets "
+         "unicast answers to a broadcast back in for three seconds, but not answers sent as broadcasts). Allow "
+         "ConverterSetup.exe through Windows Firewall for public networks, then scan again."},
+        {"each program file by its name: a block rule wins over an allow rule; the other has none",
          [](Pc& pc) {
-             pc.networks.clear();
+             pc.programs.push_back("C:\\Tools\\cvsetup.exe");
+             pc.Firewall({{0, true, 7}, {0, false, 7}, {1, true, kProfilePrivate}});
+         },
+         {"firewall-may-block Ethernet|192.168.0.2/24|public|blocks|ConverterSetup.exe",
+          "firewall-may-block Ethernet|192.168.0.2/24|public|none|cvsetup.exe", kNoAnswer},
+         "Windows Firewall is on for the public network of the adapter \"Ethernet\" (192.168.0.2/24), and a rule "
+         "blocks ConverterSetup.exe there: the firewall drops the converter's answers. Turn that rule off under "
+         "Inbound Rules in Windows Firewall's advanced settings, then scan again.",
+         "アダプター「Ethernet」(192.168.0.2/24) のパブリック ネットワークでは Windows ファイアウォールが有効で、"
+         "ConverterSetup.exe をブロックする規則があります。コンバータの応答はファイアウォールで破棄されます。"
+         "Windows ファイアウォールの詳細設定の「受信の規則」でその規則を無効にしてから、もう一度検索してください。"},
+        {"the network list unreadable: the one current profile stands in",
+         [](Pc& pc) {
+             pc.networksReadable = false;
              pc.firewall.currentProfiles = kProfilePrivate;
              pc.firewall.enabled[1] = true;
-             pc.firewall.rules = std::vector<ProgramRule>{{false, 7}, {true, kProfilePrivate}};
+             pc.firewall.rules = std::vector<ProgramRule>{};
          },
-         {"firewall-may-block Ethernet|192.168.0.2/24|private|blocks", kNoAnswer}},
-        {"an allow rule of this program there: no firewall finding",
+         {"firewall-may-block Ethernet|192.168.0.2/24|private|none|ConverterSetup.exe", kNoAnswer}},
+        {"a network the list does not name yet: no category, whatever profile is current",
          [](Pc& pc) {
-             pc.networks[0].category = Category::kDomain;
-             pc.firewall.enabled[0] = true;
-             pc.firewall.rules = std::vector<ProgramRule>{{true, kProfileDomain}};
+             pc.networks.clear();
+             pc.firewall.currentProfiles = kProfilePublic;
+             pc.Firewall({});
          },
          {kNoAnswer}},
         {"the firewall's state unknown: no firewall finding",
          [](Pc& pc) { pc.firewall.rules = std::vector<ProgramRule>{}; }, {kNoAnswer}},
-        {"VPN and tunnel adapters connected; Wi-Fi is none",
+        {"VPN and tunnel adapters connected, one without a name; Wi-Fi is none",
          [](Pc& pc) {
-             pc.Adapter("PPP", kIfTypePpp, kOperStatusUp, "10.8.0.2");
+             pc.Adapter("", kIfTypePpp, kOperStatusUp, "10.8.0.2");
              pc.Adapter("Corp VPN", kIfTypePropVirtual, kOperStatusUp, "10.9.0.2");
              pc.Adapter("Teredo", kIfTypeTunnel, kOperStatusUp, "10.10.0.2");
              pc.Adapter("Wi-Fi", kIfTypeWifi, kOperStatusUp, "172.20.0.2");
          },
-         {"vpn-connected PPP", "vpn-connected Corp VPN", "vpn-connected Teredo", kNoAnswer}},
-        {"a link whose sends failed and one whose receive failed",
+         {"vpn-connected ", "vpn-connected Corp VPN", "vpn-connected Teredo", kNoAnswer},
+         nullptr,
+         "名前のない VPN またはトンネルのアダプターが接続されています。VPN によってはローカル ネットワークと通信"
+         "できなくなります。VPN を切断してから、もう一度検索してください。"},
+        {"a link whose sends failed and one whose receive failed, with the error the scan ended with",
          [](Pc& pc) {
              pc.Adapter("Wi-Fi", kIfTypeWifi, kOperStatusUp, "172.20.0.2");
-             pc.scan.linkCount = 3;
-             pc.scan.links[1] = {Pc::Link("172.20.0.2"), 10013};
-             pc.scan.links[2] = {Pc::Link("10.1.0.2", "255.255.0.0"), 0, 10054};
-             pc.in.scanError = 10054;
+             net::g_scanReport.linkCount = 3;
+             Pc::Report(1) = {Pc::Link("172.20.0.2"), 10013};
+             Pc::Report(2) = {Pc::Link("10.1.0.2", "255.255.0.0"), 0, 10054, 0, 0, 0, 1};
+             net::g_scanState.lastError = 10054;
          },
          {"link-send-failed Wi-Fi|172.20.0.2/24|10013", "link-receive-failed |10.1.0.2/16|10054", kNoAnswer}},
-        {"the scan failed before any link",
-         [](Pc& pc) {
-             pc.scan.linkCount = 0;
-             pc.in.scanError = 10047;
+        {"a datagram of another size on the link",
+         [](Pc&) {
+             Pc::Report(0) = {Pc::Link("192.168.0.2"), 0, 10040};
+             net::g_scanState.lastError = 10040;
          },
-         {"scan-failed 10047"}},
+         {"link-receive-failed Ethernet|192.168.0.2/24|10040"},
+         "The search stopped listening through the adapter \"Ethernet\" (192.168.0.2/24) (error 10040): a device "
+         "on that network sent a datagram of another size than a converter's answer. Nothing is wrong with the "
+         "adapter. Scan again; if this comes back, unplug the other devices on that network or wire the converter "
+         "straight to the PC, then scan again."},
+        {"a failed wait cut the search short: nothing said of silence; what answered before, and its error",
+         [](Pc& pc) {
+             pc.Adapter("Wi-Fi", kIfTypeWifi, kOperStatusUp, "172.20.0.2");
+             net::g_scanReport.linkCount = 3;
+             Pc::Report(0).cycles = 1;
+             Pc::Report(1) = {Pc::Link("172.20.0.2"), 0, 0, 0, 0, 0, 1};
+             pc.Answered(1, "ACME-AP500", "172.20.0.9");
+             Pc::Report(2) = {Pc::Link("10.1.0.2", "255.255.0.0"), 10013};
+             net::g_scanState.lastError = 10038;
+         },
+         {"other-model-answered ACME-AP500|172.20.0.9|Wi-Fi|172.20.0.2/24", "link-send-failed |10.1.0.2/16|10013",
+          "scan-failed 10038"}},
+        {"the scan failed before any link, the worker out of memory",
+         [](Pc&) {
+             net::g_scanReport.linkCount = 0;
+             net::g_scanState.lastError = 10055;
+         },
+         {"scan-failed 10055"},
+         nullptr,
+         "メモリまたはシステム リソースが不足しているため、検索に失敗しました (エラー 10055)。いくつかのプログラムを"
+         "終了してから、もう一度検索してください。"},
         {"a self-assigned address where the converter answered",
          [](Pc& pc) {
              pc.adapters[0].ipv4[0] = {net::InetAddr("169.254.7.9"), 16};
-             pc.scan.links[0].link = Pc::Link("169.254.7.9", "255.255.0.0");
+             Pc::Report(0).link = Pc::Link("169.254.7.9", "255.255.0.0");
              pc.Answered(0, "ZTL-BR720", "169.254.1.1");
          },
          {}},
         {"several: each converter with its adapter",
          [](Pc& pc) {
-             pc.in.notice = 6;
-             pc.scan.linkCount = 2;
-             pc.scan.links[1].link = Pc::Link("172.20.0.2");
+             pc.notice = 6;
+             net::g_scanReport.linkCount = 2;
+             Pc::Report(1).link = Pc::Link("172.20.0.2");
              pc.Answered(0, "ZTL-BR710 Lab", "10.0.0.5");
              pc.Answered(1, "ZTL-BR720", "172.20.0.9");
              pc.Answered(1, "ACME-AP500", "172.20.0.10");
@@ -202,24 +267,88 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
         {"no exchange ran (Cancel)",
          [](Pc& pc) {
              pc.Assign(net::AssignOutcome::kRefused);
-             pc.in.assign = nullptr;
+             pc.assign = nullptr;
          },
          {}},
-        {"a notice without findings", [](Pc& pc) { pc.in.notice = 3; }, {}},
+        {"a notice without findings", [](Pc& pc) { pc.notice = 3; }, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Pc pc;
         row.change(pc);
-        EXPECT_EQ(Built(pc), row.expected);
-        if (!row.english) continue;
-        const Facts facts = ReadFacts(pc);
-        pc.in.facts = &facts;
-        const Finding first = BuildFindings(pc.in).at(0);
-        EXPECT_EQ(RenderFinding(first, Language::kEnglish), row.english);
-        if (row.japanese) {
-            EXPECT_EQ(RenderFinding(first, Language::kJapanese), row.japanese);
-        }
+        const std::vector<Finding> findings = Build(pc);
+        EXPECT_EQ(Lines(findings), row.expected);
+        if (!row.english && !row.japanese) continue;
+        ASSERT_FALSE(findings.empty());
+        EXPECT_EQ(row.english ? RenderFinding(findings[0], Language::kEnglish) : "",
+                  row.english ? row.english : "");
+        EXPECT_EQ(row.japanese ? RenderFinding(findings[0], Language::kJapanese) : "",
+                  row.japanese ? row.japanese : "");
+    }
+}
+
+// What the firewall's rules of the program make of the converter's answers
+// (UDP from any address and port 192, to whatever port the scan's socket got)
+// on the public network of an Ethernet adapter.
+TEST(Findings, AFirewallRuleDecidesOnlyWhereItTakesInEveryAnswer) {
+    // {program, allows, profiles, protocol, local ports, remote ports, remote addresses, named
+    // interfaces, interface types}, for public and private networks.
+    constexpr unsigned kOn = kProfilePublic | kProfilePrivate;
+    const ProgramRule allow{0, true, kOn}, block{0, false, kOn}, someLocalPorts{0, true, kOn, 17, "5000-5100"};
+    const ProgramRule blockSubnet{0, false, kOn, kProtocolAny, "*", "*", "LocalSubnet"};
+    const struct {
+        const char* name;
+        std::vector<ProgramRule> rules;
+        const char* verdict;
+        unsigned ifType = kIfTypeEthernet;
+    } rows[] = {
+        {"no rule", {}, "none"},
+        {"UDP, every port, address and interface", {{0, true, kOn, 17, "*", "*", "*", false, "RemoteAccess, Lan"}},
+         "allows"},
+        {"TCP, private, another program's: none applies", {{0, true, kOn, 6}, {0, true, 2}, {1, true, kOn}}, "none"},
+        {"Wi-Fi alone, on Ethernet", {{0, true, kOn, kProtocolAny, "*", "*", "*", false, "Wireless"}}, "none"},
+        {"some local ports", {someLocalPorts}, "unknown"},
+        {"some remote ports", {{0, true, kOn, 17, "*", "192"}}, "unknown"},
+        {"the local subnet", {{0, true, kOn, kProtocolAny, "*", "*", "LocalSubnet"}}, "unknown"},
+        {"named interfaces", {{0, true, kOn, kProtocolAny, "*", "*", "*", true}}, "unknown"},
+        {"a protocol that would not tell", {{0, true, kOn, kProtocolUnknown}}, "unknown"},
+        {"Lan, on an adapter of no kind it names", {{0, true, kOn, kProtocolAny, "*", "*", "*", false, "Lan"}},
+         "unknown", 1},
+        {"an allow rule for some answers beside one for all", {someLocalPorts, allow}, "allows"},
+        {"a block rule for some answers beside an allow rule for all", {allow, blockSubnet}, "unknown"},
+        {"a block rule for all answers wins, read last", {someLocalPorts, blockSubnet, allow, block}, "blocks"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Pc pc;
+        pc.adapters[0].ifType = row.ifType;
+        pc.Firewall(row.rules);
+        const Facts facts = ReadFacts(pc, pc.programs);
+        const std::optional<RuleVerdict> verdict = facts.adapters.at(0).rules.at(0);
+        EXPECT_EQ(!verdict                            ? "unknown"
+                  : *verdict == RuleVerdict::kAllows ? "allows"
+                  : *verdict == RuleVerdict::kBlocks ? "blocks"
+                                                     : "none",
+                  std::string(row.verdict));
+    }
+}
+
+// The notice whose findings tell of the last scan, as the program shows it.
+TEST(Findings, TellOfTheLastScanInTheNoticeTheProgramShowsForIt) {
+    const struct {
+        int lastError;
+        std::vector<const char*> names;  // the records, in the table's order
+        int notice;
+    } rows[] = {{10065, {}, 4},
+                {10051, {"ZTL-BR720 A"}, 5},
+                {0, {"ztl-br720", "ACME-AP500"}, 5},
+                {0, {"ACME-AP500", "ZTL-BR720 A"}, 0},
+                {0, {"ZTL-BR710 B", "ACME-AP500", "ZTL-BR720 A"}, 6}};
+    for (const auto& row : rows) {
+        Pc pc;
+        for (const char* name : row.names) pc.Answered(0, name, "192.168.0.50");
+        net::g_scanState.lastError = row.lastError;
+        EXPECT_EQ(NoticeOfLastScan(), row.notice) << row.lastError << " " << row.names.size();
     }
 }
 

@@ -52,6 +52,8 @@ struct Pc {
         g_scanState.lastError = 0;
         g_scanState.count = 0;
         std::memset(&g_probeResult, 0, sizeof g_probeResult);
+        g_scanReport.linkCount = 1;  // a scan before, through a link long gone
+        g_scanReport.links[0] = {{true, Ip(10, 9, 9, 9), k24}, 0, 0, 1, 1, 0, 3};
         port.interfaces = {kEthernetEntry, kLoopbackEntry};
         port.hostAddress = kPc;
         port.inbound.assign(script.begin(), script.end());
@@ -138,12 +140,6 @@ const Entries kLaptopLinks = {kEthernetEntry, kOfficeEntry};
 const Entries kLaptop = {kEthernetEntry, kOfficeEntry, kLoopbackEntry};
 const Link kOfficeLink = {true, kOffice, k24};
 
-std::string Dotted(std::uint32_t address) {
-    char text[kAddressTextSize];
-    FormatInAddr(address, text);
-    return text;
-}
-
 // What happened on a link other than the PC's wired one gets "@link"; "-"
 // stands for the one unbound socket.
 std::string On(std::string what, std::uint32_t link) {
@@ -200,9 +196,11 @@ const struct ScanRow {
     std::int32_t count;  // kUntouched: not written
     Names kept;          // the records, whatever the result, with the link that heard each
     Names sends;
-    Names reports = {};  // "link sendError/receiveError received/accepted/dropped"; empty: unchecked
+    // "link sendError/receiveError received/accepted/dropped cycles"; "none"
+    // for no report at all; empty: unchecked
+    Names reports = {};
 } kScanRows[] = {
-    {"nothing answers", {}, nullptr, -1, kErrTimedOut, 0, {}, kSilent, {"192.168.0.2 0/0 0/0/0"}},
+    {"nothing answers", {}, nullptr, -1, kErrTimedOut, 0, {}, kSilent, {"192.168.0.2 0/0 0/0/0 3"}},
     {"names end at a NUL or after 68 bytes",
      {Named(std::string(68, 'N')), Named(std::string("Z\0junk", 6))}, nullptr, 0, 0, 2,
      {std::string(68, 'N'), "Z"}, kSilent},
@@ -213,7 +211,7 @@ const struct ScanRow {
      {Arrives(With(DiscoveryReply("short"), 115, 256), 500), Named("port", 500, 193),
       Arrives(With(DiscoveryReply("proto"), 0, 2), 500),
       Arrives(With(DiscoveryReply("op"), 1, 3), 500)},
-     nullptr, -1, kErrTimedOut, 0, {}, {"0", "3000", "4000"}, {"192.168.0.2 0/0 4/0/4"}},
+     nullptr, -1, kErrTimedOut, 0, {}, {"0", "3000", "4000"}, {"192.168.0.2 0/0 4/0/4 3"}},
     {"a chatty sender is cut off 10 s after each request", Repeat(100, {Named("Z", 500)}),
      nullptr, 0, 0, 1, {"Z"}, {"0", "10000", "20000"}},
     {"the ceiling shortens the last wait", Repeat(10, {Named("a", 999)}, {Named("b", 500)}),
@@ -223,7 +221,7 @@ const struct ScanRow {
      2, {"a", "b"}, {"0", "10020", "11220"}},
     {"64 of 70 are kept", Answering(Units(70)), nullptr, 0, 0, 64, Units(64), kSilent},
     {"117 bytes fail the scan", {Named("kept"), Arrives(Bytes(117, 1))}, nullptr, -1,
-     kErrMessageSize, kUntouched, {"kept"}, {"0"}, {"192.168.0.2 0/10040 1/1/0"}},
+     kErrMessageSize, kUntouched, {"kept"}, {"0"}, {"192.168.0.2 0/10040 1/1/0 0"}},
     {"a failed receive", {Named("A"), Silence(), ReceiveFails(10054)}, nullptr, -1, 10054,
      kUntouched, {"A"}, {"0", "1000"}},
     {"no library", {}, ARRANGE(startupResult = 10091), -1, 10091, kUntouched, {}, {}},
@@ -231,12 +229,17 @@ const struct ScanRow {
     {"no broadcast", {}, ARRANGE(broadcastError = 10042), -1, 10042, kUntouched, {}, {}},
     {"no interface list", {}, ARRANGE(listError = 10022), -1, 10022, kUntouched, {}, {}},
     {"no bind", {}, ARRANGE(bindError = 10048), -1, 10048, kUntouched, {}, {},
-     {"192.168.0.2 10048/0 0/0/0"}},
+     {"192.168.0.2 10048/0 0/0/0 0"}},
     {"the second send fails", {}, ARRANGE(sendErrors[1] = 10051), -1, 10051, kUntouched, {},
      {"0", "1000"}},
-    {"the wait fails", {WaitFails(10038)}, nullptr, -1, 10038, kUntouched, {}, {"0"}},
-    {"no worker thread", {}, ARRANGE(threads = ScriptedPort::Threads::kRefused), -1,
-     kErrThreadStart, kUntouched, {}, {}},
+    {"a failed wait ends the scan at once, every link short of its cycles",
+     {Through(kOffice, Named("office")), Silence(), WaitFails(10038)}, ON(kLaptop), -1, 10038, kUntouched,
+     {"office@172.20.0.2"}, EveryCycle(kLaptopLinks, {0, 1000}),
+     {"192.168.0.2 0/0 0/0/0 1", "172.20.0.2 0/0 1/1/0 1"}},
+    {"no worker thread: no link report of the scan before", {},
+     ARRANGE(threads = ScriptedPort::Threads::kRefused), -1, kErrNoBuffers, kUntouched, {}, {}, {"none"}},
+    {"out of memory in the worker: a failed scan, all released", {}, ARRANGE(listOutOfMemory = true), -1,
+     kErrNoBuffers, kUntouched, {}, {}, {"none"}},
     {"polled before the worker runs", {}, ARRANGE(threads = ScriptedPort::Threads::kDeferred), 1,
      1, kUntouched, {}, {}},
     {"a worker on a thread of its own hands its records over", Answering(Units(20)),
@@ -245,7 +248,7 @@ const struct ScanRow {
     {"every link sends each cycle; each record keeps the link that heard it",
      {Through(kOffice, Named("office")), Through(kPc, Named("wired"))}, ON(kLaptop), 0, 0, 2,
      {"office@172.20.0.2", "wired"}, EveryCycle(kLaptopLinks),
-     {"192.168.0.2 0/0 1/1/0", "172.20.0.2 0/0 1/1/0"}},
+     {"192.168.0.2 0/0 1/1/0 3", "172.20.0.2 0/0 1/1/0 3"}},
     {"heard on both links: one record, on the link whose subnet holds it",
      {Through(kOffice, Named("both")), Through(kPc, Named("both", 900))}, ON(kLaptop), 0, 0, 1,
      {"both"}, EveryCycle(kLaptopLinks, {0, 1900, 2900})},
@@ -269,24 +272,24 @@ const struct ScanRow {
      0, 0, 1, {"wired"}, kSilent},
     {"no link: one unbound socket, the link unknown", {Named("unit"), Named("unit", 0, 193)},
      ON(Entries({{kIffUp, kPc, k24}, kLoopbackEntry})), 0, 0, 1, {"unit@-"},
-     {"0@-", "1000@-", "2000@-"}, {"- 0/0 2/1/1"}},
+     {"0@-", "1000@-", "2000@-"}, {"- 0/0 2/1/1 3"}},
     {"no link, host unreachable", {},
      [](ScriptedPort& p) { p.interfaces = {kLoopbackEntry}, p.sendErrors[0] = 10065; }, 10065,
-     10065, kUntouched, {}, {"0@-"}, {"- 10065/0 0/0/0"}},
+     10065, kUntouched, {}, {"0@-"}, {"- 10065/0 0/0/0 0"}},
     {"a link that cannot be bound is skipped", {Named("office")},
      [](ScriptedPort& p) { p.interfaces = kLaptop, p.bindErrorsAt[kPc] = 10049; }, 0, 0, 1,
      {"office@172.20.0.2"}, EveryCycle({kOfficeEntry}),
-     {"192.168.0.2 10049/0 0/0/0", "172.20.0.2 0/0 1/1/0"}},
+     {"192.168.0.2 10049/0 0/0/0 0", "172.20.0.2 0/0 1/1/0 3"}},
     {"a link whose socket cannot be opened is skipped", {Named("wired")},
      [](ScriptedPort& p) { p.interfaces = kLaptop, p.openErrors[1] = 10024; }, 0, 0, 1, {"wired"},
-     kSilent, {"192.168.0.2 0/0 1/1/0", "172.20.0.2 10024/0 0/0/0"}},
+     kSilent, {"192.168.0.2 0/0 1/1/0 3", "172.20.0.2 10024/0 0/0/0 0"}},
     {"no link can be bound: the last bind's error", {},
      [](ScriptedPort& p) { p.interfaces = kLaptop, p.bindErrorsAt = {{kPc, 10049}, {kOffice, 10048}}; },
      -1, 10048, kUntouched, {}, {}},
     {"a link whose send fails is left out from then on", {Through(kPc, Named("wired", 300))},
      [](ScriptedPort& p) { p.interfaces = kLaptop, p.sendErrors[1] = 10013; }, 0, 0, 1,
      {"wired"}, {"0", "0@172.20.0.2", "1300", "2300"},
-     {"192.168.0.2 0/0 1/1/0", "172.20.0.2 10013/0 0/0/0"}},
+     {"192.168.0.2 0/0 1/1/0 3", "172.20.0.2 10013/0 0/0/0 0"}},
     {"every send fails: the last one's error", {},
      [](ScriptedPort& p) { p.interfaces = kLaptop, p.sendErrors = {{0, 10065}, {1, 10051}}; }, -1,
      10051, kUntouched, {}, {"0", "0@172.20.0.2"}},
@@ -294,11 +297,11 @@ const struct ScanRow {
      {Through(kPc, Named("wired")), Through(kOffice, Arrives(Bytes(117, 1))),
       Through(kPc, Named("later", 200))},
      ON(kLaptop), 0, 0, 2, {"wired", "later"}, {"0", "0@172.20.0.2", "1200", "2200"},
-     {"192.168.0.2 0/0 2/2/0", "172.20.0.2 0/10040 0/0/0"}},
+     {"192.168.0.2 0/0 2/2/0 3", "172.20.0.2 0/10040 0/0/0 0"}},
     {"a failed receive on the office link leaves it out",
      {Through(kOffice, ReceiveFails(10054)), Through(kPc, Named("wired", 300))}, ON(kLaptop), 0,
      0, 1, {"wired"}, {"0", "0@172.20.0.2", "1300", "2300"},
-     {"192.168.0.2 0/0 1/1/0", "172.20.0.2 0/10054 0/0/0"}},
+     {"192.168.0.2 0/0 1/1/0 3", "172.20.0.2 0/10054 0/0/0 0"}},
     {"every link's receive fails: the last error, at once",
      {Through(kPc, ReceiveFails(10054)), Through(kOffice, Arrives(Bytes(117, 1)))}, ON(kLaptop),
      -1, kErrMessageSize, kUntouched, {}, {"0", "0@172.20.0.2"}},
@@ -312,7 +315,7 @@ const struct ScanRow {
 std::string Tally(const LinkReport& r) {
     return (r.link.known ? Dotted(r.link.address) : "-") + " " + std::to_string(r.sendError) + "/" +
            std::to_string(r.receiveError) + " " + std::to_string(r.received) + "/" +
-           std::to_string(r.accepted) + "/" + std::to_string(r.dropped);
+           std::to_string(r.accepted) + "/" + std::to_string(r.dropped) + " " + std::to_string(r.cycles);
 }
 
 TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItEnded) {
@@ -348,6 +351,7 @@ TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItE
         EXPECT_EQ(r.sends, Sends(pc.port));
         Names reports;
         for (int i = 0; i < g_scanReport.linkCount; ++i) reports.push_back(Tally(g_scanReport.links[i]));
+        if (reports.empty()) reports.push_back("none");
         if (!r.reports.empty()) {
             EXPECT_EQ(r.reports, reports);
         }

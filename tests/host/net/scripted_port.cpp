@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "net/address_text.h"
+#include <new>
+
 namespace net::fake {
 
 std::string ScriptedPort::Report() const {
@@ -45,6 +48,7 @@ SocketHandle ScriptedPort::OpenUdp() {
 int ScriptedPort::ReadInterfaceList(SocketHandle socket, std::size_t bufferBytes,
                                     InterfaceEntry* entries, std::size_t* count) {
     listBufferSizes.push_back(bufferBytes);
+    if (listOutOfMemory) throw std::bad_alloc();
     if (Call("ReadInterfaceList", socket, listError) != 0) return -1;
     if (interfaces.size() > bufferBytes / kInterfaceInfoSize) return Fail(kErrFault);
     std::copy(interfaces.begin(), interfaces.end(), entries);
@@ -141,6 +145,18 @@ void ScriptedPort::Close(SocketHandle socket) {
     if (openSockets.erase(socket) == 0) misuse.push_back("Close of a socket that is not open");
 }
 
+ConnectOutcome ScriptedPort::TryConnect(std::uint32_t from, std::uint32_t address,
+                                        std::uint16_t port, std::uint32_t timeoutMs) {
+    if (startups <= cleanups) misuse.push_back("TryConnect without the library");
+    attempts.push_back(ConnectAttempt{from, address, port, nowMs, timeoutMs});
+    const Connect next = connects.empty() ? Unanswered() : connects.front();
+    if (!connects.empty()) connects.pop_front();
+    const bool silent = next.outcome == ConnectOutcome::kNoAnswer || next.afterMs >= timeoutMs;
+    nowMs += silent ? timeoutMs : next.afterMs;
+    lastError_ = next.error;
+    return silent ? ConnectOutcome::kNoAnswer : next.outcome;
+}
+
 bool ScriptedPort::StartThread(void (*body)()) {
     if (threads == Threads::kInline) body();
     if (threads == Threads::kReal) {
@@ -156,6 +172,12 @@ std::uint32_t Ip(int a, int b, int c, int d) {
     std::uint32_t value;
     std::memcpy(&value, bytes, 4);
     return value;
+}
+
+std::string Dotted(std::uint32_t address) {
+    char text[kAddressTextSize];
+    FormatInAddr(address, text);
+    return text;
 }
 
 std::vector<std::uint8_t> Reply(const ReplyFields& fields) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "net/device_table.h"
+#include "net/neighbour_table.h"
 #include "net/socket_port.h"
 
 namespace net::fake {
@@ -49,6 +50,26 @@ inline Inbound Through(std::uint32_t link, Inbound inbound) {
     return inbound;
 }
 
+// How one connection attempt ends, afterMs into it; an outcome due at or
+// after the attempt's time is silence. None scripted: silence.
+struct Connect {
+    ConnectOutcome outcome = ConnectOutcome::kNoAnswer;
+    std::uint32_t afterMs = 0;
+    int error = 0;
+};
+inline Connect Accepts(std::uint32_t afterMs = 0) { return {ConnectOutcome::kAccepted, afterMs}; }
+inline Connect Refuses(std::uint32_t afterMs = 0) { return {ConnectOutcome::kRefused, afterMs}; }
+inline Connect Unanswered() { return {}; }
+inline Connect ConnectFails(int error) { return {ConnectOutcome::kFailed, 0, error}; }
+
+struct ConnectAttempt {
+    std::uint32_t from;     // 0: unbound
+    std::uint32_t address;  // network order
+    std::uint16_t port;     // network order
+    std::uint64_t atMs;
+    std::uint32_t timeoutMs;
+};
+
 struct SentDatagram {
     std::uint32_t from;  // the link the socket is bound to; 0 unbound
     std::vector<std::uint8_t> bytes;
@@ -68,6 +89,7 @@ public:
     // ----- the script: a call with a non-zero error fails with it
     int startupResult = 0, openError = 0, broadcastError = 0, bindError = 0;
     int listError = 0;  // whatever the buffer's size
+    bool listOutOfMemory = false;  // the list throws std::bad_alloc, as its buffer's allocation would
     std::map<int, int> openErrors;                 // index of the open -> its error
     std::map<std::uint32_t, int> bindErrorsAt;     // a link's address -> its bind's error
     std::vector<InterfaceEntry> interfaces;
@@ -76,9 +98,11 @@ public:
     std::map<std::size_t, int> sendErrors;  // index of the send -> its error
     Threads threads = Threads::kInline;
     std::deque<Inbound> inbound;  // consumed by waits and receives
+    std::deque<Connect> connects;  // one per connection attempt
 
     // ----- what happened
     std::vector<SentDatagram> sent;
+    std::vector<ConnectAttempt> attempts;
     std::vector<std::size_t> listBufferSizes;
     int startups = 0, cleanups = 0;  // successful starts, and releases
     std::set<SocketHandle> openSockets;
@@ -110,6 +134,8 @@ public:
     int ReceiveFrom(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
                     std::uint16_t* senderPort) override;
     void Close(SocketHandle socket) override;
+    ConnectOutcome TryConnect(std::uint32_t from, std::uint32_t address, std::uint16_t port,
+                              std::uint32_t timeoutMs) override;
     bool StartThread(void (*body)()) override;
     std::uint64_t NowMs() override { return nowMs; }
 
@@ -131,8 +157,23 @@ private:
     std::thread thread_;
 };
 
-// An address given as four octets, in network order.
+// A neighbour table the test fills; each read is logged at the port's clock.
+struct ScriptedNeighbours : NeighbourTable {
+    explicit ScriptedNeighbours(const ScriptedPort& port) : clock(port) {}
+    bool Read(std::vector<NeighbourEntry>* out) override {
+        readsAt.push_back(clock.nowMs);
+        *out = entries;
+        return readable;
+    }
+    const ScriptedPort& clock;
+    bool readable = true;
+    std::vector<NeighbourEntry> entries;
+    std::vector<std::uint64_t> readsAt;
+};
+
+// An address given as four octets, in network order, and its dotted text.
 std::uint32_t Ip(int a, int b, int c, int d);
+std::string Dotted(std::uint32_t address);
 
 // A 116-byte reply with the protocol byte set and the fields given.
 struct ReplyFields {
