@@ -37,7 +37,7 @@ bool ShellOpen(HWND owner, const std::wstring& file, const std::wstring& paramet
 struct ElevatedRun {
     enum Outcome { kDeclined, kNotStarted, kEnded };
     Outcome outcome = kNotStarted;
-    DWORD error = 0;     // kNotStarted: the shell's or the wait's error
+    DWORD error = 0;     // kDeclined, kNotStarted: the shell's or the wait's
     DWORD exitCode = 0;  // kEnded: the program's
 };
 
