@@ -37,7 +37,7 @@ private:
     bool Notice(ui::NoticeCode code);
     void OfferHelp(ui::NoticeCode code, const char* topic);
     void HostUnreachable();
-    void OpenSetupPage(const std::string& address);
+    void OpenSetupPage(const std::string& address, const net::Link& link);
     void ConverterInAnotherSubnet(const std::string& mac, const net::Link& link);
     // Returns only where the process end is a test's stand-in.
     unsigned EndProcess(bool closeResultWindow);
@@ -74,7 +74,7 @@ unsigned InitialFlow::Run() {
         char pcNetmask[net::kAddressTextSize] = "";
         switch (client_.SubnetTest(pcAddress, pcNetmask, last.address, last.link)) {
             case 1:
-                OpenSetupPage(last.address);
+                OpenSetupPage(last.address, last.link);
                 return EndProcess(true);
             case 0:
                 ConverterInAnotherSubnet(last.mac, last.link);
@@ -123,11 +123,12 @@ void InitialFlow::HostUnreachable() {
     }
 }
 
-void InitialFlow::OpenSetupPage(const std::string& address) {
+void InitialFlow::OpenSetupPage(const std::string& address, const net::Link& link) {
     // The launching window has no parent here: it belongs to this thread,
     // while the result window belongs to the window thread.
-    SetupPageLauncher(address.c_str(), nullptr, window_,
-                      [this] { OfferHelp(ui::kNoticeOpenFailed, ui::kTopicOpenFailed); });
+    SetupPageLauncher(address.c_str(), link, nullptr, window_, [this](const net::PageCheck*) {
+        OfferHelp(ui::kNoticeOpenFailed, ui::kTopicOpenFailed);
+    });
 }
 
 void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Link& link) {
@@ -147,7 +148,7 @@ void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Li
     // cancelled or the converter did not take the address.
     const std::string assigned = window_.AssignedAddress();
     if (!assigned.empty()) {
-        OpenSetupPage(assigned);
+        OpenSetupPage(assigned, link);
     } else {
         OfferHelp(ui::kNoticeAssignFailed, ui::kTopicAddressChange);
     }

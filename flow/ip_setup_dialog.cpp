@@ -8,6 +8,7 @@
 #include "net/address_text.h"
 #include "net/device_table.h"
 #include "net/discovery_client.h"
+#include "flow/network_wait.h"
 #include "net/free_address.h"
 #include "res/resource.h"
 #include "ui/help_launcher.h"
@@ -34,6 +35,23 @@ std::uint32_t HoldFirstField(std::uint32_t address) {
 }
 
 }  // namespace
+
+std::wstring TypedAddressRefusal(net::AddressUse use, const char* address) {
+    static constexpr struct { net::AddressUse use; UINT text; } kReasons[] = {
+        {net::AddressUse::kInUse, IDS_ADDRESS_IN_USE},
+        {net::AddressUse::kNetworkAddress, IDS_ADDRESS_IS_NETWORK},
+        {net::AddressUse::kBroadcastAddress, IDS_ADDRESS_IS_BROADCAST},
+        {net::AddressUse::kPcAddress, IDS_ADDRESS_IS_PC},
+    };
+    for (const auto& reason : kReasons) {
+        if (reason.use != use) continue;
+        std::wstring text = win::LoadText(reason.text);
+        const std::size_t at = text.find(L"%1");
+        if (at != std::wstring::npos) text.replace(at, 2, win::FromUtf8(address));
+        return text;
+    }
+    return std::wstring();
+}
 
 std::uint32_t SuggestedAddress(const char* pcAddress, const char* pcNetmask) {
     // The control's form is the host order.
@@ -88,8 +106,16 @@ BOOL IpSetupDialog::OnInitDialog() {
     char pcNetmask[net::kAddressTextSize] = "";
     net::DiscoveryClient().SubnetTest(pcAddress, pcNetmask, nullptr, ConverterLink());
     SetItemText(IDC_PC_ADDRESS, win::LoadText(IDS_PC_ADDRESS_LABEL) + win::FromUtf8(pcAddress));
-    SendMessageW(addressField_, IPM_SETADDRESS, 0,
-                 static_cast<LPARAM>(HoldFirstField(SuggestedAddress(pcAddress, pcNetmask))));
+    // On the converter's link, the first candidate no device answers ARP for
+    // (the suggestion itself where the link cannot be asked), before the
+    // dialog shows.
+    std::uint32_t suggestion = SuggestedAddress(pcAddress, pcNetmask);
+    if (ConverterLink().known) {
+        const NetworkWait wait = ActiveNetworkWait();
+        suggestion = net::HostOrder(
+            net::FindFreeAddress(wait.port, wait.neighbours, ConverterLink(), wait.idle).address);
+    }
+    SendMessageW(addressField_, IPM_SETADDRESS, 0, static_cast<LPARAM>(HoldFirstField(suggestion)));
     // The dialog manager focuses the first tab stop, Execute Setup
     return TRUE;
 }
@@ -127,6 +153,7 @@ void IpSetupDialog::ExecuteSetup() {
                   static_cast<int>(SECOND_IPADDRESS(fields)),
                   static_cast<int>(THIRD_IPADDRESS(fields)),
                   static_cast<int>(FOURTH_IPADDRESS(fields)));
+    if (!TypedAddressAccepted(address)) return;
     std::string newAddress = address;
 
     // This thread does not serve its windows during the exchange: the status
@@ -146,6 +173,22 @@ void IpSetupDialog::ExecuteSetup() {
     settingAddress->DestroyWindow();
     settingAddress.reset();
     OnCancel();
+}
+
+bool IpSetupDialog::TypedAddressAccepted(const char* address) {
+    // No second Execute Setup while the link is asked; the windows still paint.
+    HWND focus = GetFocus();
+    EnableWindow(hwnd(), FALSE);
+    const NetworkWait wait = ActiveNetworkWait();
+    const net::AddressUse use =
+        net::CheckTypedAddress(wait.port, wait.neighbours, net::InetAddr(address), ConverterLink(), wait.idle);
+    EnableWindow(hwnd(), TRUE);
+    if (focus) SetFocus(focus);
+    const std::wstring refusal = TypedAddressRefusal(use, address);
+    if (refusal.empty()) return true;
+    // The dialog stays, its fields as typed.
+    MessageBoxW(hwnd(), refusal.c_str(), win::LoadText(IDS_ERROR).c_str(), MB_OK | MB_ICONINFORMATION);
+    return false;
 }
 
 void IpSetupDialog::CancelSetup() { OnCancel(); }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "net/device_table.h"
+#include "net/free_address.h"
 #include "net/scan_report.h"
 #include "win/dialog.h"
 #include "win/handles.h"
@@ -27,6 +28,10 @@ namespace flow {
 // broadcast address, or two up when it is the subnet's own address. Texts
 // that are no address convert as inet_addr does (all ones).
 std::uint32_t SuggestedAddress(const char* pcAddress, const char* pcNetmask);
+
+// Why a typed address cannot be given to the converter, naming it, in the
+// program's language; empty when nothing stands against it.
+std::wstring TypedAddressRefusal(net::AddressUse use, const char* address);
 
 class IpSetupDialog : public win::Dialog {
 public:
@@ -57,6 +62,9 @@ protected:
 
 private:
     void ExecuteSetup();
+    // true when the typed address may go to the converter; otherwise the
+    // user has been told why not.
+    bool TypedAddressAccepted(const char* address);
     void CancelSetup();
     bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT* result);

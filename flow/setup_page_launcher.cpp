@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "net/address_text.h"
+#include "flow/network_wait.h"
 #include "net/device_table.h"
 #include "res/resource.h"
 #include "ui/status_windows.h"
@@ -22,12 +23,16 @@ struct PcSide {
     char netmask[net::kAddressTextSize] = {};
 };
 
-PcSide PcSideOf(HWND list, int row) {
+// The PC's link that heard the converter in that row.
+net::Link LinkOfRow(HWND list, int row) {
     LVITEMA item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
     SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    const net::Link link = net::LinkOf(reinterpret_cast<const net::DeviceRecord*>(item.lParam));
+    return net::LinkOf(reinterpret_cast<const net::DeviceRecord*>(item.lParam));
+}
+
+PcSide PcSideOf(const net::Link& link) {
     PcSide pc;
     if (link.known) {
         net::FormatInAddr(link.address, pc.address);
@@ -45,16 +50,23 @@ std::string SetupPageAddress(const char* address) {
     return std::string(kUrlPrefix) + (address ? address : "");
 }
 
-void SetupPageLauncher(const char* address, HWND parent, ui::ResultWindow& resultWindow,
-                       const FailureReport& failureReport) {
-    // Painted before the shell call, which blocks this thread.
+void SetupPageLauncher(const char* address, const net::Link& link, HWND parent,
+                       ui::ResultWindow& resultWindow, const FailureReport& failureReport) {
     auto launching = std::make_unique<ui::LaunchingWindow>();
     launching->kind = resultWindow.mode();
     ui::ShowStatusWindow(*launching, parent, resultWindow.hwnd());
-    const std::wstring page = win::FromUtf8(SetupPageAddress(address));
-    const bool opened = win::ShellOpen(resultWindow.hwnd(), page);
+    // The parent (the result window of a launch from the list) takes no
+    // input while the page is waited for: no Scan, Close or second launch.
+    const bool disabledHere = parent && !EnableWindow(parent, FALSE);
+    const NetworkWait wait = ActiveNetworkWait();
+    const net::PageCheck check = net::CheckPage(wait.port, net::InetAddr(address), link, wait.idle);
+    // A browser opened before the page answers shows its own error page.
+    const bool opened =
+        check.answered && win::ShellOpen(resultWindow.hwnd(), win::FromUtf8(SetupPageAddress(address)));
     // The report is seen while the launching notice still shows.
-    if (!opened && failureReport) failureReport();
+    if (!opened && failureReport) failureReport(check.answered ? nullptr : &check);
+    // Back before the owned window goes, so that activation returns to it.
+    if (disabledHere) EnableWindow(parent, TRUE);
     launching->DestroyWindow();
     launching.reset();
 }
@@ -102,10 +114,11 @@ void LaunchSelected(ui::ResultWindow& window) {
     SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(mark), reinterpret_cast<LPARAM>(&item));
     // The PC's side of the comparison: the link that heard this converter,
     // or, where the scan had none, the PC's own interface as the scan found it.
-    const PcSide pc = PcSideOf(list, static_cast<int>(mark));
+    const net::Link link = LinkOfRow(list, static_cast<int>(mark));
+    const PcSide pc = PcSideOf(link);
     if (InPcSubnet(pc.address, pc.netmask, address)) {
-        // The window closes whether the shell managed or not.
-        SetupPageLauncher(address, window.hwnd(), window, [&window] {
+        // The window closes whether the page opened or not.
+        SetupPageLauncher(address, link, window.hwnd(), window, [&window](const net::PageCheck*) {
             MessageBoxW(window.hwnd(), win::LoadText(IDS_OPEN_FAILED_FROM_LIST).c_str(),
                         win::LoadText(IDS_ERROR).c_str(), MB_ICONINFORMATION);
         });

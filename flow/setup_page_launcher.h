@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "net/device_table.h"
+#include "net/page_check.h"
 #include "ui/result_window.h"
 
 namespace flow {
@@ -14,17 +16,20 @@ namespace flow {
 // "http://" followed directly by the address text.
 std::string SetupPageAddress(const char* address);
 
-// Run while the LaunchingWindow is still on screen when the shell could not
-// open the page.
-using FailureReport = std::function<void()>;
+// Run while the LaunchingWindow is still on screen when the page was not
+// opened: with the page check when the page did not answer, with nullptr
+// when the shell could not open it.
+using FailureReport = std::function<void(const net::PageCheck* unanswered)>;
 
 // Shows the LaunchingWindow (owned by `parent`, which may be null, centred
-// over the result window), asks the shell to open the setup page of
-// `address` with the result window as owner, runs `failureReport` when the
-// shell fails, then removes the window. Returns after all of that, on the
-// caller's thread.
-void SetupPageLauncher(const char* address, HWND parent, ui::ResultWindow& resultWindow,
-                       const FailureReport& failureReport);
+// over the result window) and waits, its thread's messages handled, until
+// port 80 of `address` accepts a connection from the PC's address on `link`
+// (net::CheckPage); then asks the shell to open the setup page with the
+// result window as owner. A `parent` takes no input meanwhile. Runs
+// `failureReport` when the page does not answer or the shell fails, then
+// removes the window. Returns after all of that, on the caller's thread.
+void SetupPageLauncher(const char* address, const net::Link& link, HWND parent,
+                       ui::ResultWindow& resultWindow, const FailureReport& failureReport);
 
 // Whether `converter` lies in the PC's subnet as the probe texts give it.
 // Without a PC address or netmask there is nothing to hold it against: the

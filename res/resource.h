@@ -50,6 +50,11 @@
 #define IDS_TIP_EXECUTE_SETUP 141
 #define IDS_TIP_CANCEL_SETUP 142
 #define IDS_PC_ADDRESS_LABEL 147
+// A typed address refused at Execute Setup: %1 is the address
+#define IDS_ADDRESS_IN_USE 160
+#define IDS_ADDRESS_IS_NETWORK 161
+#define IDS_ADDRESS_IS_BROADCAST 162
+#define IDS_ADDRESS_IS_PC 163
 
 // Status windows: ProgressWindow (133), LaunchingWindow (134),
 // SettingAddressWindow (146); each shows its text in control 1007

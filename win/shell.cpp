@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "win/handles.h"
+#include "win/window_util.h"
 
 namespace win {
 namespace {
@@ -59,11 +60,7 @@ ElevatedRun RunElevated(HWND owner, const std::wstring& file, const std::wstring
     const bool ownerWasEnabled = owner && !EnableWindow(owner, FALSE);
     DWORD waited;
     while ((waited = MsgWaitForMultipleObjects(1, &waitFor, FALSE, INFINITE, QS_ALLINPUT)) == WAIT_OBJECT_0 + 1) {
-        // The program posts no WM_QUIT: every message goes to its window.
-        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        DispatchThreadMessages();
     }
     if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(waitFor, &run.exitCode)) {
         run.outcome = ElevatedRun::kEnded;

@@ -43,3 +43,20 @@ void CenterWindow(HWND window, HWND reference) {
 }
 
 }  // namespace win
+
+namespace win {
+
+void DispatchThreadMessages() {
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void HandleMessagesFor(std::uint32_t ms) {
+    DispatchThreadMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+    DispatchThreadMessages();
+}
+
+}  // namespace win

@@ -16,6 +16,7 @@ namespace {
 
 using namespace cstest;
 using net::fake::Arrives;
+using net::fake::Dotted;
 using net::fake::Ip;
 
 void RecordEnd(int status) { Log("end " + std::to_string(status)); }
@@ -39,6 +40,8 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
          {"shell http://192.168.0.50 +launching", Notice(3, 127) + " +launching",
           Help("topic_open_failed") + " +launching", "end 0"},
          1, 1},
+        {"the page never answers: no browser", [&](Port& p) { oneConverter(p); p.connects.clear(); }, TRUE,
+         {Notice(3, 127) + " +launching", Help("topic_open_failed") + " +launching", "end 0"}, 1, 1},
         {"the subnet test cannot read the interfaces",
          [&](Port& p) { oneConverter(p); p.afterScan = [&p] { p.listError = 10055; }; }, TRUE, {}, 0, 1},
         {"65 records over a table of 64",
@@ -115,6 +118,54 @@ TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSetti
     EXPECT_EQ(owner.AssignedAddress(), "192.168.0.77");
     EXPECT_FALSE(IsWindowVisible(dialog.hwnd()));
     EXPECT_EQ(Shown<ui::SettingAddressWindow>(), nullptr);
+}
+
+// Before the dialog shows, the link is asked for a free address; a typed
+// one is asked about at Execute Setup, and one held or reserved is refused
+// in a box naming it, the dialog staying with its fields as typed.
+TEST_F(WinTest, AddressSetupSuggestsAFreeAddressAndRefusesATypedOneHeldOrReserved) {
+    const struct {
+        const char* what;
+        net::Link link;
+        const char *held, *suggested, *typed;  // held: the address a device answers for
+        UINT refusal;
+        LANGID language = win::kEnglish;
+    } rows[] = {
+        {"/24: .3 held, .4 suggested; .3 typed is in use", {true, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)},
+         "192.168.0.3", "192.168.0.4", "192.168.0.3", IDS_ADDRESS_IN_USE},
+        {"/25: broadcast", {true, Ip(192, 168, 0, 130), Ip(255, 255, 255, 128)}, "", "192.168.0.131",
+         "192.168.0.255", IDS_ADDRESS_IS_BROADCAST},
+        {"/30: network", {true, Ip(10, 8, 0, 2), Ip(255, 255, 255, 252)}, "", "10.8.0.1", "10.8.0.0",
+         IDS_ADDRESS_IS_NETWORK},
+        {"/30: the PC's own, in Japanese", {true, Ip(10, 8, 0, 2), Ip(255, 255, 255, 252)}, "10.8.0.1",
+         "10.8.0.1", "10.8.0.2", IDS_ADDRESS_IS_PC, win::kJapanese},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Reset();
+        win::SetLanguage(r.language);
+        neighbours->entries = {{net::InetAddr(r.held), net::kNeighbourReachable, {0, 0x1a, 0, 0, 0, 9}}};
+        ui::ResultWindow owner({});
+        flow::IpSetupDialog dialog;
+        dialog.SetOwnerWindow(&owner);
+        dialog.SetConverterLink(r.link);
+        ASSERT_TRUE(dialog.Create(nullptr));
+        const auto field = [&](const char* set) {  // the field's address, after setting it
+            DWORD value = 0;
+            if (set) SendMessageW(dialog.Item(IDC_ADDRESS_FIELD), IPM_SETADDRESS, 0, net::HostOrder(net::InetAddr(set)));
+            SendMessageW(dialog.Item(IDC_ADDRESS_FIELD), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&value));
+            return Dotted(net::NetworkOrder(value));
+        };
+        EXPECT_EQ(field(nullptr), r.suggested);
+        field(r.typed);
+        SendMessageW(dialog.hwnd(), WM_COMMAND, IDC_EXECUTE_SETUP, 0);
+        std::string text = Text(r.refusal, r.language);
+        EXPECT_EQ(g_events, std::vector<std::string>{Box(Text(IDS_ERROR, r.language), text.replace(0, 2, r.typed))});
+        EXPECT_EQ(field(nullptr), r.typed);
+        EXPECT_TRUE(IsWindowEnabled(dialog.hwnd()) && owner.AssignedAddress().empty());  // not ended, not waiting
+        EXPECT_TRUE(std::all_of(port->sent.begin(), port->sent.end(), [](auto& d) { return d.bytes.size() == 1; }));
+    }
+    win::SetLanguage(win::kEnglish);
 }
 
 // The Scan button's flow runs on this thread, inside the command.
@@ -232,6 +283,7 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         net::Link heardOn = {};  // the link both converters were heard on
         // What the last scan found of the PC.
         const char *address = "192.168.0.2", *netmask = "255.255.255.0";
+        std::vector<net::fake::Connect> page = {net::fake::Accepts(2)};  // the page check's attempts
     } launches[] = {
         {"no row marked", true, -1, {Box("win_tests", Fixed("no_selection"))}, false},  // the program's name
         {"in the subnet", false, 0, {opensNear}, true},
@@ -252,6 +304,11 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         {"/25: the upper half is another subnet", false, 0,
          {Box(Text(125), Text(152) + "\n\n" + Text(157) + "192.168.0.130\n" + Text(153) + "255.255.255.128")},
          false, TRUE, {}, "192.168.0.130", "255.255.255.128"},
+        {"refused twice, then the page answers: the window takes no input meanwhile", false, 0, {opensNear},
+         true, TRUE, {}, "192.168.0.2", "255.255.255.0",
+         {net::fake::Refuses(1), net::fake::Refuses(1), net::fake::Accepts(2)}},
+        {"the page never answers: no browser", false, 0, {Box(Text(125), Text(128)) + " +launching"}, true,
+         TRUE, {}, "192.168.0.2", "255.255.255.0", {}},
     };
     for (const auto& launch : launches) {
         SCOPED_TRACE(launch.name);
@@ -268,6 +325,13 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         std::strcpy(net::g_probeResult.address, launch.address);
         std::strcpy(net::g_probeResult.netmask, launch.netmask);
         ListView_SetSelectionMark(list, launch.mark);
+        port->connects.assign(launch.page.begin(), launch.page.end());
+        bool enabledWhileWaiting = false;
+        const net::Idle waiting = [&](std::uint32_t ms) {
+            enabledWhileWaiting |= IsWindowEnabled(hwnd) != FALSE || !Shown<ui::LaunchingWindow>();
+            idle(ms);
+        };
+        flow::SetWindowIdle(&waiting);
         if (launch.doubleClick) {
             Notify(window, NM_DBLCLK);
         } else {
@@ -276,6 +340,10 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         EXPECT_EQ(g_events, launch.events);
         EXPECT_EQ(!IsWindow(hwnd), launch.closes);
         EXPECT_EQ(Shown<ui::LaunchingWindow>(), nullptr);
+        // One attempt at a time, every 500 ms, for 15 s at most.
+        EXPECT_EQ(port->attempts.size(), !launch.closes ? 0u : launch.page.empty() ? 30u : launch.page.size());
+        EXPECT_FALSE(enabledWhileWaiting);
+        flow::SetWindowIdle(&idle);
     }
 }
 

@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "findings/windows_facts.h"
+#include "findings/windows_neighbours.h"
+#include "flow/network_wait.h"
 #include "net/address_text.h"
 #include "res/resource.h"
 #include "tests/host/net/scripted_port.h"
@@ -222,17 +224,22 @@ struct Port : net::fake::ScriptedPort {
 };
 
 // Every row of every table starts from a PC with one Ethernet interface,
-// 192.168.0.2/24, no converter, nothing seen, Yes to every question; this
-// thread holds COM as the program's window thread does.
+// 192.168.0.2/24, no converter, nothing seen, a page that answers at once
+// and a link where nobody answers ARP, Yes to every question; this thread
+// holds COM as the program's window thread does. Waits for the network
+// move the scripted clock, with this thread's messages handled.
 class WinTest : public testing::Test {
 protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override { net::SetActivePort(nullptr); }
+    void SetUp() override { flow::SetWindowIdle(&idle), Reset(); }
+    void TearDown() override { net::SetActivePort(nullptr), findings::SetNeighbourTable(nullptr), flow::SetWindowIdle(nullptr); }
     void Reset() {
         port = std::make_unique<Port>();
         port->interfaces = {{0x13, net::fake::Ip(192, 168, 0, 2), net::fake::Ip(255, 255, 255, 0)}};
         port->hostAddress = port->interfaces[0].address;
+        port->connects = {net::fake::Accepts(2)};
         net::SetActivePort(port.get());
+        neighbours = std::make_unique<net::fake::ScriptedNeighbours>(*port);
+        findings::SetNeighbourTable(neighbours.get());
         shell.result = TRUE;
         shell.outOfMemory = false;
         findings::SetFactsSource(nullptr);
@@ -251,6 +258,8 @@ protected:
 
     win::ComApartment com;
     std::unique_ptr<Port> port;
+    std::unique_ptr<net::fake::ScriptedNeighbours> neighbours;
+    const net::Idle idle = [this](std::uint32_t ms) { win::DispatchThreadMessages(), port->nowMs += ms; };
     Shell shell;
     Answerer answerer;
 };
