@@ -17,6 +17,8 @@
 #define IDS_CLI_NETWORK_ADDRESS 1018
 #define IDS_CLI_BROADCAST_ADDRESS 1019
 #define IDS_CLI_HELP_HINT 1020
+#define IDS_CLI_PC_ADDRESS 1021
+#define IDS_CLI_ADDRESS_IN_USE 1022
 
 // Outcomes on standard error
 #define IDS_CLI_NONE_FOUND 1030
@@ -30,6 +32,9 @@
 #define IDS_CLI_SUBNET_WARNING 1037
 #define IDS_CLI_SUBNET_ADDRESS_LABEL 1038
 #define IDS_CLI_SUBNET_LABEL 1039
+// The page check of open: no browser started
+#define IDS_CLI_PAGE_REFUSED 1040
+#define IDS_CLI_PAGE_NO_ANSWER 1041
 
 // The converter table
 #define IDS_CLI_COLUMN_NAME 1050

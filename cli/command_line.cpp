@@ -89,11 +89,12 @@ bool ParseUnicastAddress(const std::string& text, std::uint32_t* address) {
     return true;
 }
 
-UsageError CheckAgainstLink(std::uint32_t address, std::uint32_t linkAddress,
-                            std::uint32_t linkNetmask) {
-    switch (net::ReservedOnLink(address, net::Link{true, linkAddress, linkNetmask})) {
+UsageError RefusalOnLink(net::AddressUse use) {
+    switch (use) {
         case net::AddressUse::kNetworkAddress: return UsageError::kNetworkAddress;
         case net::AddressUse::kBroadcastAddress: return UsageError::kBroadcastAddress;
+        case net::AddressUse::kPcAddress: return UsageError::kPcAddress;
+        case net::AddressUse::kInUse: return UsageError::kAddressInUse;
         default: return UsageError::kNone;
     }
 }

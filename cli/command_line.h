@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "net/free_address.h"
+
 namespace cli {
 
 enum class Command { kNone, kList, kAssign, kOpen, kDiagnose, kHelp, kVersion };
@@ -23,6 +25,8 @@ enum class UsageError {
     // Known only once the scan has found the converter's link.
     kNetworkAddress,    // detail: the address
     kBroadcastAddress,  // detail: the address
+    kPcAddress,         // detail: the address
+    kAddressInUse,      // detail: the address
 };
 
 struct Request {
@@ -50,9 +54,10 @@ bool ParseDottedQuad(const std::string& text, std::uint32_t* address);
 // and not 127.
 bool ParseUnicastAddress(const std::string& text, std::uint32_t* address);
 
-// The network or broadcast address of the link's subnet, which no converter
-// on that link may take (a usage error, found after the scan); kNone otherwise.
-UsageError CheckAgainstLink(std::uint32_t address, std::uint32_t linkAddress,
-                            std::uint32_t linkNetmask);
+// What refuses an address on the converter's link, as the address setup
+// dialog refuses it (a usage error, found after the scan): the link's
+// network or broadcast address, the PC's own, or one a device answers ARP
+// for; kNone for every other use.
+UsageError RefusalOnLink(net::AddressUse use);
 
 }  // namespace cli

@@ -14,6 +14,8 @@
 #include "findings/finding_codes.h"
 #include "net/address_text.h"
 #include "net/discovery_client.h"
+#include "net/free_address.h"
+#include "net/page_check.h"
 #include "net/socket_port.h"
 #include "net/scan_report.h"
 #include "win/language.h"
@@ -54,7 +56,8 @@ class Runner {
 public:
     Runner(const Request& request, Environment& environment)
         : request_(request), out_(environment.out), err_(environment.err),
-          browser_(environment.browser), windows_(environment.windows), program_(environment.program) {}
+          browser_(environment.browser), windows_(environment.windows), program_(environment.program),
+          neighbours_(environment.neighbours), idle_(environment.idle) {}
 
     int Run() {
         switch (request_.command) {
@@ -79,6 +82,8 @@ public:
             {UsageError::kBadTarget, IDS_CLI_BAD_TARGET},
             {UsageError::kNetworkAddress, IDS_CLI_NETWORK_ADDRESS},
             {UsageError::kBroadcastAddress, IDS_CLI_BROADCAST_ADDRESS},
+            {UsageError::kPcAddress, IDS_CLI_PC_ADDRESS},
+            {UsageError::kAddressInUse, IDS_CLI_ADDRESS_IN_USE},
         };
         UINT text = IDS_CLI_NO_COMMAND;
         for (const auto& entry : kTexts) {
@@ -244,8 +249,9 @@ private:
         }
         const net::Link& link = converter->link;
         if (link.known) {
-            const cli::UsageError reserved =
-                CheckAgainstLink(request_.address, link.address, link.netmask);
+            // Inside the link's subnet the link is asked who holds it.
+            const cli::UsageError reserved = RefusalOnLink(
+                net::CheckTypedAddress(net::ActivePort(), neighbours_, request_.address, link, idle_));
             if (reserved != cli::UsageError::kNone) {
                 return UsageError(reserved, address,
                                   AddressText(link.address) + L"/" + AddressText(link.netmask));
@@ -325,6 +331,13 @@ private:
                   Widen(pcAddress) + L"\n" + Text(IDS_CLI_SUBNET_LABEL) + Widen(pcNetmask));
         }
         const std::wstring url = L"http://" + address;
+        // Outside the subnet too: the routes may still reach it.
+        const net::PageCheck page = net::CheckPage(net::ActivePort(), converter->address, converter->link, idle_);
+        if (!page.answered) {
+            Error(Format(page.Met() == net::PageMet::kRefused ? IDS_CLI_PAGE_REFUSED : IDS_CLI_PAGE_NO_ANSWER,
+                         {url}));
+            return kExitPageNotAnswering;
+        }
         if (const DWORD error = browser_.Open(url)) {
             Error(Format(IDS_CLI_BROWSER_FAILED, {std::to_wstring(error)}));
             return kExitBrowserFailed;
@@ -436,6 +449,8 @@ private:
     Browser& browser_;
     findings::FactsSource& windows_;
     const std::string program_;
+    net::NeighbourTable& neighbours_;
+    const net::Idle idle_;
     ScanFacts facts_;
 };
 

@@ -9,6 +9,8 @@
 
 #include "cli/output.h"
 #include "findings/facts.h"
+#include "net/idle.h"
+#include "net/neighbour_table.h"
 
 namespace cli {
 
@@ -20,6 +22,7 @@ enum ExitStatus {
     kExitNetworkFailed = 3,  // the search or the exchange failed on the network
     kExitNotTaken = 4,       // the converter refused the address or did not answer
     kExitBrowserFailed = 5,
+    kExitPageNotAnswering = 6,  // the converter's page did not answer: no browser was started
 };
 
 // The shell's "open" of the setup page; tests put a recorder in.
@@ -46,6 +49,11 @@ struct Environment {
     // cvsetup's own file, full path (UTF-8): the findings speak of the
     // firewall's rules for ConverterSetup.exe beside it and for itself.
     std::string program;
+    // Who answers ARP for an address on the converter's link (Windows'
+    // neighbour table), and what the program does while it waits for the
+    // network (it sleeps).
+    net::NeighbourTable& neighbours;
+    net::Idle idle;
 };
 
 // Runs one command line (the arguments after the program's name, UTF-8) and

@@ -8,6 +8,7 @@
 
 #include "cli/cvsetup.h"
 #include "findings/windows_facts.h"
+#include "findings/windows_neighbours.h"
 #include "win/language.h"
 #include "win/system_library.h"
 
@@ -43,7 +44,9 @@ int wmain(int argc, wchar_t** argv) {
         for (int i = 1; i < argc; ++i) arguments.push_back(win::ToUtf8(argv[i]));
         cli::ShellBrowser browser;
         findings::WindowsFactsSource windows;
-        cli::Environment environment{out, err, browser, windows, findings::RunningProgramPath()};
+        findings::WindowsNeighbourTable neighbours;
+        cli::Environment environment{out, err, browser, windows, findings::RunningProgramPath(), neighbours,
+                                     [](std::uint32_t ms) { Sleep(ms); }};
         return cli::Run(arguments, environment);
     } catch (const std::bad_alloc&) {
         // The command's own memory is Run's to answer for, and the scan's

@@ -74,8 +74,11 @@ struct Port : net::fake::ScriptedPort {
     }
 };
 
+// The converter's page answers at once; nobody answers ARP.
 struct World {
+    World() { port.connects = {net::fake::Accepts(1)}; }
     Port port;
+    net::fake::ScriptedNeighbours neighbours{port};
     Browser browser;
     Windows windows;
 };
@@ -109,6 +112,15 @@ const Script kProgramBlocked = [](World& w) {
     w.windows.firewall.rules = std::vector<findings::ProgramRule>{{0, false, findings::kProfilePublic}};
 };
 const Script kOutOfMemory = [](World& w) { w.windows.outOfMemory = true; };
+// The converter's link as a netmask gives it; a device answers for .1.
+Script OnLink(int prefix) {
+    return [prefix](World& w) {
+        kConverter(w);
+        w.port.interfaces[0].netmask = net::NetworkOrder(~0u << (32 - prefix));
+        w.neighbours.entries = {{Ip(192, 168, 0, 1), net::kNeighbourReachable, {2}}};
+    };
+}
+const Script kPageRefuses = [](World& w) { kConverter(w), w.port.connects.assign(40, net::fake::Refuses(1)); };
 const Script kBrowserFails = [](World& w) {
     kConverter(w);
     w.browser.error = ERROR_FILE_NOT_FOUND;
@@ -166,7 +178,7 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         {"assign 00:1a:2b:3c:4d:5e ０.0.0.1", kNothing, 2, std::string("cvsetup: '０.0.0.1") + kBadAddress, ""},
         {"open 192.168.0.x", kNothing, 2, "cvsetup: '192.168.0.x' is neither a MAC address nor an IPv4 address", ""},
         {"--help", kNothing, 0, "", "Exit status:"},
-        {"list --bogus /?", kNothing, 0, "", "  5  the browser could not be started"},
+        {"list --bogus /?", kNothing, 0, "", "  6  the converter's page does not answer (no browser was started)"},
         {"--version", kNothing, 0, "", "cvsetup " CS_PROJECT_VERSION},
         {"list", kConverter, 0, "", kRow},
         {"list", kLongNamed, 0, "", "ZTL-BR720-?[2J" + std::string(54, 'x') +
@@ -193,6 +205,10 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
          "cvsetup: 192.168.0.0 is the network address of the converter's link 192.168.0.2/255.255.255.0", ""},
         {"assign 00:1a:2b:3c:4d:5e 192.168.0.255", kConverter, 2,
          "cvsetup: 192.168.0.255 is the broadcast address of the converter's link 192.168.0.2/255.255.255.0", ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.1", OnLink(30), 2,
+         "cvsetup: 192.168.0.1 is already used by another device on the converter's link 192.168.0.2/255.255.255.252", ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.2", OnLink(25), 2,
+         "cvsetup: 192.168.0.2 is this PC's own address on the converter's link 192.168.0.2/255.255.255.128", ""},
         {"assign 00:1a:2b:3c:4d:5e 192.168.0.60", kSendFails, 3,
          "cvsetup: the search failed on the network (error 10051)", ""},
         {"open 00:1A:2B:3C:4D:5E", kConverter, 0, "", "Opened http://192.168.0.50 in the default browser."},
@@ -202,6 +218,8 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         {"open 10.0.0.5", kElsewhere, 0, "cvsetup: Current setting may not be able to access the Access Point Setup page.",
          "Opened http://10.0.0.5 in the default browser."},
         {"open 192.168.0.50", kBrowserFails, 5, "cvsetup: the browser could not be started (error 2)", ""},
+        {"open 192.168.0.50", kPageRefuses, 6, "cvsetup: the converter's page http://192.168.0.50 does not answer: the "
+         "converter refuses the connection (no browser was started)", ""},
         {"diagnose", kConverter, 0, "", "Devices that answered:"},
         {"diagnose", kOtherModel, 1, "cvsetup: no converter of a supported model answered", "Findings:"},
         {"diagnose", kSendFails, 3, "cvsetup: the search failed on the network (error 10051)", "Links searched:"},
@@ -230,7 +248,8 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         std::istringstream words(row.line);
         for (std::string word; words >> word;) arguments.push_back(word);
         Capture out, err;
-        cli::Environment environment{out, err, world.browser, world.windows, kCvsetup};
+        cli::Environment environment{out, err, world.browser, world.windows, kCvsetup, world.neighbours,
+                                     [&world](std::uint32_t ms) { world.port.nowMs += ms; }};
         EXPECT_EQ(cli::Run(arguments, environment), row.status);
         net::SetActivePort(nullptr);
 
