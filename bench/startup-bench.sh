@@ -16,6 +16,10 @@
 # Then nothing answers: from the scan's end (the progress window goes) to
 # the not-found notice on screen with its findings, which are gathered then
 # (the adapters, their networks, the firewall); No closes it.
+# Then a converter in another subnet whose page answers 2 s after it took
+# its address: from the scan's end to the address setup dialog on screen
+# (the link asked which candidate is free), and from the page answering to
+# the browser call (the page check's attempts come every 500 ms).
 #
 #   startup-bench.sh [RUNS]      (default 5 warm runs)
 #
@@ -65,7 +69,7 @@ trap finish EXIT
 "$winerun" --kill >/dev/null 2>&1
 
 topo_same_subnet
-sim_start "$NS_CONV" "$work/sim.log" --converter name=ZTL-BR720-Bench,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50
+sim_start "$NS_CONV" "$work/sim.log" --converter name=ZTL-BR720-Bench,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50 --http 80
 in_pc() {
   local seconds=$1
   shift
@@ -191,3 +195,45 @@ echo "== nothing answers: the scan's end to the not-found notice with its findin
 sim_stop 2>/dev/null
 sim_start "$NS_CONV" "$work/sim-silent.log" --converter name=ZTL-BR720-Bench,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50,repeat=0
 for i in $(seq "$runs"); do not_found_run "$i"; done
+
+# assign_run N: one start against the converter in another subnet; Execute
+# Setup is pressed as soon as the dialog shows.
+assign_run() {
+  local log=$work/assign-$1.log open=$work/open-assign-$1.log dialog
+  rm -f "$work/stop" "$work/assigned"
+  : >"$open"
+  ip -n "$NS_CONV" addr flush dev "$NS_CONV_IF"
+  ip -n "$NS_CONV" addr add 192.168.0.50/24 dev "$NS_CONV_IF"
+  ip -n "$NS_PC" neigh flush all
+  in_pc 300 "$winerun" "$winlog_exe" "$(winpath "$log")" "$(winpath "$work/stop")" \
+    >>"$work/wine.log" 2>&1 </dev/null &
+  winlog_pid=$!
+  for _ in $(seq 200); do grep -qx ready "$log" 2>/dev/null && break; sleep 0.05; done
+  in_pc 120 env PATH="$work/browser:$PATH" CS_BENCH_OPEN_LOG="$open" "$winerun" "$exe" \
+    >>"$work/wine.log" 2>&1 </dev/null &
+  local app=$!
+  dialog=$(in_pc 60 "$winerun" "$drive_exe" wait "IP Address Setup" Cancel 2>/dev/null | tr -d '\r')
+  [ -n "$dialog" ] && in_pc 30 "$winerun" "$drive_exe" press "$dialog" 4 >/dev/null 2>&1
+  wait "$app"
+  for _ in $(seq 100); do [ -s "$open" ] && break; sleep 0.05; done
+  touch "$work/stop"
+  wait "$winlog_pid" 2>/dev/null
+  winlog_pid=
+  awk -v run="$1" -v answers="$(awk '{ print $1 + 2 }' "$work/assigned" 2>/dev/null)" \
+    -v open="$(cut -d' ' -f1 "$open" | head -1)" '
+    $2 == "hide" && !scan { scan = $1 }
+    $2 == "show" && /title="IP Address Setup"/ && scan && !dialog { dialog = $1 }
+    END {
+      if (!scan || !dialog) { printf "   run %s incomplete\n", run; exit }
+      printf "   run %s  scan end to address setup dialog %.3f s", run, dialog - scan
+      if (answers != "" && open != "") printf "  page answering to browser call %.3f s", open - answers
+      printf "\n"
+    }' "$log"
+}
+
+echo "== another subnet: the scan's end to the address setup dialog, the page's answer to the browser"
+sim_stop 2>/dev/null
+sim_start "$NS_CONV" "$work/sim-assign.log" --converter name=ZTL-BR720-Bench,mac=00:1a:2b:3c:4d:5e,ip=10.0.0.5 \
+  --http 80 --http-after 2 \
+  --on-assign "date +%s.%N >'$work/assigned'; ip addr flush dev $NS_CONV_IF && ip addr add \$1/24 dev $NS_CONV_IF"
+for i in $(seq "$runs"); do assign_run "$i"; done

@@ -34,8 +34,11 @@ B=name=ZTL-BR710-B,mac=00:1a:2b:3c:4d:5f
 # user was in another program; close: Close on the (sizeless) result window;
 # move: the top window dragged aside; click:N a real pointer click on button N
 # of the window below the top one.
+# Converters: the simulator's, serving a page that takes the address assigned
+# (http-after:S|never: only S seconds after it); office:C on the office link.
 # Datagrams: the discovery requests received, then the address of the three
 # assign requests for converter A; * when the count depends on the moment.
+# A page opened was met once by the page check, then fetched by the browser.
 rows() {
   cat <<EOF
 # group   | row                                                | lang | converters                       | the user's steps | dialogs shown | browser | help topic | datagrams
@@ -46,6 +49,7 @@ subnet    | two_converters_offer_the_several_converters_help   | en | $A,ip=192.
 subnet    | only_unsupported_models_count_as_none_esc_is_no    | en | name=ztl-br720,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50 name=OTHER-AP,mac=00:1a:2b:3c:4d:5f,ip=192.168.0.51 | N5 esc | P N5u | - | - | 3
 subnet    | close_during_the_scan_ends_the_program_with_status_0 | en | $A,ip=192.168.0.50,repeat=0 chatter:500 | P close          | P             | -                    | -                  | *
 other     | address_accepted_opens_the_page_at_the_new_address | en | $A,ip=10.0.0.5                     | S 4              | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
+other     | the_page_answers_8_s_after_the_address_the_browser_waits | en | $A,ip=10.0.0.5 http-after:8 | S 4     | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
 other     | address_refused_offers_the_address_change_help     | en | $A,ip=10.0.0.5,status=256          | S 4 N1 1         | P S A N1r     | -                    | T150CNT_CHANGE.html | 3 192.168.0.3
 other     | assignment_unanswered_ends_after_no                | en | $A,ip=10.0.0.5,status=silent       | S 4 N1 2         | P S A N1s     | -                    | -                  | 3 192.168.0.3
 other     | dialog_cancelled_sends_no_assignment               | en | $A,ip=10.0.0.5                     | S 1013 N1 1      | P S N1        | -                    | T150CNT_CHANGE.html | 3
@@ -54,7 +58,7 @@ other     | caption_help_and_esc_keep_the_dialog_enter_runs_it | en | $A,ip=10.0
 other     | japanese_user_sees_japanese_windows                | ja | $A,ip=10.0.0.5,status=silent       | S 1013 N1 2      | P S N1        | -                    | -                  | 3
 other     | second_start_brings_the_running_copy_forward       | en | $A,ip=10.0.0.5                     | S again 1013 N1 2 | P S N1       | -                    | -                  | 3
 unreachable | host_unreachable_shows_the_scan_failure_message  | en | $A,ip=192.168.0.50                 | U 6              | P U           | -                    | T110NOT_FOUND.html | 0
-links     | converter_behind_the_wired_link_of_a_laptop_on_the_office_network | en | $A,ip=10.0.0.5 | S 4      | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
+links     | another_device_holds_.3_the_laptops_wired_converter_gets_.4 | en | $A,ip=10.0.0.5 | S 4           | P S A L       | http://192.168.0.4/  | -                  | 3 192.168.0.4
 links     | nothing_answers_on_either_link_and_the_dock_has_no_address | en | $A,ip=10.0.0.5,repeat=0 | N5 2  | P N5l      | -                    | -                  | 3
 links     | japanese_user_reads_why_nothing_was_found        | ja | $A,ip=10.0.0.5,repeat=0            | N5 2             | P N5l         | -                    | -                  | 3
 links     | a_converter_on_each_link_are_both_named          | en | $A,ip=10.0.0.5 office:$B,ip=172.20.0.9,delay=300 | N6 2  | P N6l | -              | -                  | 3
@@ -71,6 +75,7 @@ declare -A SHOWN=(
   [en:N5]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?"'
   [en:N6]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?"'
   [en:N7]='title="Error" texts="Yes|No|Please insert an IP address."'
+  [en:N3]='title="Error" texts="Yes|No|Failed to open Converter setup page.\nDo you want see Online Help?"'
   # The notices that say why, with what their box shows.
   [en:N5a]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?|• Nothing answered through the adapter \"v0a\" (192.168.0.2/24). Check that the converter is wired to the PC and switched on."'
   [en:N6a]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?|• Found \"ZTL-BR720-A\" at 192.168.0.50 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up.\r\n• Found \"ZTL-BR710-B\" at 192.168.0.51 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up."'
@@ -125,7 +130,7 @@ wine_start() {
 start_app() {
   local locale=()
   [ "$1" = ja ] && locale=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 LOCPATH="${LOCPATH:-}")
-  in_pc 120 env PATH="$CS_BROWSER_DIR:$PATH" CS_BROWSER_LOG="$row/browser.log" \
+  in_pc 120 env PATH="$CS_BROWSER_DIR:$PATH" CS_BROWSER_LOG="$row/browser.log" CS_BROWSER_FETCH="$row/page" \
     CS_HHLOG="$row/hh.log" ${locale[@]+"${locale[@]}"} \
     "$CS_WINERUN" "$CS_EXE" >>"$row/app.out" 2>&1 </dev/null &
   app_pid=$!
@@ -208,12 +213,13 @@ run_row() {
   mkdir -p "$row"
   : >"$row/browser.log"
   : >"$row/hh.log"
-  local sim=() office=() office_pid=
-  # chatter:MS keeps every cycle of the scan open for its ten seconds;
-  # office:CONVERTER answers on the laptop's office link.
+  local sim=(--http 80 --on-assign "ip addr flush dev $NS_CONV_IF && ip addr add \$1/24 dev $NS_CONV_IF")
+  local office=() office_pid=
+  # chatter:MS keeps every cycle of the scan open for its ten seconds.
   for c in $converters; do
     case $c in
       chatter:*) sim+=(--chatter "${c#chatter:}") ;;
+      http-after:*) sim+=(--http-after "${c#http-after:}") ;;
       office:*) office+=(--converter "${c#office:}") ;;
       *) sim+=(--converter "$c") ;;
     esac
@@ -243,6 +249,10 @@ run_row() {
   local keep=()
   for c in "${NS_PIDS[@]}"; do [ "$c" = "$SIM_PID" ] || [ "$c" = "$office_pid" ] || keep+=("$c"); done
   NS_PIDS=(${keep[@]+"${keep[@]}"})
+  # The next row's converter is back at its address, and the PC knows nobody.
+  ip -n "$NS_CONV" addr flush dev "$NS_CONV_IF"
+  for c in $conv_addresses; do ip -n "$NS_CONV" addr add "$c" dev "$NS_CONV_IF"; done
+  ip -n "$NS_PC" neigh flush all
 
   local want=()
   for code in $dialogs; do want+=("${SHOWN[$lang:$code]}"); done
@@ -251,6 +261,8 @@ run_row() {
   expect "browser" "$(cat "$row/browser.log")" "${url#-}"
   [ "$topic" = - ] || topic="$(winpath "$(dirname "$CS_EXE")/Help.chm")::/HTML/$topic"
   expect "help viewer" "$(cat "$row/hh.log")" "${topic#-}"
+  expect "the page's connections" "$(sed -n 's/^http //p' "$row/sim.log")$([ -s "$row/page" ] && echo ' fetched')" \
+    "$([ "$url" = - ] || printf '(closed without a request)\nGET / HTTP/1.1 fetched')"
   [ "$wire" = '*' ] || expect "datagrams" "$(sed -nE 's/^rx ([0-9.]+):[0-9]+ /\1 /p' "$row/sim.log")" "$(datagrams $wire)"
   [ "$failures" = "$before" ] && echo "PASS $row_name"
 }
@@ -268,9 +280,11 @@ case $group in
   # A dock's adapter is up too, still without an address.
   links)
     topo_two_links wired-first 10.0.0.5/24
-    ns_link "$NS_PC" "" "$NS_OFFICE" "" ;;
+    ns_link "$NS_PC" "" "$NS_OFFICE" ""
+    ns_device_on_cable 192.168.0.3/24 ;;
   *) echo "e2e: no group $group" >&2; exit 2 ;;
 esac
+conv_addresses=$(ip -n "$NS_CONV" -o -4 addr show dev "$NS_CONV_IF" | awk '{ print $4 }')
 row_name=$group
 wine_start || { fail "the wineserver did not start in the PC's namespace"; exit 1; }
 mapfile -t table < <(rows)

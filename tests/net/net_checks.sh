@@ -275,7 +275,7 @@ if [ "$mode" = wine ] && [ -n "${CS_CLI:-}" ]; then
 
   D=name=ZTL-BR720-Demo,mac=00:1a:2b:3c:4d:5e
   # The other model's name holds what JSON must escape.
-  sim --converter "$D,ip=10.0.0.5" --converter 'name=OTHER-AP "lab\1",mac=02:00:00:00:00:0a,ip=192.168.0.51'
+  sim --converter "$D,ip=10.0.0.5" --converter 'name=OTHER-AP "lab\1",mac=02:00:00:00:00:0a,ip=192.168.0.51' --http 80
   cli 0 list
   shown "list (en)"
   grep -qE "^ZTL-BR720-Demo +10\.0\.0\.5 +00:1a:2b:3c:4d:5e +$IF +192\.168\.0\.2 +other$" <<<"$out" &&
@@ -307,10 +307,13 @@ if [ "$mode" = wine ] && [ -n "${CS_CLI:-}" ]; then
   grep -aq '^.*コンバータ名 ' "$work/cli.tty" && grep -aqE "^ZTL-BR720-Demo +10\.0\.0\.5 +00:1a:2b:3c:4d:5e .* 異なる" "$work/cli.tty" ||
     fail "cvsetup list through a terminal: $(cat -v "$work/cli.tty")"
 
-  # The page of a converter in another subnet opens, after the list's warning.
+  # The page of a converter in another subnet opens, after the list's warning,
+  # where a route of the PC's reaches it.
   : >"$work/browser.log"
   cli_env=(PATH="$CS_BROWSER_DIR:$PATH" CS_BROWSER_LOG="$work/browser.log")
+  ip -n "$NS_PC" route add 10.0.0.0/24 dev "$IF"
   cli 0 open 00:1A:2B:3C:4D:5E
+  ip -n "$NS_PC" route del 10.0.0.0/24 dev "$IF"
   cli_env=()
   for _ in $(seq 50); do [ -s "$work/browser.log" ] && break; sleep 0.1; done
   [ "$(cat "$work/browser.log")" = http://10.0.0.5/ ] && [[ $err == "cvsetup: Current setting may not"* ]] ||
