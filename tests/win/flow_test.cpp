@@ -149,7 +149,10 @@ TEST_F(WinTest, AddressSetupSuggestsAFreeAddressAndRefusesATypedOneHeldOrReserve
         flow::IpSetupDialog dialog;
         dialog.SetOwnerWindow(&owner);
         dialog.SetConverterLink(r.link);
-        ASSERT_TRUE(dialog.Create(nullptr));
+        bool created = false, enabledWhileAsked = false;
+        const net::Idle asking = [&](std::uint32_t ms) { enabledWhileAsked |= created && IsWindowEnabled(dialog.hwnd()), idle(ms); };
+        flow::SetWindowIdle(&asking);
+        ASSERT_TRUE(created = dialog.Create(nullptr));
         const auto field = [&](const char* set) {  // the field's address, after setting it
             DWORD value = 0;
             if (set) SendMessageW(dialog.Item(IDC_ADDRESS_FIELD), IPM_SETADDRESS, 0, net::HostOrder(net::InetAddr(set)));
@@ -162,7 +165,8 @@ TEST_F(WinTest, AddressSetupSuggestsAFreeAddressAndRefusesATypedOneHeldOrReserve
         std::string text = Text(r.refusal, r.language);
         EXPECT_EQ(g_events, std::vector<std::string>{Box(Text(IDS_ERROR, r.language), text.replace(0, 2, r.typed))});
         EXPECT_EQ(field(nullptr), r.typed);
-        EXPECT_TRUE(IsWindowEnabled(dialog.hwnd()) && owner.AssignedAddress().empty());  // not ended, not waiting
+        EXPECT_TRUE(!enabledWhileAsked && IsWindowEnabled(dialog.hwnd()) && owner.AssignedAddress().empty());
+        flow::SetWindowIdle(&idle);
         EXPECT_TRUE(std::all_of(port->sent.begin(), port->sent.end(), [](auto& d) { return d.bytes.size() == 1; }));
     }
     win::SetLanguage(win::kEnglish);
@@ -343,6 +347,7 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         // One attempt at a time, every 500 ms, for 15 s at most.
         EXPECT_EQ(port->attempts.size(), !launch.closes ? 0u : launch.page.empty() ? 30u : launch.page.size());
         EXPECT_FALSE(enabledWhileWaiting);
+        for (const auto& attempt : port->attempts) EXPECT_EQ(attempt.from, launch.heardOn.address);  // from its link
         flow::SetWindowIdle(&idle);
     }
 }
