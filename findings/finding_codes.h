@@ -3,7 +3,7 @@
 //
 // Each code is a stable name that scripts read: once released it is never
 // renamed or reused. The notices a finding may appear in are listed beside
-// it, by their notice code (1 address not taken, 4 rescan found none, 5
+// it, by their notice code (1 address not taken, 3 page not opened, 4 rescan found none, 5
 // start-up scan found none, 6 several converters).
 //
 // Arguments, in this order, all UTF-8 texts (a finding's `arguments`):
@@ -19,6 +19,8 @@
 //   dropped  how many datagrams the acceptance rules dropped, e.g. "0"
 //   program  the file name of the program the firewall's rules are read for,
 //            e.g. "ConverterSetup.exe"
+//   met      what the page check's attempts met: "refused" (a device holds
+//            the address, nothing listens on port 80) or "no answer"
 //
 //   no-adapter-connected      (none)
 //   adapter-without-address   adapter
@@ -33,6 +35,7 @@
 //   address-refused           address
 //   address-no-answer         address
 //   address-exchange-failed   address, error
+//   page-not-answering        address, adapter, link, met
 #pragma once
 
 // X(enumerator, "code", notices)
@@ -49,7 +52,8 @@
     X(kConverterFound, "converter-found", "6")                                \
     X(kAddressRefused, "address-refused", "1")                                \
     X(kAddressNoAnswer, "address-no-answer", "1")                             \
-    X(kAddressExchangeFailed, "address-exchange-failed", "1")
+    X(kAddressExchangeFailed, "address-exchange-failed", "1")               \
+    X(kPageNotAnswering, "page-not-answering", "3")
 
 namespace findings {
 

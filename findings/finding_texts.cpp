@@ -131,27 +131,39 @@ const Text kTexts[] = {
      "connected, then run the program again.",
      "IP アドレス {address} の設定要求に失敗しました (エラー {error})。ネットワーク アダプターが接続されている"
      "ことを確認してから、もう一度実行してください。"},
+    {Code::kPageNotAnswering, 0,
+     "Nothing answered at {address} through {adapter} for 15 seconds, so the setup page was not opened. Check "
+     "that the converter is switched on and wired to the PC, then run the program again.",
+     "{adapter}で {address} に 15 秒間接続を試みましたが、応答がなかったため、設定ページを開きませんでした。"
+     "コンバータの電源が入っていて、コンピュータに LAN ケーブルでつながっていることを確認してから、もう一度"
+     "実行してください。"},
+    {Code::kPageNotAnswering, 1,
+     "The device at {address} refused the connection to its setup page through {adapter} for 15 seconds: the "
+     "converter's web server may still be starting. Wait a minute, then run the program again.",
+     "{adapter}で {address} の設定ページへの接続が 15 秒間拒否されました。コンバータの Web サーバーがまだ"
+     "起動中の可能性があります。1 分ほど待ってから、もう一度実行してください。"},
 };
 
 // Where each code keeps its arguments (finding_codes.h); -1: it has none.
 struct Layout {
     Code code;
-    int name, address, adapter, link, category, rule, error, dropped, program;
+    int name, address, adapter, link, category, rule, error, dropped, program, met;
 };
 const Layout kLayouts[] = {
-    {Code::kNoAdapterConnected, -1, -1, -1, -1, -1, -1, -1, -1, -1},
-    {Code::kAdapterWithoutAddress, -1, -1, 0, -1, -1, -1, -1, -1, -1},
-    {Code::kOtherModelAnswered, 0, 1, 2, 3, -1, -1, -1, -1, -1},
-    {Code::kFirewallMayBlock, -1, -1, 0, 1, 2, 3, -1, -1, 4},
-    {Code::kVpnConnected, -1, -1, 0, -1, -1, -1, -1, -1, -1},
-    {Code::kLinkSendFailed, -1, -1, 0, 1, -1, -1, 2, -1, -1},
-    {Code::kLinkReceiveFailed, -1, -1, 0, 1, -1, -1, 2, -1, -1},
-    {Code::kScanFailed, -1, -1, -1, -1, -1, -1, 0, -1, -1},
-    {Code::kSearchedNoAnswer, -1, -1, 0, 1, -1, -1, -1, 2, -1},
-    {Code::kConverterFound, 0, 1, 2, 3, -1, -1, -1, -1, -1},
-    {Code::kAddressRefused, -1, 0, -1, -1, -1, -1, -1, -1, -1},
-    {Code::kAddressNoAnswer, -1, 0, -1, -1, -1, -1, -1, -1, -1},
-    {Code::kAddressExchangeFailed, -1, 0, -1, -1, -1, -1, 1, -1, -1},
+    {Code::kNoAdapterConnected, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kAdapterWithoutAddress, -1, -1, 0, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kOtherModelAnswered, 0, 1, 2, 3, -1, -1, -1, -1, -1, -1},
+    {Code::kFirewallMayBlock, -1, -1, 0, 1, 2, 3, -1, -1, 4, -1},
+    {Code::kVpnConnected, -1, -1, 0, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kLinkSendFailed, -1, -1, 0, 1, -1, -1, 2, -1, -1, -1},
+    {Code::kLinkReceiveFailed, -1, -1, 0, 1, -1, -1, 2, -1, -1, -1},
+    {Code::kScanFailed, -1, -1, -1, -1, -1, -1, 0, -1, -1, -1},
+    {Code::kSearchedNoAnswer, -1, -1, 0, 1, -1, -1, -1, 2, -1, -1},
+    {Code::kConverterFound, 0, 1, 2, 3, -1, -1, -1, -1, -1, -1},
+    {Code::kAddressRefused, -1, 0, -1, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kAddressNoAnswer, -1, 0, -1, -1, -1, -1, -1, -1, -1, -1},
+    {Code::kAddressExchangeFailed, -1, 0, -1, -1, -1, -1, 1, -1, -1, -1},
+    {Code::kPageNotAnswering, -1, 0, 1, 2, -1, -1, -1, -1, -1, 3},
 };
 
 std::string Argument(const Finding& finding, int index) {
@@ -180,6 +192,7 @@ int VariantOf(const Finding& finding, const Layout& layout) {
         case Code::kVpnConnected: return Argument(finding, layout.adapter).empty();
         case Code::kLinkReceiveFailed: return error == std::to_string(net::kErrMessageSize);
         case Code::kScanFailed: return error == std::to_string(net::kErrNoBuffers);
+        case Code::kPageNotAnswering: return Argument(finding, layout.met) == "refused";
         default: return 0;
     }
 }

@@ -95,6 +95,7 @@ public:
     // Everything the inputs tell; the table of codes decides what the notice shows.
     std::vector<Finding> Build() {
         Assign();
+        Page();
         Records(true);
         NotFound();
         out_.erase(std::remove_if(out_.begin(), out_.end(),
@@ -106,6 +107,12 @@ public:
 private:
     void Add(Code code, std::vector<std::string> arguments = {}) {
         out_.push_back({code, std::move(arguments)});
+    }
+
+    void Page() {
+        if (!in_.page || in_.page->answered) return;
+        Add(Code::kPageNotAnswering, {in_.pageAddress, AdapterOf(in_.pageLink, in_.facts), LinkText(in_.pageLink),
+                                      in_.page->Met() == net::PageMet::kRefused ? "refused" : "no answer"});
     }
 
     void Assign() {

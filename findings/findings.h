@@ -15,6 +15,7 @@
 #include "findings/facts.h"
 #include "findings/finding_codes.h"
 #include "net/device_table.h"
+#include "net/page_check.h"
 #include "net/scan_report.h"
 
 namespace findings {
@@ -41,6 +42,11 @@ struct Inputs {
     // nullptr when no exchange ran (Cancel, the close box): no findings.
     const net::AssignReport* assign = nullptr;
     std::string assignAddress;
+    // Notice 3: the page check that met no page at pageAddress through
+    // pageLink; nullptr when the shell failed instead: no findings.
+    const net::PageCheck* page = nullptr;
+    std::string pageAddress;
+    net::Link pageLink;
     // What Windows said (notices 4 and 5); nullptr when it was not asked.
     const Facts* facts = nullptr;
     // nullptr: ASCII as it is, other bytes as Latin-1.
@@ -68,7 +74,7 @@ Inputs LastScanInputs(int notice, const Facts* facts, NameDecoder decodeName);
 // connected adapter without an address, another model's answer, the
 // firewall, a VPN, a link's failure, the scan's failure, then every link on
 // which nothing answered (notices 4, 5); each converter found (6); how the
-// assign exchange ended (1).
+// assign exchange ended (1); what the page check met (3).
 std::vector<Finding> BuildFindings(const Inputs& inputs);
 
 // The finding as one sentence (or two) saying what to do, in UTF-8. Every

@@ -50,6 +50,8 @@ private:
     bool exchanged_ = false;
     net::AssignReport exchange_;
     std::string exchangeAddress_;
+    // The page check that met no page, for notice 3's findings.
+    findings::Inputs page_;
 };
 
 unsigned InitialFlow::Run() {
@@ -106,7 +108,7 @@ unsigned InitialFlow::HandOver() {
 bool InitialFlow::Notice(ui::NoticeCode code) {
     ui::NoticeDialog notice;
     notice.code = code;
-    notice.findings = ui::NoticeFindingsText(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_);
+    notice.findings = ui::NoticeFindingsText(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_, page_);
     return notice.DoModal(window_.hwnd()) == 1;
 }
 
@@ -126,8 +128,12 @@ void InitialFlow::HostUnreachable() {
 void InitialFlow::OpenSetupPage(const std::string& address, const net::Link& link) {
     // The launching window has no parent here: it belongs to this thread,
     // while the result window belongs to the window thread.
-    SetupPageLauncher(address.c_str(), link, nullptr, window_, [this](const net::PageCheck*) {
+    SetupPageLauncher(address.c_str(), link, nullptr, window_, [&](const net::PageCheck* unanswered) {
+        page_.page = unanswered;
+        page_.pageAddress = address;
+        page_.pageLink = link;
         OfferHelp(ui::kNoticeOpenFailed, ui::kTopicOpenFailed);
+        page_.page = nullptr;  // the check goes with the launch
     });
 }
 

@@ -25,7 +25,7 @@ VOID = {"br", "hr", "img", "input", "link", "meta", "param", "area", "base",
 # Tags whose end tag HTML lets a page leave out.
 OPTIONAL_END = {"li", "p", "td", "th", "tr", "option", "dt", "dd"}
 # The notices that show findings, and the page that each opens on Yes.
-NOTICE_PAGE = {"1": "/HTML/T150CNT_CHANGE.html", "4": "/HTML/T922SCN.html",
+NOTICE_PAGE = {"1": "/HTML/T150CNT_CHANGE.html", "3": "/HTML/T130CNT_OPEN.html", "4": "/HTML/T922SCN.html",
                "5": "/HTML/T110NOT_FOUND.html", "6": "/HTML/T120MULTIPUL.html"}
 KANA = re.compile("[\u3040-\u30ff]")
 

@@ -22,8 +22,8 @@ UINT NoticeTextId(int code) {
 }
 
 bool NoticeShowsFindings(int code) {
-    return code == kNoticeAssignFailed || code == kNoticeRescanNotFound || code == kNoticeNotFound ||
-           code == kNoticeSeveral;
+    return code == kNoticeAssignFailed || code == kNoticeOpenFailed || code == kNoticeRescanNotFound ||
+           code == kNoticeNotFound || code == kNoticeSeveral;
 }
 
 namespace {

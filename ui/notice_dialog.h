@@ -23,7 +23,7 @@ enum NoticeCode : int {
 // NoticeCode -> string identifier of its text; 0 for a code outside the table.
 UINT NoticeTextId(int code);
 
-// Notices 1, 4, 5 and 6 can say why: they show their findings, when they
+// Notices 1, 3, 4, 5 and 6 can say why: they show their findings, when they
 // have any, in a read-only box below their own text.
 bool NoticeShowsFindings(int code);
 // The box shows this many lines at most and scrolls beyond them.

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "findings/findings.h"
 #include "findings/windows_facts.h"
 #include "ui/notice_dialog.h"
 #include "win/language.h"
@@ -10,22 +9,25 @@
 namespace ui {
 
 std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
-                                const std::string& assignAddress) {
+                                const std::string& assignAddress, const findings::Inputs& page) {
     // The adapter list, the rules and the text are allocated here: out of
     // memory, the notice shows its own text alone.
     try {
-        // Notices 4 and 5 ask Windows everything; 6 only names the adapters.
+        // Notices 4 and 5 ask Windows everything; 3 and 6 only name the adapters.
         findings::Facts facts;
-        const bool asked =
-            notice == kNoticeRescanNotFound || notice == kNoticeNotFound || notice == kNoticeSeveral;
+        const bool asked = notice == kNoticeRescanNotFound || notice == kNoticeNotFound ||
+                           notice == kNoticeSeveral || (notice == kNoticeOpenFailed && page.page);
         if (asked) {
             facts = findings::ReadFacts(findings::ActiveFactsSource(), {findings::RunningProgramPath()},
-                                        notice != kNoticeSeveral);
+                                        notice != kNoticeSeveral && notice != kNoticeOpenFailed);
         }
         findings::Inputs in =
             findings::LastScanInputs(notice, asked ? &facts : nullptr, &findings::SystemCodePageToUtf8);
         in.assign = assign;
         in.assignAddress = assignAddress;
+        in.page = page.page;
+        in.pageAddress = page.pageAddress;
+        in.pageLink = page.pageLink;
         const bool japanese = win::Language() == win::kJapanese;
         // Each finding a paragraph of its own, marked where it starts.
         std::string text;

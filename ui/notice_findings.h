@@ -4,11 +4,12 @@
 
 #include <string>
 
+#include "findings/findings.h"
 #include "net/scan_report.h"
 
 namespace ui {
 
-// The findings text for notice `notice` (1, 4, 5 or 6), one finding a line;
+// The findings text for notice `notice` (1, 3, 4, 5 or 6), one finding a line;
 // empty for any other notice, when nothing was found out, or when memory ran
 // out on the way (the notice then shows its own text alone). Call it just
 // before the notice runs, after the scan or exchange it answers for:
@@ -19,8 +20,11 @@ namespace ui {
 // the adapters, their networks and the firewall's rules for the program
 // file this process runs; notice 6 reads the records;
 // notice 1 needs the exchange's report and the address it asked for, and
-// has no findings when no exchange ran (assign nullptr).
+// has no findings when no exchange ran (assign nullptr); notice 3 needs the
+// page check that met no page (page's page, pageAddress and pageLink) and
+// names the adapters.
 std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign = nullptr,
-                                const std::string& assignAddress = std::string());
+                                const std::string& assignAddress = std::string(),
+                                const findings::Inputs& page = findings::Inputs());
 
 }  // namespace ui

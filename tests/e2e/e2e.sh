@@ -50,6 +50,7 @@ subnet    | only_unsupported_models_count_as_none_esc_is_no    | en | name=ztl-b
 subnet    | close_during_the_scan_ends_the_program_with_status_0 | en | $A,ip=192.168.0.50,repeat=0 chatter:500 | P close          | P             | -                    | -                  | *
 other     | address_accepted_opens_the_page_at_the_new_address | en | $A,ip=10.0.0.5                     | S 4              | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
 other     | the_page_answers_8_s_after_the_address_the_browser_waits | en | $A,ip=10.0.0.5 http-after:8 | S 4     | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
+other     | the_page_never_answers_notice_3_names_the_address  | en | $A,ip=10.0.0.5 http-after:never    | S 4 N3 2         | P S A L N3p   | -                    | -                  | 3 192.168.0.3
 other     | address_refused_offers_the_address_change_help     | en | $A,ip=10.0.0.5,status=256          | S 4 N1 1         | P S A N1r     | -                    | T150CNT_CHANGE.html | 3 192.168.0.3
 other     | assignment_unanswered_ends_after_no                | en | $A,ip=10.0.0.5,status=silent       | S 4 N1 2         | P S A N1s     | -                    | -                  | 3 192.168.0.3
 other     | dialog_cancelled_sends_no_assignment               | en | $A,ip=10.0.0.5                     | S 1013 N1 1      | P S N1        | -                    | T150CNT_CHANGE.html | 3
@@ -76,6 +77,7 @@ declare -A SHOWN=(
   [en:N6]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?"'
   [en:N7]='title="Error" texts="Yes|No|Please insert an IP address."'
   [en:N3]='title="Error" texts="Yes|No|Failed to open Converter setup page.\nDo you want see Online Help?"'
+  [en:N3p]='title="Error" texts="Yes|No|Failed to open Converter setup page.\nDo you want see Online Help?|• The device at 192.168.0.3 refused the connection to its setup page through the adapter \"v0a\" (192.168.0.2/24) for 15 seconds: the converter'"'"'s web server may still be starting. Wait a minute, then run the program again."'
   # The notices that say why, with what their box shows.
   [en:N5a]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?|• Nothing answered through the adapter \"v0a\" (192.168.0.2/24). Check that the converter is wired to the PC and switched on."'
   [en:N6a]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?|• Found \"ZTL-BR720-A\" at 192.168.0.50 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up.\r\n• Found \"ZTL-BR710-B\" at 192.168.0.51 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up."'
@@ -221,7 +223,9 @@ run_row() {
       chatter:*) sim+=(--chatter "${c#chatter:}") ;;
       http-after:*) sim+=(--http-after "${c#http-after:}") ;;
       office:*) office+=(--converter "${c#office:}") ;;
-      *) sim+=(--converter "$c") ;;
+      *) sim+=(--converter "$c")
+        # Its namespace holds its address, where its page answers.
+        [[ $c != *ip=* ]] || ip -n "$NS_CONV" addr add "$(sed 's/.*ip=\([0-9.]*\).*/\1/' <<<"$c")/24" dev "$NS_CONV_IF" 2>/dev/null ;;
     esac
   done
   if [ ${#office[@]} -gt 0 ]; then
@@ -249,9 +253,11 @@ run_row() {
   local keep=()
   for c in "${NS_PIDS[@]}"; do [ "$c" = "$SIM_PID" ] || [ "$c" = "$office_pid" ] || keep+=("$c"); done
   NS_PIDS=(${keep[@]+"${keep[@]}"})
-  # The next row's converter is back at its address, and the PC knows nobody.
+  # The next row's converter is back at its address (the last one gone took
+  # the route with it), and the PC knows nobody.
   ip -n "$NS_CONV" addr flush dev "$NS_CONV_IF"
   for c in $conv_addresses; do ip -n "$NS_CONV" addr add "$c" dev "$NS_CONV_IF"; done
+  ip -n "$NS_CONV" route replace default dev "$NS_CONV_IF"
   ip -n "$NS_PC" neigh flush all
 
   local want=()

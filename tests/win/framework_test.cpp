@@ -55,8 +55,8 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
         bool box, scrolls;
     } rows[] = {
         {5, win::kEnglish, L"", false, false},
-        {3, win::kEnglish, L"Nothing answered.", false, false},
-        {5, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false},
+        {7, win::kEnglish, L"Nothing answered.", false, false},
+        {3, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false},
         {1, win::kJapanese,
          L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを"
          L"指定して、もう一度実行してください。",

@@ -30,6 +30,8 @@ struct Pc : FactsSource {
     int notice = 5;
     const net::AssignReport* assign = nullptr;
     net::AssignReport report;
+    const net::PageCheck* page = nullptr;
+    net::PageCheck check;
 
     Pc() {
         net::g_scanReport = {};
@@ -58,6 +60,11 @@ struct Pc : FactsSource {
         report = {outcome, error};
         assign = &report;
     }
+    // Notice 3 after 30 attempts at the page, `refused` of them refused.
+    void Page(int refused) {
+        notice = 3;
+        check.attempts = 30, check.refused = refused, page = &check;
+    }
     // The firewall on for the public network.
     void Firewall(std::vector<ProgramRule> rules) {
         firewall.enabled[2] = true;
@@ -76,6 +83,7 @@ std::vector<Finding> Build(Pc& pc) {
     Inputs in = LastScanInputs(pc.notice, &facts, nullptr);
     in.assign = pc.assign;
     in.assignAddress = "192.168.0.3";
+    in.page = pc.page, in.pageAddress = "192.168.0.4", in.pageLink = Pc::Link("192.168.0.2");
     return BuildFindings(in);
 }
 
@@ -270,7 +278,14 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.assign = nullptr;
          },
          {}},
-        {"a notice without findings", [](Pc& pc) { pc.notice = 3; }, {}},
+        {"the shell failed: notice 3 without findings", [](Pc& pc) { pc.notice = 3; }, {}},
+        {"the page never answered", [](Pc& pc) { pc.Page(0); }, {"page-not-answering 192.168.0.4|Ethernet|192.168.0.2/24|no answer"},
+         "Nothing answered at 192.168.0.4 through the adapter \"Ethernet\" (192.168.0.2/24) for 15 seconds, so the "
+         "setup page was not opened. Check that the converter is switched on and wired to the PC, then run the "
+         "program again."},
+        {"the page refused once", [](Pc& pc) { pc.Page(1); }, {"page-not-answering 192.168.0.4|Ethernet|192.168.0.2/24|refused"},
+         nullptr, "アダプター「Ethernet」(192.168.0.2/24) で 192.168.0.4 の設定ページへの接続が 15 秒間拒否されました。"
+         "コンバータの Web サーバーがまだ起動中の可能性があります。1 分ほど待ってから、もう一度実行してください。"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
