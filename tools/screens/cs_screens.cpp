@@ -368,9 +368,17 @@ int ShowNoticeWithFindings() {
     findings::SetFactsSource(&laptop);
     StoreLaptopScan(Code);
     const net::AssignReport refused{net::AssignOutcome::kRefused, 0};
+    // Notice 3: the converter took 192.168.0.3 on the wired link, its web
+    // server refused every connection for 15 s.
+    net::PageCheck check;
+    check.attempts = check.refused = 30;
+    findings::Inputs page;
+    page.page = &check;
+    page.pageAddress = "192.168.0.3";
+    page.pageLink = {true, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)};
     ui::NoticeDialog notice;
     notice.code = Code;
-    notice.findings = ui::NoticeFindingsText(Code, &refused, "192.168.0.3");
+    notice.findings = ui::NoticeFindingsText(Code, &refused, "192.168.0.3", page);
     return notice.DoModal(nullptr) < 0 ? 2 : 0;
 }
 
@@ -403,6 +411,13 @@ int ShowIpSetupDialog() {
     return dialog.DoModal(nullptr) < 0 ? 2 : 0;
 }
 
+// The address setup's refusal of a typed address a device holds.
+int ShowTypedAddressRefusalBox() {
+    MessageBoxW(nullptr, flow::TypedAddressRefusal(net::AddressUse::kInUse, "192.168.0.3").c_str(),
+                win::LoadText(IDS_ERROR).c_str(), MB_OK | MB_ICONINFORMATION);
+    return 0;
+}
+
 struct Scene {
     const char* name;
     int (*show)();
@@ -425,12 +440,14 @@ const Scene kScenes[] = {
     {"NoticeDialog-6", &ShowNoticeCode<6>},
     {"NoticeDialog-7", &ShowNoticeCode<7>},
     {"NoticeDialog-1-findings", &ShowNoticeWithFindings<1>},
+    {"NoticeDialog-3-findings", &ShowNoticeWithFindings<3>},
     {"NoticeDialog-4-findings", &ShowNoticeWithFindings<4>},
     {"NoticeDialog-5-findings", &ShowNoticeWithFindings<5>},
     {"NoticeDialog-6-findings", &ShowNoticeWithFindings<6>},
     {"IpSetupDialog", &ShowIpSetupDialog},
     {"NoSelectionBox", &ShowNoSelectionBox},
     {"SubnetWarningBox", &ShowSubnetWarningBox},
+    {"TypedAddressRefusalBox", &ShowTypedAddressRefusalBox},
 };
 
 }  // namespace
