@@ -202,9 +202,7 @@ assign_run() {
   local log=$work/assign-$1.log open=$work/open-assign-$1.log dialog
   rm -f "$work/stop" "$work/assigned"
   : >"$open"
-  ip -n "$NS_CONV" addr flush dev "$NS_CONV_IF"
-  ip -n "$NS_CONV" addr add 192.168.0.50/24 dev "$NS_CONV_IF"
-  ip -n "$NS_PC" neigh flush all
+  ns_converter_at 192.168.0.50/24
   in_pc 300 "$winerun" "$winlog_exe" "$(winpath "$log")" "$(winpath "$work/stop")" \
     >>"$work/wine.log" 2>&1 </dev/null &
   winlog_pid=$!

@@ -74,9 +74,7 @@ struct Port : net::fake::ScriptedPort {
     }
 };
 
-// The converter's page answers at once; nobody answers ARP.
 struct World {
-    World() { port.connects = {net::fake::Accepts(1)}; }
     Port port;
     net::fake::ScriptedNeighbours neighbours{port};
     Browser browser;
@@ -114,11 +112,7 @@ const Script kProgramBlocked = [](World& w) {
 const Script kOutOfMemory = [](World& w) { w.windows.outOfMemory = true; };
 // The converter's link as a netmask gives it; a device answers for .1.
 Script OnLink(int prefix) {
-    return [prefix](World& w) {
-        kConverter(w);
-        w.port.interfaces[0].netmask = net::NetworkOrder(~0u << (32 - prefix));
-        w.neighbours.entries = {{Ip(192, 168, 0, 1), net::kNeighbourReachable, {2}}};
-    };
+    return [prefix](World& w) { kConverter(w), w.port.interfaces[0].netmask = net::NetworkOrder(~0u << (32 - prefix)); };
 }
 const Script kPageRefuses = [](World& w) { kConverter(w), w.port.connects.assign(40, net::fake::Refuses(1)); };
 const Script kBrowserFails = [](World& w) {
@@ -241,6 +235,8 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         World world;
         world.port.interfaces = {{0x13, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)}};
         world.port.hostAddress = Ip(192, 168, 0, 2);
+        world.port.connects = {net::fake::Accepts(1)};  // the page answers at once; a device holds .1
+        world.neighbours.entries = {{Ip(192, 168, 0, 1), net::kNeighbourReachable, {2}}};
         row.network(world);
         net::SetActivePort(&world.port);
         win::SetLanguage(row.language);

@@ -34,11 +34,9 @@ B=name=ZTL-BR710-B,mac=00:1a:2b:3c:4d:5f
 # user was in another program; close: Close on the (sizeless) result window;
 # move: the top window dragged aside; click:N a real pointer click on button N
 # of the window below the top one.
-# Converters: the simulator's, serving a page that takes the address assigned
-# (http-after:S|never: only S seconds after it); office:C on the office link.
+# Converters: the simulator's, its page (http-after:S|never: S s after an assignment); office:C.
 # Datagrams: the discovery requests received, then the address of the three
 # assign requests for converter A; * when the count depends on the moment.
-# A page opened was met once by the page check, then fetched by the browser.
 rows() {
   cat <<EOF
 # group   | row                                                | lang | converters                       | the user's steps | dialogs shown | browser | help topic | datagrams
@@ -48,8 +46,7 @@ subnet    | no_answer_offers_the_not_found_help_enter_is_yes   | en | $A,ip=192.
 subnet    | two_converters_offer_the_several_converters_help   | en | $A,ip=192.168.0.50 $B,ip=192.168.0.51 | N6 1          | P N6a         | -                    | T120MULTIPUL.html  | 3
 subnet    | only_unsupported_models_count_as_none_esc_is_no    | en | name=ztl-br720,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50 name=OTHER-AP,mac=00:1a:2b:3c:4d:5f,ip=192.168.0.51 | N5 esc | P N5u | - | - | 3
 subnet    | close_during_the_scan_ends_the_program_with_status_0 | en | $A,ip=192.168.0.50,repeat=0 chatter:500 | P close          | P             | -                    | -                  | *
-other     | address_accepted_opens_the_page_at_the_new_address | en | $A,ip=10.0.0.5                     | S 4              | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
-other     | the_page_answers_8_s_after_the_address_the_browser_waits | en | $A,ip=10.0.0.5 http-after:8 | S 4     | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
+other     | address_accepted_the_page_answers_8_s_later_the_browser_waits_for_it | en | $A,ip=10.0.0.5 http-after:8 | S 4     | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
 other     | the_page_never_answers_notice_3_names_the_address  | en | $A,ip=10.0.0.5 http-after:never    | S 4 N3 2         | P S A L N3p   | -                    | -                  | 3 192.168.0.3
 other     | address_refused_offers_the_address_change_help     | en | $A,ip=10.0.0.5,status=256          | S 4 N1 1         | P S A N1r     | -                    | T150CNT_CHANGE.html | 3 192.168.0.3
 other     | assignment_unanswered_ends_after_no                | en | $A,ip=10.0.0.5,status=silent       | S 4 N1 2         | P S A N1s     | -                    | -                  | 3 192.168.0.3
@@ -223,8 +220,7 @@ run_row() {
       chatter:*) sim+=(--chatter "${c#chatter:}") ;;
       http-after:*) sim+=(--http-after "${c#http-after:}") ;;
       office:*) office+=(--converter "${c#office:}") ;;
-      *) sim+=(--converter "$c")
-        # Its namespace holds its address, where its page answers.
+      *) sim+=(--converter "$c")  # its namespace holds its address, where its page answers
         [[ $c != *ip=* ]] || ip -n "$NS_CONV" addr add "$(sed 's/.*ip=\([0-9.]*\).*/\1/' <<<"$c")/24" dev "$NS_CONV_IF" 2>/dev/null ;;
     esac
   done
@@ -253,12 +249,7 @@ run_row() {
   local keep=()
   for c in "${NS_PIDS[@]}"; do [ "$c" = "$SIM_PID" ] || [ "$c" = "$office_pid" ] || keep+=("$c"); done
   NS_PIDS=(${keep[@]+"${keep[@]}"})
-  # The next row's converter is back at its address (the last one gone took
-  # the route with it), and the PC knows nobody.
-  ip -n "$NS_CONV" addr flush dev "$NS_CONV_IF"
-  for c in $conv_addresses; do ip -n "$NS_CONV" addr add "$c" dev "$NS_CONV_IF"; done
-  ip -n "$NS_CONV" route replace default dev "$NS_CONV_IF"
-  ip -n "$NS_PC" neigh flush all
+  ns_converter_at $conv_addresses
 
   local want=()
   for code in $dialogs; do want+=("${SHOWN[$lang:$code]}"); done

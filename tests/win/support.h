@@ -23,6 +23,7 @@
 
 #include "findings/windows_facts.h"
 #include "findings/windows_neighbours.h"
+#include "flow/ip_setup_dialog.h"
 #include "flow/network_wait.h"
 #include "net/address_text.h"
 #include "res/resource.h"
@@ -223,11 +224,9 @@ struct Port : net::fake::ScriptedPort {
     }
 };
 
-// Every row of every table starts from a PC with one Ethernet interface,
-// 192.168.0.2/24, no converter, nothing seen, a page that answers at once
-// and a link where nobody answers ARP, Yes to every question; this thread
-// holds COM as the program's window thread does. Waits for the network
-// move the scripted clock, with this thread's messages handled.
+// Every row of every table starts from a PC with one Ethernet interface, 192.168.0.2/24, no converter,
+// nothing seen, a page that answers at once, nobody answering ARP, Yes to every question; this thread
+// holds COM as the program's window thread does. Waits move the scripted clock.
 class WinTest : public testing::Test {
 protected:
     void SetUp() override { flow::SetWindowIdle(&idle), Reset(); }
@@ -259,7 +258,13 @@ protected:
     win::ComApartment com;
     std::unique_ptr<Port> port;
     std::unique_ptr<net::fake::ScriptedNeighbours> neighbours;
-    const net::Idle idle = [this](std::uint32_t ms) { win::DispatchThreadMessages(), port->nowMs += ms; };
+    // A visible address setup dialog and a launching window's parent take no input while the network is waited for.
+    const net::Idle idle = [this](std::uint32_t ms) {
+        for (HWND w : {GetParent(Shown<ui::LaunchingWindow>()), Shown<flow::IpSetupDialog>()}) {
+            if (w && IsWindowEnabled(w)) Log("waits enabled");
+        }
+        win::DispatchThreadMessages(), port->nowMs += ms;
+    };
     Shell shell;
     Answerer answerer;
 };

@@ -28,6 +28,7 @@
 # After a topology:
 #   ns_device_on_cable ADDR/LEN  another device holding ADDR on the PC's cable
 #                         (namespace "$NS_DEV"), answering ARP for it
+#   ns_converter_at ADDR/LEN...  the converter's namespace back at these addresses
 
 NS_PREFIX=${NS_PREFIX:-cst}
 NS_RUN_ID=${NS_RUN_ID:-$$r$RANDOM}
@@ -248,6 +249,18 @@ ns_device_on_cable() {
   ip -n "$NS_CONV" route replace default dev "$bridge"
   ip -n "$NS_DEV" route add default dev "$NS_LINK_B"
   NS_CONV_IF=$bridge
+}
+
+# ns_converter_at ADDR/LEN...: the converter's namespace holds these
+# addresses alone again, with its default route (which went with the last
+# address an --on-assign command removed), and the PC has forgotten every
+# neighbour it resolved: the next run finds the link as the topology made it.
+ns_converter_at() {
+  local address
+  ip -n "$NS_CONV" addr flush dev "$NS_CONV_IF"
+  for address in "$@"; do ip -n "$NS_CONV" addr add "$address" dev "$NS_CONV_IF"; done
+  ip -n "$NS_CONV" route replace default dev "$NS_CONV_IF"
+  ip -n "$NS_PC" neigh flush all
 }
 
 # sim_start NS LOG ARGS...: starts converter-sim inside NS, its datagram log

@@ -30,8 +30,7 @@ struct Pc : FactsSource {
     int notice = 5;
     const net::AssignReport* assign = nullptr;
     net::AssignReport report;
-    const net::PageCheck* page = nullptr;
-    net::PageCheck check;
+    net::PageCheck check, *page = nullptr;
 
     Pc() {
         net::g_scanReport = {};
@@ -60,11 +59,7 @@ struct Pc : FactsSource {
         report = {outcome, error};
         assign = &report;
     }
-    // Notice 3 after 30 attempts at the page, `refused` of them refused.
-    void Page(int refused) {
-        notice = 3;
-        check.attempts = 30, check.refused = refused, page = &check;
-    }
+    void Page(int refused) { notice = 3, check.attempts = 30, check.refused = refused, page = &check; }
     // The firewall on for the public network.
     void Firewall(std::vector<ProgramRule> rules) {
         firewall.enabled[2] = true;
