@@ -202,7 +202,12 @@ assign_run() {
   local log=$work/assign-$1.log open=$work/open-assign-$1.log dialog
   rm -f "$work/stop" "$work/assigned"
   : >"$open"
+  # A converter that has not taken an address yet, in a namespace that holds none.
+  sim_stop 2>/dev/null
   ns_converter_at 192.168.0.50/24
+  sim_start "$NS_CONV" "$work/sim-assign.log" --converter name=ZTL-BR720-Bench,mac=00:1a:2b:3c:4d:5e,ip=10.0.0.5 \
+    --http 80 --http-after 2 \
+    --on-assign "date +%s.%N >'$work/assigned'; ip addr flush dev $NS_CONV_IF && ip addr add \$1/24 dev $NS_CONV_IF"
   in_pc 300 "$winerun" "$winlog_exe" "$(winpath "$log")" "$(winpath "$work/stop")" \
     >>"$work/wine.log" 2>&1 </dev/null &
   winlog_pid=$!
@@ -217,7 +222,7 @@ assign_run() {
   touch "$work/stop"
   wait "$winlog_pid" 2>/dev/null
   winlog_pid=
-  awk -v run="$1" -v answers="$(awk '{ print $1 + 2 }' "$work/assigned" 2>/dev/null)" \
+  awk -v run="$1" -v answers="$(awk '{ printf "%.3f", $1 + 2 }' "$work/assigned" 2>/dev/null)" \
     -v open="$(cut -d' ' -f1 "$open" | head -1)" '
     $2 == "hide" && !scan { scan = $1 }
     $2 == "show" && /title="IP Address Setup"/ && scan && !dialog { dialog = $1 }
@@ -230,8 +235,4 @@ assign_run() {
 }
 
 echo "== another subnet: the scan's end to the address setup dialog, the page's answer to the browser"
-sim_stop 2>/dev/null
-sim_start "$NS_CONV" "$work/sim-assign.log" --converter name=ZTL-BR720-Bench,mac=00:1a:2b:3c:4d:5e,ip=10.0.0.5 \
-  --http 80 --http-after 2 \
-  --on-assign "date +%s.%N >'$work/assigned'; ip addr flush dev $NS_CONV_IF && ip addr add \$1/24 dev $NS_CONV_IF"
 for i in $(seq "$runs"); do assign_run "$i"; done
