@@ -16,9 +16,10 @@
 # Then nothing answers: from the scan's end (the progress window goes) to
 # the not-found notice on screen with its findings, which are gathered then
 # (the adapters, their networks, the firewall); No closes it.
-# Then a converter in another subnet whose page answers 2 s after it took
+# Then a converter in another subnet whose page answers 5 s after it took
 # its address: from the scan's end to the address setup dialog on screen
-# (the link asked which candidate is free), and from the page answering to
+# (the link asked which candidate is free), and from the page answering (the
+# exchange itself takes 3 s, so the page check is under way by then) to
 # the browser call (the page check's attempts come every 500 ms).
 #
 #   startup-bench.sh [RUNS]      (default 5 warm runs)
@@ -206,7 +207,7 @@ assign_run() {
   sim_stop 2>/dev/null
   ns_converter_at 192.168.0.50/24
   sim_start "$NS_CONV" "$work/sim-assign.log" --converter name=ZTL-BR720-Bench,mac=00:1a:2b:3c:4d:5e,ip=10.0.0.5 \
-    --http 80 --http-after 2 \
+    --http 80 --http-after 5 \
     --on-assign "date +%s.%N >'$work/assigned'; ip addr flush dev $NS_CONV_IF && ip addr add \$1/24 dev $NS_CONV_IF"
   in_pc 300 "$winerun" "$winlog_exe" "$(winpath "$log")" "$(winpath "$work/stop")" \
     >>"$work/wine.log" 2>&1 </dev/null &
@@ -222,7 +223,7 @@ assign_run() {
   touch "$work/stop"
   wait "$winlog_pid" 2>/dev/null
   winlog_pid=
-  awk -v run="$1" -v answers="$(awk '{ printf "%.3f", $1 + 2 }' "$work/assigned" 2>/dev/null)" \
+  awk -v run="$1" -v answers="$(awk '{ printf "%.3f", $1 + 5 }' "$work/assigned" 2>/dev/null)" \
     -v open="$(cut -d' ' -f1 "$open" | head -1)" '
     $2 == "hide" && !scan { scan = $1 }
     $2 == "show" && /title="IP Address Setup"/ && scan && !dialog { dialog = $1 }
