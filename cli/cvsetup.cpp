@@ -137,9 +137,13 @@ private:
 
     // ----- the converter table, in words and in JSON
 
+    std::wstring AdapterOf(const net::Link& link) const {
+        return win::FromUtf8(findings::AdapterOf(link, facts_.windows));
+    }
+
     // The adapter's name as a person reads it: "-" where Windows names none.
     std::wstring AdapterCell(const net::Link& link) const {
-        const std::wstring name = link.known ? AdapterOf(link, facts_.windows) : std::wstring();
+        const std::wstring name = AdapterOf(link);
         return name.empty() ? Text(IDS_CLI_UNKNOWN) : Printable(name);
     }
 
@@ -177,7 +181,7 @@ private:
         }
         json.BeginObject();
         json.Key("adapter");
-        json.String(win::ToUtf8(AdapterOf(link, facts_.windows)));
+        json.String(win::ToUtf8(AdapterOf(link)));
         json.Key("address");
         json.String(win::ToUtf8(AddressText(link.address)));
         json.Key("netmask");
@@ -252,7 +256,7 @@ private:
             }
             if ((request_.address & link.netmask) != (link.address & link.netmask)) {
                 Error(Format(IDS_CLI_OUTSIDE_SUBNET,
-                             {address, AdapterOf(link, facts_.windows), AddressText(link.address),
+                             {address, AdapterOf(link), AddressText(link.address),
                               AddressText(link.netmask)}));
             }
         }
@@ -355,7 +359,7 @@ private:
 
     void LinkReportJson(JsonWriter& json, const net::LinkReport& report) const {
         const net::Link& link = report.link;
-        const std::wstring adapter = AdapterOf(link, facts_.windows);
+        const std::wstring adapter = AdapterOf(link);
         json.BeginObject();
         json.Key("adapter");
         StringOrNull(json, !adapter.empty(), adapter);
@@ -397,7 +401,7 @@ private:
             for (const findings::Finding& finding : findings) {
                 json.BeginObject();
                 json.Key("code");
-                json.String(findings::CodeName(finding.code));
+                json.String(findings::CodeName(finding));
                 json.Key("text");
                 json.String(findings::RenderFinding(finding, FindingsLanguage()));
                 json.EndObject();
@@ -415,7 +419,7 @@ private:
             if (findings.empty()) text += Text(IDS_CLI_NONE) + L"\n";
             for (const findings::Finding& finding : findings) {
                 text += L"  " + win::FromUtf8(findings::RenderFinding(finding, FindingsLanguage())) +
-                        L" [" + Widen(findings::CodeName(finding.code)) + L"]\n";
+                        L" [" + Widen(findings::CodeName(finding)) + L"]\n";
             }
             out_.Write(text);
         }

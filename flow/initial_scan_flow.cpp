@@ -34,8 +34,8 @@ public:
 
 private:
     // A notice over the result window; true for Yes.
-    bool Notice(ui::NoticeCode code);
-    void OfferHelp(ui::NoticeCode code, const char* topic);
+    bool Notice(ui::Notice code);
+    void OfferHelp(ui::Notice code, const char* topic);
     void HostUnreachable();
     void OpenSetupPage(const std::string& address);
     void ConverterInAnotherSubnet(const std::string& mac, const net::Link& link);
@@ -59,7 +59,7 @@ unsigned InitialFlow::Run() {
         if (polled == kScanHostUnreachable) {
             HostUnreachable();
         } else {
-            OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
+            OfferHelp(ui::Notice::kNotFound, ui::kTopicNotFound);
         }
         return EndProcess(true);
     }
@@ -88,11 +88,11 @@ unsigned InitialFlow::Run() {
     if (rows >= 2) {
         // The result window is left alone on this path.
         ui::CloseProgressWindow(context_);
-        OfferHelp(ui::kNoticeSeveral, ui::kTopicSeveral);
+        OfferHelp(ui::Notice::kSeveral, ui::kTopicSeveral);
         return EndProcess(false);
     }
     ui::CloseProgressWindow(context_);
-    OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
+    OfferHelp(ui::Notice::kNotFound, ui::kTopicNotFound);
     return EndProcess(true);
 }
 
@@ -103,14 +103,14 @@ unsigned InitialFlow::HandOver() {
     return 0;
 }
 
-bool InitialFlow::Notice(ui::NoticeCode code) {
+bool InitialFlow::Notice(ui::Notice code) {
     ui::NoticeDialog notice;
     notice.code = code;
     notice.findings = ui::NoticeFindingsText(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_);
     return notice.DoModal(window_.hwnd()) == 1;
 }
 
-void InitialFlow::OfferHelp(ui::NoticeCode code, const char* topic) {
+void InitialFlow::OfferHelp(ui::Notice code, const char* topic) {
     if (Notice(code)) ui::HelpLauncher().OpenTopic(topic);
 }
 
@@ -127,7 +127,7 @@ void InitialFlow::OpenSetupPage(const std::string& address) {
     // The launching window has no parent here: it belongs to this thread,
     // while the result window belongs to the window thread.
     SetupPageLauncher(address.c_str(), nullptr, window_,
-                      [this] { OfferHelp(ui::kNoticeOpenFailed, ui::kTopicOpenFailed); });
+                      [this] { OfferHelp(ui::Notice::kOpenFailed, ui::kTopicOpenFailed); });
 }
 
 void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Link& link) {
@@ -149,7 +149,7 @@ void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Li
     if (!assigned.empty()) {
         OpenSetupPage(assigned);
     } else {
-        OfferHelp(ui::kNoticeAssignFailed, ui::kTopicAddressChange);
+        OfferHelp(ui::Notice::kAssignFailed, ui::kTopicAddressChange);
     }
 }
 

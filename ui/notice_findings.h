@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "findings/finding_codes.h"
 #include "net/scan_report.h"
 
 namespace ui {
@@ -20,7 +21,7 @@ namespace ui {
 // file this process runs; notice 6 reads the records;
 // notice 1 needs the exchange's report and the address it asked for, and
 // has no findings when no exchange ran (assign nullptr).
-std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign = nullptr,
+std::wstring NoticeFindingsText(findings::Notice notice, const net::AssignReport* assign = nullptr,
                                 const std::string& assignAddress = std::string());
 
 }  // namespace ui
