@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "findings/findings.h"
+#include "findings/text_filter.h"
 #include "net/socket_port.h"
 
 namespace findings {
@@ -133,21 +134,6 @@ const Text kTexts[] = {
      "ことを確認してから、もう一度実行してください。"},
 };
 
-// A text of ours that an edit control and a script can take whole: control
-// characters (a line break in an adapter's or converter's name) become U+FFFD.
-std::string Clean(const std::string& utf8) {
-    std::string out;
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            out += "\xEF\xBF\xBD";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // What a finding's text fills in, and which of its code's texts says it:
 // the case its facts single out (a rule that blocks the program, datagrams
 // that were dropped, an adapter without a name, a datagram of another size,
@@ -241,8 +227,8 @@ std::string Fill(const char* text, const std::vector<std::pair<const char*, std:
     std::string out;
     for (const char* p = text; *p; ++p) {
         const char* close = *p == '{' ? std::strchr(p, '}') : nullptr;
-        const auto value = std::find_if(values.begin(), values.end(), [&](const auto& v) {
-            return close && std::strlen(v.first) == static_cast<std::size_t>(close - p - 1) &&
+        const auto value = !close ? values.end() : std::find_if(values.begin(), values.end(), [&](const auto& v) {
+            return std::strlen(v.first) == static_cast<std::size_t>(close - p - 1) &&
                    std::strncmp(v.first, p + 1, close - p - 1) == 0;
         });
         if (value == values.end()) {
@@ -288,7 +274,7 @@ std::string RenderFinding(const Finding& finding, Language language) {
     }
     if (!chosen) return std::string();
     for (std::string* text : {&values.adapter, &values.link, &values.name, &values.address, &values.program}) {
-        *text = Clean(*text);
+        *text = Printable(*text);
     }
     const std::string adapter = AdapterPhrase(values.adapter, values.link, language);
     std::string capitalised = adapter;
