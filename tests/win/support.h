@@ -30,6 +30,7 @@
 #include "ui/result_window.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
+#include "win/com.h"
 #include "win/shell.h"
 #include "win/window_util.h"
 
