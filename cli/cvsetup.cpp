@@ -179,9 +179,10 @@ private:
             json.Null();
             return;
         }
+        const std::wstring adapter = AdapterOf(link);
         json.BeginObject();
         json.Key("adapter");
-        json.String(win::ToUtf8(AdapterOf(link)));
+        StringOrNull(json, !adapter.empty(), adapter);
         json.Key("address");
         json.String(win::ToUtf8(AddressText(link.address)));
         json.Key("netmask");
