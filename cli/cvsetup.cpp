@@ -174,15 +174,20 @@ private:
         return Table(rows);
     }
 
+    // The adapter's name; null where Windows names none.
+    void AdapterJson(JsonWriter& json, const net::Link& link) const {
+        const std::wstring adapter = AdapterOf(link);
+        json.Key("adapter");
+        StringOrNull(json, !adapter.empty(), adapter);
+    }
+
     void LinkJson(JsonWriter& json, const net::Link& link) const {
         if (!link.known) {
             json.Null();
             return;
         }
-        const std::wstring adapter = AdapterOf(link);
         json.BeginObject();
-        json.Key("adapter");
-        StringOrNull(json, !adapter.empty(), adapter);
+        AdapterJson(json, link);
         json.Key("address");
         json.String(win::ToUtf8(AddressText(link.address)));
         json.Key("netmask");
@@ -360,10 +365,8 @@ private:
 
     void LinkReportJson(JsonWriter& json, const net::LinkReport& report) const {
         const net::Link& link = report.link;
-        const std::wstring adapter = AdapterOf(link);
         json.BeginObject();
-        json.Key("adapter");
-        StringOrNull(json, !adapter.empty(), adapter);
+        AdapterJson(json, link);
         json.Key("address");
         StringOrNull(json, link.known, AddressText(link.address));
         json.Key("netmask");

@@ -48,7 +48,7 @@ constexpr char kCvsetup[] = "C:\\Tools\\cvsetup.exe";
 struct Windows : findings::FactsSource {
     bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
         if (outOfMemory) throw std::bad_alloc();
-        adapters->push_back({"{1}", "Ethernet 2", findings::kIfTypeEthernet,
+        adapters->push_back({"{1}", unnamed ? "" : "Ethernet 2", findings::kIfTypeEthernet,
                              findings::kOperStatusUp, {{Ip(192, 168, 0, 2), 24}}});
         return true;
     }
@@ -62,6 +62,7 @@ struct Windows : findings::FactsSource {
     }
     findings::FirewallEntry firewall;
     bool outOfMemory = false;
+    bool unnamed = false;
 };
 
 struct Port : net::fake::ScriptedPort {
@@ -91,6 +92,10 @@ std::vector<std::uint8_t> Device(const std::string& name, std::uint32_t address,
 
 const Script kNothing = [](World&) {};
 const Script kConverter = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(192, 168, 0, 50)))}; };
+const Script kUnnamed = [](World& w) {
+    kConverter(w);
+    w.windows.unnamed = true;
+};
 const Script kElsewhere = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(10, 0, 0, 5)))}; };
 const Script kOtherModel = [](World& w) {
     w.port.inbound = {Arrives(Device("OTHER-AP", Ip(192, 168, 0, 51), 0x5f))};
@@ -176,6 +181,7 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         {"list", kLongNamed, 0, "", "ZTL-BR720-?[2J" + std::string(54, 'x') +
                                      "  192.168.0.50  00:1a:2b:3c:4d:5e  Ethernet 2  192.168.0.2  same"},
         {"list", kNothing, 1, "cvsetup: no converter of a supported model answered", ""},
+        {"list --json", kUnnamed, 0, "", "        \"adapter\": null,"},
         {"list", kOtherModel, 1, "cvsetup: no converter of a supported model answered", ""},
         {"list --all", kOtherModel, 1, "cvsetup: no converter of a supported model answered",
          "OTHER-AP        192.168.0.51  00:1a:2b:3c:4d:5f  Ethernet 2  192.168.0.2  same    other model"},

@@ -123,6 +123,8 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              net::g_scanState.lastError = 10051;
          },
          {"no-adapter-connected"}},
+        {"none connected now: the link that was searched is named by the adapter that held it",
+         [](Pc& pc) { pc.adapters[0].operStatus = 2; }, {kNoAnswer}},
         {"none connected now, but the link was searched: an adapter without a name heard nothing",
          [](Pc& pc) {
              pc.adapters[0].operStatus = 2;
