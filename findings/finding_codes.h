@@ -36,24 +36,27 @@ enum class Notice : int {
 };
 
 constexpr unsigned NoticeBit(Notice notice) { return 1u << static_cast<int>(notice); }
-// The notices that tell of a scan that found none.
-constexpr unsigned kNotFoundNotices = NoticeBit(Notice::kRescanNotFound) | NoticeBit(Notice::kNotFound);
+template <class... N>
+constexpr unsigned Notices(N... notices) {
+    return (0u | ... | NoticeBit(notices));
+}
 
-// X(type, "code", notices it may appear in), in the order of Finding's types.
-#define CS_FINDING_CODES(X)                                                          \
-    X(NoAdapterConnected, "no-adapter-connected", kNotFoundNotices)                  \
-    X(AdapterWithoutAddress, "adapter-without-address", kNotFoundNotices)            \
-    X(OtherModelAnswered, "other-model-answered", kNotFoundNotices)                  \
-    X(FirewallMayBlock, "firewall-may-block", kNotFoundNotices)                      \
-    X(VpnConnected, "vpn-connected", kNotFoundNotices)                               \
-    X(LinkSendFailed, "link-send-failed", kNotFoundNotices)                          \
-    X(LinkReceiveFailed, "link-receive-failed", kNotFoundNotices)                    \
-    X(ScanFailed, "scan-failed", kNotFoundNotices)                                   \
-    X(SearchedNoAnswer, "searched-no-answer", kNotFoundNotices)                      \
-    X(ConverterFound, "converter-found", NoticeBit(Notice::kSeveral))                \
-    X(AddressRefused, "address-refused", NoticeBit(Notice::kAssignFailed))           \
-    X(AddressNoAnswer, "address-no-answer", NoticeBit(Notice::kAssignFailed))        \
-    X(AddressExchangeFailed, "address-exchange-failed", NoticeBit(Notice::kAssignFailed))
+// X(type, "code", the notices it may appear in), in the order of Finding's
+// types (the help file's check reads these rows too).
+#define CS_FINDING_CODES(X)                                                                                    \
+    X(NoAdapterConnected, "no-adapter-connected", Notices(Notice::kRescanNotFound, Notice::kNotFound))         \
+    X(AdapterWithoutAddress, "adapter-without-address", Notices(Notice::kRescanNotFound, Notice::kNotFound))   \
+    X(OtherModelAnswered, "other-model-answered", Notices(Notice::kRescanNotFound, Notice::kNotFound))         \
+    X(FirewallMayBlock, "firewall-may-block", Notices(Notice::kRescanNotFound, Notice::kNotFound))             \
+    X(VpnConnected, "vpn-connected", Notices(Notice::kRescanNotFound, Notice::kNotFound))                      \
+    X(LinkSendFailed, "link-send-failed", Notices(Notice::kRescanNotFound, Notice::kNotFound))                 \
+    X(LinkReceiveFailed, "link-receive-failed", Notices(Notice::kRescanNotFound, Notice::kNotFound))           \
+    X(ScanFailed, "scan-failed", Notices(Notice::kRescanNotFound, Notice::kNotFound))                          \
+    X(SearchedNoAnswer, "searched-no-answer", Notices(Notice::kRescanNotFound, Notice::kNotFound))             \
+    X(ConverterFound, "converter-found", Notices(Notice::kSeveral))                                            \
+    X(AddressRefused, "address-refused", Notices(Notice::kAssignFailed))                                       \
+    X(AddressNoAnswer, "address-no-answer", Notices(Notice::kAssignFailed))                                    \
+    X(AddressExchangeFailed, "address-exchange-failed", Notices(Notice::kAssignFailed))
 
 enum class Code {
 #define CS_FINDING_ENUM(type, code, notices) k##type,
