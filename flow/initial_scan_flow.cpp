@@ -34,8 +34,8 @@ public:
 
 private:
     // A notice over the result window; true for Yes.
-    bool Notice(ui::NoticeCode code);
-    void OfferHelp(ui::NoticeCode code, const char* topic);
+    bool Notice(ui::Notice code);
+    void OfferHelp(ui::Notice code, const char* topic);
     void HostUnreachable();
     void OpenSetupPage(const std::string& address, const net::Link& link);
     void ConverterInAnotherSubnet(const std::string& mac, const net::Link& link);
@@ -61,7 +61,7 @@ unsigned InitialFlow::Run() {
         if (polled == kScanHostUnreachable) {
             HostUnreachable();
         } else {
-            OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
+            OfferHelp(ui::Notice::kNotFound, ui::kTopicNotFound);
         }
         return EndProcess(true);
     }
@@ -90,11 +90,11 @@ unsigned InitialFlow::Run() {
     if (rows >= 2) {
         // The result window is left alone on this path.
         ui::CloseProgressWindow(context_);
-        OfferHelp(ui::kNoticeSeveral, ui::kTopicSeveral);
+        OfferHelp(ui::Notice::kSeveral, ui::kTopicSeveral);
         return EndProcess(false);
     }
     ui::CloseProgressWindow(context_);
-    OfferHelp(ui::kNoticeNotFound, ui::kTopicNotFound);
+    OfferHelp(ui::Notice::kNotFound, ui::kTopicNotFound);
     return EndProcess(true);
 }
 
@@ -105,14 +105,14 @@ unsigned InitialFlow::HandOver() {
     return 0;
 }
 
-bool InitialFlow::Notice(ui::NoticeCode code) {
+bool InitialFlow::Notice(ui::Notice code) {
     ui::NoticeDialog notice;
     notice.code = code;
     notice.findings = ui::NoticeFindingsText(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_, page_);
     return notice.DoModal(window_.hwnd()) == 1;
 }
 
-void InitialFlow::OfferHelp(ui::NoticeCode code, const char* topic) {
+void InitialFlow::OfferHelp(ui::Notice code, const char* topic) {
     if (Notice(code)) ui::HelpLauncher().OpenTopic(topic);
 }
 
@@ -132,7 +132,7 @@ void InitialFlow::OpenSetupPage(const std::string& address, const net::Link& lin
         page_.page = unanswered;
         page_.pageAddress = address;
         page_.pageLink = link;
-        OfferHelp(ui::kNoticeOpenFailed, ui::kTopicOpenFailed);
+        OfferHelp(ui::Notice::kOpenFailed, ui::kTopicOpenFailed);
         page_.page = nullptr;  // the check goes with the launch
     });
 }
@@ -156,7 +156,7 @@ void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Li
     if (!assigned.empty()) {
         OpenSetupPage(assigned, link);
     } else {
-        OfferHelp(ui::kNoticeAssignFailed, ui::kTopicAddressChange);
+        OfferHelp(ui::Notice::kAssignFailed, ui::kTopicAddressChange);
     }
 }
 

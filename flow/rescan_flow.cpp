@@ -52,7 +52,7 @@ void Rescan(ui::WorkerContext& context) {
     // which takes no input while it is open.
     if (rows == 0) {
         ui::NoticeDialog notice;
-        notice.code = ui::kNoticeRescanNotFound;
+        notice.code = ui::Notice::kRescanNotFound;
         notice.findings = ui::NoticeFindingsText(notice.code);
         if (notice.DoModal(window.hwnd()) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicRescanNotFound);
     }

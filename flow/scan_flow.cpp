@@ -3,13 +3,6 @@
 #include <commctrl.h>
 
 namespace flow {
-namespace {
-
-constexpr std::int32_t kCountCeiling = 64;
-constexpr std::int32_t kCountReadAs = 63;
-
-}  // namespace
-
 int ScanForConverters(const ui::WorkerContext& context, net::DiscoveryClient& client,
                       std::int32_t* count) {
     // The rows point into the table that the scan is about to rewrite.
@@ -25,7 +18,7 @@ int ScanForConverters(const ui::WorkerContext& context, net::DiscoveryClient& cl
         Sleep(kScanPollPauseMs);
         polled = client.ScanPoll(&status, &found);
     }
-    if (polled == kScanDone) *count = found > kCountCeiling ? kCountReadAs : found;
+    if (polled == kScanDone) *count = net::RecordsToRead(found);
     return polled;
 }
 

@@ -9,21 +9,16 @@
 
 namespace ui {
 
-UINT NoticeTextId(int code) {
-    switch (code) {
-        case kNoticeAssignFailed: return IDS_NOTICE_ASSIGN_FAILED;
-        case kNoticeOpenFailed: return IDS_NOTICE_OPEN_FAILED;
-        case kNoticeRescanNotFound: return IDS_NOTICE_NOT_DETECTED_RESCAN;
-        case kNoticeNotFound: return IDS_NOTICE_NOT_DETECTED;
-        case kNoticeSeveral: return IDS_NOTICE_SEVERAL;
-        case kNoticeIncompleteAddress: return IDS_NOTICE_INCOMPLETE_ADDRESS;
+UINT NoticeTextId(Notice notice) {
+    switch (notice) {
+        case Notice::kAssignFailed: return IDS_NOTICE_ASSIGN_FAILED;
+        case Notice::kOpenFailed: return IDS_NOTICE_OPEN_FAILED;
+        case Notice::kRescanNotFound: return IDS_NOTICE_NOT_DETECTED_RESCAN;
+        case Notice::kNotFound: return IDS_NOTICE_NOT_DETECTED;
+        case Notice::kSeveral: return IDS_NOTICE_SEVERAL;
+        case Notice::kIncompleteAddress: return IDS_NOTICE_INCOMPLETE_ADDRESS;
         default: return 0;
     }
-}
-
-bool NoticeShowsFindings(int code) {
-    return code == kNoticeAssignFailed || code == kNoticeOpenFailed || code == kNoticeRescanNotFound ||
-           code == kNoticeNotFound || code == kNoticeSeveral;
 }
 
 namespace {
@@ -109,7 +104,7 @@ BOOL NoticeDialog::OnInitDialog() {
     SetItemText(IDC_NOTICE_TEXT, textId ? win::LoadText(textId) : std::wstring());
     SetItemText(IDOK, win::LoadText(IDS_YES));
     SetItemText(IDCANCEL, win::LoadText(IDS_NO));
-    if (!findings.empty() && NoticeShowsFindings(code)) AddFindingsBox();
+    if (!findings.empty() && findings::ShowsFindings(code)) AddFindingsBox();
     return TRUE;  // the default push button, Yes, takes the focus
 }
 

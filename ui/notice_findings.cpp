@@ -8,18 +8,18 @@
 
 namespace ui {
 
-std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
+std::wstring NoticeFindingsText(findings::Notice notice, const net::AssignReport* assign,
                                 const std::string& assignAddress, const findings::Inputs& page) {
     // The adapter list, the rules and the text are allocated here: out of
     // memory, the notice shows its own text alone.
     try {
         // Notices 4 and 5 ask Windows everything; 3 and 6 only name the adapters.
         findings::Facts facts;
-        const bool asked = notice == kNoticeRescanNotFound || notice == kNoticeNotFound ||
-                           notice == kNoticeSeveral || (notice == kNoticeOpenFailed && page.page);
+        const bool asked = notice == Notice::kRescanNotFound || notice == Notice::kNotFound ||
+                           notice == Notice::kSeveral || (notice == Notice::kOpenFailed && page.page);
         if (asked) {
             facts = findings::ReadFacts(findings::ActiveFactsSource(), {findings::RunningProgramPath()},
-                                        notice != kNoticeSeveral && notice != kNoticeOpenFailed);
+                                        notice != Notice::kSeveral && notice != Notice::kOpenFailed);
         }
         findings::Inputs in =
             findings::LastScanInputs(notice, asked ? &facts : nullptr, &findings::SystemCodePageToUtf8);

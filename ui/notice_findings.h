@@ -23,7 +23,7 @@ namespace ui {
 // has no findings when no exchange ran (assign nullptr); notice 3 needs the
 // page check that met no page (page's page, pageAddress and pageLink) and
 // names the adapters.
-std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign = nullptr,
+std::wstring NoticeFindingsText(findings::Notice notice, const net::AssignReport* assign = nullptr,
                                 const std::string& assignAddress = std::string(),
                                 const findings::Inputs& page = findings::Inputs());
 

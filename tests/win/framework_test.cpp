@@ -49,22 +49,22 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
     std::wstring twenty = L"No network adapter is connected.";
     for (int i = 0; i < 19; ++i) twenty += L"\r\nNothing answered.";
     const struct {
-        int code;
+        ui::Notice code;
         LANGID language;
         std::wstring findings;
         bool box, scrolls;
     } rows[] = {
-        {5, win::kEnglish, L"", false, false},
-        {7, win::kEnglish, L"Nothing answered.", false, false},
-        {3, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false},
-        {1, win::kJapanese,
+        {ui::Notice::kNotFound, win::kEnglish, L"", false, false},
+        {ui::Notice::kIncompleteAddress, win::kEnglish, L"Nothing answered.", false, false},
+        {ui::Notice::kOpenFailed, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false},
+        {ui::Notice::kAssignFailed, win::kJapanese,
          L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを"
          L"指定して、もう一度実行してください。",
          true, false},
-        {6, win::kEnglish, twenty, true, true},
+        {ui::Notice::kSeveral, win::kEnglish, twenty, true, true},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.code);
+        SCOPED_TRACE(static_cast<int>(row.code));
         win::SetLanguage(row.language);
         ui::NoticeDialog plain, notice;
         plain.code = notice.code = row.code;
