@@ -17,6 +17,7 @@
 #define IDS_CLI_NETWORK_ADDRESS 1018
 #define IDS_CLI_BROADCAST_ADDRESS 1019
 #define IDS_CLI_HELP_HINT 1020
+#define IDS_CLI_BAD_WAIT 1021
 
 // Outcomes on standard error
 #define IDS_CLI_NONE_FOUND 1030

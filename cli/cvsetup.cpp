@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/json_writer.h"
 #include "cli/scan_facts.h"
+#include "findings/address_wait.h"
 #include "findings/finding_codes.h"
 #include "net/address_text.h"
 #include "net/discovery_client.h"
@@ -54,7 +56,8 @@ class Runner {
 public:
     Runner(const Request& request, Environment& environment)
         : request_(request), out_(environment.out), err_(environment.err),
-          browser_(environment.browser), windows_(environment.windows), program_(environment.program) {}
+          browser_(environment.browser), windows_(environment.windows), program_(environment.program),
+          pause_(environment.pause ? environment.pause : &SleepFor) {}
 
     int Run() {
         switch (request_.command) {
@@ -77,6 +80,7 @@ public:
             {UsageError::kBadMac, IDS_CLI_BAD_MAC},
             {UsageError::kBadAddress, IDS_CLI_BAD_ADDRESS},
             {UsageError::kBadTarget, IDS_CLI_BAD_TARGET},
+            {UsageError::kBadWait, IDS_CLI_BAD_WAIT},
             {UsageError::kNetworkAddress, IDS_CLI_NETWORK_ADDRESS},
             {UsageError::kBroadcastAddress, IDS_CLI_BROADCAST_ADDRESS},
         };
@@ -110,9 +114,36 @@ private:
         return {program_.substr(0, folder) + "ConverterSetup.exe", program_};
     }
 
+    static void SleepFor(std::uint32_t ms) { Sleep(ms); }
+
+    // What the command looks for: for assign and open the converter named,
+    // else any of a supported model.
+    bool Wanted() const {
+        const bool named = request_.command == cli::Command::kAssign || request_.command == cli::Command::kOpen;
+        return named ? FindSupported() != nullptr : SupportedCount() > 0;
+    }
+
+    // The program's scan, whole each time, repeated with --wait until what
+    // the command looks for answers or the time is up; where an adapter's
+    // address may be on its way, the next scan waits for it (within the time
+    // left). The last scan is the one reported.
+    void ScanUntilWanted() {
+        net::SocketPort& clock = net::ActivePort();
+        const std::uint64_t deadline = clock.NowMs() + static_cast<std::uint64_t>(request_.waitSeconds) * 1000;
+        const net::Idle idle = [this](std::uint32_t ms) { pause_(std::min(ms, findings::kAddressPollMs)); };
+        for (;;) {
+            facts_ = RunScan(windows_, Programs());
+            const std::uint64_t now = clock.NowMs();
+            if (Wanted() || now >= deadline) return;
+            const findings::AddressWait wait = findings::WaitForAddress(
+                windows_, clock, now, idle, [] {}, std::min(findings::kAddressWaitLimitMs, deadline - now));
+            if (!wait.appeared && clock.NowMs() >= deadline) return;
+        }
+    }
+
     // The program's scan; false (after saying why) when it failed on the network.
     bool Scan() {
-        facts_ = RunScan(windows_, Programs());
+        ScanUntilWanted();
         if (facts_.error == 0) return true;
         Error(Format(IDS_CLI_SCAN_FAILED, {std::to_wstring(facts_.error)}));
         return false;
@@ -382,7 +413,7 @@ private:
     }
 
     int Diagnose() {
-        facts_ = RunScan(windows_, Programs());
+        ScanUntilWanted();
         const std::vector<findings::Finding> findings = FindingsOf(facts_);
         if (request_.json) {
             JsonWriter json;
@@ -436,6 +467,7 @@ private:
     Browser& browser_;
     findings::FactsSource& windows_;
     const std::string program_;
+    void (*const pause_)(std::uint32_t ms);
     ScanFacts facts_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct Environment {
     // cvsetup's own file, full path (UTF-8): the findings speak of the
     // firewall's rules for ConverterSetup.exe beside it and for itself.
     std::string program;
+    // How --wait pauses between its reads of the adapters (on the socket
+    // port's clock); nullptr: it sleeps. Tests move their clock.
+    void (*pause)(std::uint32_t ms) = nullptr;
 };
 
 // Runs one command line (the arguments after the program's name, UTF-8) and

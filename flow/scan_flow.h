@@ -1,5 +1,5 @@
 // What the initial flow and the rescan share: the scan itself as a flow runs
-// it.
+// it, with its one wait for an adapter's address.
 #pragma once
 
 #include <cstdint>
@@ -20,12 +20,26 @@ enum ScanPollResult : int {
 // The pause between two polls of a running scan.
 constexpr unsigned kScanPollPauseMs = 100;
 
+// One wait for an address per start and per press of Scan (or Scan Again):
+// a flow makes one for each, and reads afterwards how long it waited.
+struct AddressWaitOnce {
+    bool spent = false;
+    int waitedSeconds = 0;  // for the adapter-without-address finding
+};
+
 // Empties the list and disables Scan and Setup Page, starts the scan, polls
 // at once and then every kScanPollPauseMs until the worker has finished.
 // Returns ScanPoll's last answer; *count is the number of records to list,
 // set only for kScanDone (a count above the table's 64 records cannot come
 // from the table and is read as 63).
+//
+// With `wait` not yet spent, a scan that ends without a converter of a
+// supported model (failed, host unreachable included) while Windows says an
+// address may be on its way spends it: the progress window says it waits,
+// for at most 15 s from the scan's end, and as soon as a connected adapter
+// has a new usable address the scan runs again, whose answer is returned.
+// A scan that found a converter never reads the adapters.
 int ScanForConverters(const ui::WorkerContext& context, net::DiscoveryClient& client,
-                      std::int32_t* count);
+                      std::int32_t* count, AddressWaitOnce* wait = nullptr);
 
 }  // namespace flow

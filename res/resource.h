@@ -59,14 +59,19 @@
 #define IDC_STATUS_TEXT 1007
 #define IDC_PROGRESS_BAR 1021
 #define IDS_SCANNING 121
+#define IDS_WAITING_FOR_ADDRESS 122
 #define IDS_LAUNCHING 123
 #define IDS_SETTING_ADDRESS 149
 
 // NoticeDialog (template 147): buttons IDOK (Yes) and IDCANCEL (No); the
-// findings box is made at run time, only for a notice that has findings
+// findings box is made at run time, only for a notice that has findings, and
+// the Scan Again button only for the notices that offer it
 #define IDD_NOTICE 147
 #define IDC_NOTICE_TEXT 1007
 #define IDC_NOTICE_FINDINGS 1030
+#define IDC_SCAN_AGAIN 1031
+#define IDS_SCAN_AGAIN 159
+#define IDS_TIP_SCAN_AGAIN 160
 #define IDS_NOTICE_NOT_DETECTED_RESCAN 124
 #define IDS_ERROR 125
 #define IDS_NOTICE_NOT_DETECTED 126

@@ -1,6 +1,7 @@
 #include "ui/notice_dialog.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "res/resource.h"
 #include "win/handles.h"
@@ -26,6 +27,8 @@ bool NoticeShowsFindings(int code) {
            code == kNoticeSeveral;
 }
 
+bool NoticeOffersScanAgain(int code) { return code == kNoticeRescanNotFound || code == kNoticeNotFound; }
+
 namespace {
 
 int LineHeight(HWND window, HFONT font) {
@@ -50,9 +53,85 @@ void MoveBy(HWND child, int dy) {
     SetWindowPos(child, nullptr, rect.left, rect.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void MoveTo(HWND child, int x, int y) {
+    SetWindowPos(child, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 NoticeDialog::NoticeDialog() : win::Dialog(IDD_NOTICE) {}
+
+bool NoticeDialog::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    static const win::MessageEntry<NoticeDialog> kTable[] = {
+        win::OnCommandFrom(IDC_SCAN_AGAIN, &NoticeDialog::OnScanAgain),
+        win::OnMessage(WM_DESTROY, &NoticeDialog::OnDestroy),
+    };
+    return Dispatch(this, kTable, message, wParam, lParam, result);
+}
+
+void NoticeDialog::OnScanAgain() {
+    if (Item(IDC_SCAN_AGAIN)) EndDialog(kNoticeScanAgain);
+}
+
+bool NoticeDialog::PreTranslateMessage(MSG* message) {
+    toolTip_.Relay(message);
+    return win::Dialog::PreTranslateMessage(message);
+}
+
+bool NoticeDialog::OnDestroy(WPARAM, LPARAM, LRESULT*) {
+    toolTip_.Destroy();
+    return false;
+}
+
+void NoticeDialog::Widen() {
+    RECT wide{0, 0, kWideNoticeWidth, 0};
+    MapDialogRect(hwnd(), &wide);
+    RECT notice{}, client{};
+    GetWindowRect(hwnd(), &notice);
+    GetClientRect(hwnd(), &client);
+    const RECT work = win::WorkArea(hwnd());
+    const int frame = (notice.right - notice.left) - client.right;
+    const int width = std::min<int>(wide.right + frame, work.right - work.left);
+    SetWindowPos(hwnd(), nullptr, 0, 0, width, notice.bottom - notice.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void NoticeDialog::AddScanAgainButton() {
+    const RECT yes = ClientRectOf(Item(IDOK));
+    HWND button = CreateWindowExW(0, L"BUTTON", win::LoadText(IDS_SCAN_AGAIN).c_str(),
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, yes.left, yes.top,
+                                  yes.right - yes.left, yes.bottom - yes.top, hwnd(),
+                                  reinterpret_cast<HMENU>(IDC_SCAN_AGAIN), win::ResourceModule(), nullptr);
+    if (!button) return;
+    SendMessageW(button, WM_SETFONT, SendMessageW(hwnd(), WM_GETFONT, 0, 0), FALSE);
+    // After No in the tab order: Yes, the first, keeps the focus that
+    // the dialog manager gives, and with it Enter.
+    SetWindowPos(button, Item(IDCANCEL), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    toolTip_.Create(hwnd());
+    toolTip_.Add(button, IDS_TIP_SCAN_AGAIN);
+}
+
+void NoticeDialog::LayOutButtons() {
+    const RECT yes = ClientRectOf(Item(IDOK)), no = ClientRectOf(Item(IDCANCEL));
+    const int gap = no.left - yes.right;
+    std::vector<HWND> row;
+    if (HWND scanAgain = Item(IDC_SCAN_AGAIN)) row.push_back(scanAgain);
+    row.push_back(Item(IDOK));
+    row.push_back(Item(IDCANCEL));
+    int total = -gap;
+    for (HWND button : row) {
+        const RECT rect = ClientRectOf(button);
+        total += rect.right - rect.left + gap;
+    }
+    RECT client{};
+    GetClientRect(hwnd(), &client);
+    int x = (client.right - total) / 2;
+    for (HWND button : row) {
+        const RECT rect = ClientRectOf(button);
+        MoveTo(button, x, yes.top);
+        x += rect.right - rect.left + gap;
+    }
+}
 
 void NoticeDialog::AddFindingsBox() {
     RECT margin{7, 4, 0, 0};  // dialog units: the box's side margins, its gap below the text
@@ -97,8 +176,6 @@ void NoticeDialog::AddFindingsBox() {
     GetWindowRect(hwnd(), &notice);
     SetWindowPos(hwnd(), nullptr, 0, 0, notice.right - notice.left, notice.bottom - notice.top + grow,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // Grown, it is no longer where the framework would have centred it.
-    win::CenterWindow(hwnd(), GetWindow(hwnd(), GW_OWNER));
 }
 
 BOOL NoticeDialog::OnInitDialog() {
@@ -109,7 +186,15 @@ BOOL NoticeDialog::OnInitDialog() {
     SetItemText(IDC_NOTICE_TEXT, textId ? win::LoadText(textId) : std::wstring());
     SetItemText(IDOK, win::LoadText(IDS_YES));
     SetItemText(IDCANCEL, win::LoadText(IDS_NO));
-    if (!findings.empty() && NoticeShowsFindings(code)) AddFindingsBox();
+    const bool box = !findings.empty() && NoticeShowsFindings(code);
+    const bool scanAgain = NoticeOffersScanAgain(code);
+    if (!box && !scanAgain) return TRUE;  // exactly the template
+    Widen();
+    if (scanAgain) AddScanAgainButton();
+    if (box) AddFindingsBox();
+    LayOutButtons();
+    // Grown, it is no longer where the framework would have centred it.
+    win::CenterWindow(hwnd(), GetWindow(hwnd(), GW_OWNER));
     return TRUE;  // the default push button, Yes, takes the focus
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "win/dialog.h"
+#include "win/tool_tip.h"
 
 namespace ui {
 
@@ -29,9 +30,24 @@ bool NoticeShowsFindings(int code);
 // The box shows this many lines at most and scrolls beyond them.
 constexpr int kFindingsLines = 12;
 
+// Notices 4 and 5 also offer Scan Again, left of Yes: the user who switched
+// the converter on or plugged the cable in after reading them searches
+// again without starting the program again. Its result:
+bool NoticeOffersScanAgain(int code);
+constexpr INT_PTR kNoticeScanAgain = 3;
+
+// A notice with findings or with a third button is this wide (dialog
+// units), at most the work area's width, its buttons in one row; any other
+// is exactly its template.
+constexpr int kWideNoticeWidth = 350;
+
+// Its result: 1 Yes, 2 No, kNoticeScanAgain.
 class NoticeDialog : public win::Dialog {
 public:
     NoticeDialog();
+
+    // The Scan Again button's tip learns of the pointer here.
+    bool PreTranslateMessage(MSG* message) override;
 
     // Set by the caller before the modal run: the notice, and what was found
     // out (one finding a line, in the program's language; empty: none).
@@ -42,10 +58,21 @@ protected:
     BOOL OnInitDialog() override;
     void OnOK() override { EndDialog(1); }
     void OnCancel() override { EndDialog(2); }
+    bool DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
+    void Widen();
+    void AddScanAgainButton();
     // The notice grows by the box's height, its buttons move down with it.
     void AddFindingsBox();
+    // Scan Again (where there is one), Yes and No, centred in one row at
+    // Yes's height, the template's gap between them.
+    void LayOutButtons();
+    // Only a notice that shows the button takes its command.
+    void OnScanAgain();
+    bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+    win::ToolTip toolTip_;
 };
 
 }  // namespace ui

@@ -10,7 +10,7 @@
 namespace ui {
 
 std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
-                                const std::string& assignAddress) {
+                                const std::string& assignAddress, int waitedSeconds) {
     // The adapter list, the rules and the text are allocated here: out of
     // memory, the notice shows its own text alone.
     try {
@@ -26,6 +26,7 @@ std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
             findings::LastScanInputs(notice, asked ? &facts : nullptr, &findings::SystemCodePageToUtf8);
         in.assign = assign;
         in.assignAddress = assignAddress;
+        in.waitedSeconds = waitedSeconds;
         const bool japanese = win::Language() == win::kJapanese;
         // Each finding a paragraph of its own, marked where it starts.
         std::string text;

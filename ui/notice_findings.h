@@ -19,8 +19,9 @@ namespace ui {
 // the adapters, their networks and the firewall's rules for the program
 // file this process runs; notice 6 reads the records;
 // notice 1 needs the exchange's report and the address it asked for, and
-// has no findings when no exchange ran (assign nullptr).
+// has no findings when no exchange ran (assign nullptr). `waitedSeconds`:
+// how long the scan's flow waited for an adapter's address (0: it did not).
 std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign = nullptr,
-                                const std::string& assignAddress = std::string());
+                                const std::string& assignAddress = std::string(), int waitedSeconds = 0);
 
 }  // namespace ui

@@ -59,7 +59,7 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         path.script(*port);
         shell.result = path.opens;
         shell.outOfMemory = path.outOfMemory;
-        findings::SetFactsSource(path.outOfMemory ? &g_noMemoryFacts : nullptr);
+        findings::SetFactsSource(path.outOfMemory ? static_cast<findings::FactsSource*>(&g_noMemoryFacts) : &adapters);
         ui::ResultWindow window({path.threadRefused ? &flow::InitialScanFlow : nullptr, nullptr, nullptr,
                                  &RecordEnd, [](win::WorkerProc, void*) { return false; }});
         ASSERT_TRUE(window.Create(nullptr));
@@ -176,16 +176,28 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         {-1, {}, "", "---", notFound},
         {-1, {}, "", "---", {notFound[0]}, 10024, 2},  // a socket failure, answered No
         {-1, {}, "", "---", notFound, 0, 1, true},     // out of memory: the notice without findings
+        // Scan Again: the converter answers the rescan after the notice.
+        {-1, {Converter("ZTL-BR720", "192.168.0.50", 0x50)}, "Z", "---", {notFound[0]}, 0, 3},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.order);
         Reset();
         if (step.column < 0) {
-            for (const auto& reply : step.replies) port->inbound.push_back(Arrives(reply));
+            // Scanned again, the replies come to the second scan.
+            const auto reply = [this, &step] {
+                for (const auto& each : step.replies) port->inbound.push_back(Arrives(each));
+            };
+            if (step.answer == 3) {
+                port->afterScan = [reply, scans = 0]() mutable {
+                    if (++scans == 1) reply();
+                };
+            } else {
+                reply();
+            }
             port->openError = step.openError;
             Answerer::answer = step.answer;
             shell.outOfMemory = step.outOfMemory;
-            findings::SetFactsSource(step.outOfMemory ? &g_noMemoryFacts : nullptr);
+            findings::SetFactsSource(step.outOfMemory ? static_cast<findings::FactsSource*>(&g_noMemoryFacts) : &adapters);
             Scan(window);
         } else {
             Notify(window, LVN_COLUMNCLICK, step.column);
@@ -200,6 +212,87 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         EXPECT_EQ(ListView_GetSelectionMark(list), one ? 0 : -1);
         EXPECT_EQ(IsWindowEnabled(window.Item(IDC_SETUP_PAGE)) != FALSE, one);
         EXPECT_TRUE(IsWindowEnabled(window.Item(IDC_SCAN)));
+        EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
+    }
+}
+
+// A scan that finds no converter while Windows says an address may be on
+// its way waits for it, once, with the progress window saying so: for at
+// most 15 s from the scan's end, reading the adapters every 500 ms, and scans
+// again as soon as a connected adapter has a new usable address. The initial
+// flow and the rescan alike; Scan Again on notice 5 starts the initial flow
+// over with a new progress window. Each scan (three silent seconds) is
+// logged with the scripted clock at its end.
+TEST_F(WinTest, AScanThatFindsNothingWaitsOnceForAnAdaptersAddressThenScansAgain) {
+    using findings::AdapterEntry;
+    const AdapterEntry none = Wired({}), usable = Wired({{Ip(192, 168, 0, 2), 24}});
+    const AdapterEntry tentative = Wired({{Ip(192, 168, 0, 2), 24, false}});
+    const AdapterEntry down = Wired({}, 2);
+    const std::string page = "shell http://192.168.0.50 +launching", scanning = Text(IDS_SCANNING);
+    const std::string waited = scanning + "|" + Text(IDS_WAITING_FOR_ADDRESS);
+    const struct {
+        const char* name;
+        std::vector<Adapters::Step> adapters;
+        int answersScan;  // the scan the converter answers (1, 2, ...); 0: none
+        std::vector<std::string> events;
+        int reads;  // of the adapters, the notice's own included
+        std::string progressTexts;  // at those reads
+        bool rescan = false;  // the Scan button's flow, else the initial one
+        int answer = 1;       // every notice's
+        bool unreachable = false;  // no link: the send fails with 10065
+    } rows[] = {
+        {"an address 6 s after the scan's end", {{0, {none}}, {9000, {usable}}}, 2,
+         {"scan by 3000 +progress", "scan by 12000 +progress", page, "end 0"}, 13, waited},
+        {"tentative at 2 s, usable at 4 s", {{0, {none}}, {5000, {tentative}}, {7000, {usable}}}, 2,
+         {"scan by 3000 +progress", "scan by 10000 +progress", page, "end 0"}, 9, waited},
+        {"nothing within 15 s", {{0, {none}}}, 0,
+         {"scan by 3000 +progress", Notice(5, 126), Help("topic_not_found"), "end 0"}, 32, waited + "|-"},
+        {"the second scan finds nothing either", {{0, {none}}, {4000, {usable}}}, 0,
+         {"scan by 3000 +progress", "scan by 7000 +progress", Notice(5, 126), Help("topic_not_found"),
+          "end 0"},
+         4, waited + "|-"},
+        {"a found converter reads no adapters", {{0, {none}}}, 1, {"scan by 3000 +progress", page, "end 0"}, 0,
+         ""},
+        {"an address already there: no wait", {{0, {usable}}}, 0,
+         {"scan by 3000 +progress", Notice(5, 126), Help("topic_not_found"), "end 0"}, 2, scanning + "|-"},
+        {"no link: host unreachable waits, then its message box", {{0, {down}}}, 0,
+         {"scan by 0 +progress", Box(Text(125), Text(158)), Help("topic_not_found"), "end 0"}, 31, waited, false,
+         1, true},
+        {"Scan Again on notice 5: the start over, with a new progress window", {{0, {usable}}}, 2,
+         {"scan by 3000 +progress", Notice(5, 126), "scan by 6000 +progress", page, "end 0"}, 2,
+         scanning + "|-", false, 3},
+        {"the rescan waits too", {{0, {none}}, {4500, {usable}}}, 2,
+         {"scan by 3000 +progress", "scan by 7500 +progress"}, 4, waited, true},
+        {"the rescan: nothing within 15 s", {{0, {down}}}, 0,
+         {"scan by 3000 +progress", Notice(4, 124) + " +progress", Help("topic_rescan_none") + " +progress"}, 32,
+         waited, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Reset();
+        adapters.steps = row.adapters;
+        Answerer::answer = row.answer;
+        if (row.unreachable) {
+            port->interfaces.clear();
+            port->sendErrors = {{0, 10065}};
+        }
+        port->afterScan = [this, &row, scans = 0]() mutable {
+            Log("scan by " + std::to_string(port->nowMs));
+            if (++scans + 1 == row.answersScan) port->inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))};
+        };
+        if (row.answersScan == 1) port->inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))};
+        ui::ResultWindow window({nullptr, &flow::RescanFlow, nullptr, &RecordEnd, &RunHere, &MoveClock});
+        Open(window);
+        ShowWindow(window.hwnd(), SW_SHOWNA);
+        if (row.rescan) {
+            Scan(window);
+        } else {
+            window.ReopenProgressWindow(ui::ResultWindow::InitialContext());
+            flow::InitialScanFlow(&ui::ResultWindow::InitialContext());
+        }
+        EXPECT_EQ(g_events, row.events);
+        EXPECT_EQ(adapters.reads, row.reads);
+        EXPECT_EQ(adapters.progressTexts, row.progressTexts);
         EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
     }
 }

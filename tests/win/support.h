@@ -142,6 +142,40 @@ struct NoMemoryFacts : findings::FactsSource {
 };
 inline NoMemoryFacts g_noMemoryFacts;
 
+// What Windows says of the adapters as the scripted clock goes: each step
+// holds from its time on; the network list and the firewall cannot be read.
+// It counts its reads and notes the progress window's text at each, where
+// it differs from the last ("-": none shown), joined by "|".
+struct Adapters : findings::FactsSource {
+    struct Step {
+        std::uint64_t fromMs;
+        std::vector<findings::AdapterEntry> adapters;
+    };
+    std::vector<Step> steps;
+    int reads = 0;
+    std::string progressTexts, last;
+    bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
+        ++reads;
+        HWND progress = Shown<ui::ProgressWindow>();
+        const std::string text = progress ? TextOf(GetDlgItem(progress, IDC_STATUS_TEXT)) : "-";
+        if (reads == 1 || text != last) progressTexts += (reads == 1 ? "" : "|") + text;
+        last = text;
+        for (const Step& step : steps) {
+            if (step.fromMs <= net::ActivePort().NowMs()) *adapters = step.adapters;
+        }
+        return true;
+    }
+    bool ReadNetworks(std::vector<findings::NetworkEntry>*) override { return false; }
+    findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override { return {}; }
+};
+// The PC's wired adapter, connected, with these addresses.
+inline findings::AdapterEntry Wired(std::vector<findings::AdapterEntry::Ipv4> ipv4,
+                                    unsigned operStatus = findings::kOperStatusUp) {
+    return {"{1}", "Ethernet", findings::kIfTypeEthernet, operStatus, std::move(ipv4)};
+}
+// A flow's pause while it waits: the scripted clock moves on.
+inline void MoveClock(std::uint32_t ms) { static_cast<net::fake::ScriptedPort&>(net::ActivePort()).nowMs += ms; }
+
 // "WxH", " centred" when its centre is that of `over` (give or take a pixel),
 // and " hidden" for a window that does not show.
 inline std::string Geometry(HWND window, const RECT& over) {
@@ -162,8 +196,8 @@ inline std::string Misplaced(HWND box) {
 }
 
 // Logs every notice and message box this thread opens, with what is wrong
-// with its place, and answers it the moment it has initialised: Yes (1) or
-// No (2); a box without Yes gets OK.
+// with its place, and answers it the moment it has initialised: Yes (1), No
+// (2) or Scan Again (3; No on a box); a box without Yes gets OK.
 class Answerer {
 public:
     Answerer() { hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &Hook, nullptr, GetCurrentThreadId()); }
@@ -180,7 +214,7 @@ private:
         if (auto* notice = dynamic_cast<ui::NoticeDialog*>(dialog)) {
             Log("notice " + std::to_string(notice->code) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)) +
                 Misplaced(box));
-            button = answer == 1 ? IDOK : IDCANCEL;
+            button = answer == 1 ? IDOK : answer == 3 ? IDC_SCAN_AGAIN : IDCANCEL;
         } else if (opened && !dialog) {  // a message box
             Log(Box(TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))) + Misplaced(box));
             button = !GetDlgItem(box, IDYES) ? IDOK : answer == 1 ? IDYES : IDNO;
@@ -222,12 +256,16 @@ struct Port : net::fake::ScriptedPort {
 };
 
 // Every row of every table starts from a PC with one Ethernet interface,
-// 192.168.0.2/24, no converter, nothing seen, Yes to every question; this
-// thread holds COM as the program's window thread does.
+// 192.168.0.2/24 (as Windows lists its adapter too), no converter, nothing
+// seen, Yes to every question; this thread holds COM as the program's
+// window thread does.
 class WinTest : public testing::Test {
 protected:
     void SetUp() override { Reset(); }
-    void TearDown() override { net::SetActivePort(nullptr); }
+    void TearDown() override {
+        net::SetActivePort(nullptr);
+        findings::SetFactsSource(nullptr);
+    }
     void Reset() {
         port = std::make_unique<Port>();
         port->interfaces = {{0x13, net::fake::Ip(192, 168, 0, 2), net::fake::Ip(255, 255, 255, 0)}};
@@ -235,7 +273,9 @@ protected:
         net::SetActivePort(port.get());
         shell.result = TRUE;
         shell.outOfMemory = false;
-        findings::SetFactsSource(nullptr);
+        adapters = Adapters{};
+        adapters.steps = {{0, {Wired({{net::fake::Ip(192, 168, 0, 2), 24}})}}};
+        findings::SetFactsSource(&adapters);
         Answerer::answer = 1;
         g_events.clear();
     }
@@ -251,6 +291,7 @@ protected:
 
     win::ComApartment com;
     std::unique_ptr<Port> port;
+    Adapters adapters;
     Shell shell;
     Answerer answerer;
 };
