@@ -19,9 +19,11 @@
 //   dropped  how many datagrams the acceptance rules dropped, e.g. "0"
 //   program  the file name of the program the firewall's rules are read for,
 //            e.g. "ConverterSetup.exe"
+//   seconds  how long the program waited for an address after the scan,
+//            e.g. "15"; "0": it did not wait
 //
 //   no-adapter-connected      (none)
-//   adapter-without-address   adapter
+//   adapter-without-address   adapter, seconds
 //   other-model-answered      name, address, adapter, link
 //   firewall-may-block        adapter, link, category, rule, program
 //   vpn-connected             adapter

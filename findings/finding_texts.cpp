@@ -37,10 +37,22 @@ const Text kTexts[] = {
      "コンバータの電源を入れてから、もう一度検索してください。"},
     {Code::kAdapterWithoutAddress, 0,
      "{Adapter} is connected but has no IPv4 address yet. When no DHCP server answers, Windows gives itself "
-     "an address about a minute after the cable goes in: wait a minute, then scan again.",
+     "an address about 10 seconds after the cable goes in: wait a few seconds, then scan again. If it still "
+     "has none, set the adapter's IPv4 settings to \"Obtain an IP address automatically\", or give it a fixed "
+     "address.",
      "{adapter}は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバーが応答しない場合は、ケーブルを"
-     "接続してから 1 分ほどで Windows が自動的にアドレスを割り当てます。1 分ほど待ってから、もう一度検索して"
-     "ください。"},
+     "接続してから 10 秒ほどで Windows が自動的にアドレスを割り当てます。数秒待ってから、もう一度検索してください。"
+     "それでもアドレスがない場合は、アダプターの IPv4 の設定を「IP アドレスを自動的に取得する」にするか、固定の "
+     "IP アドレスを設定してください。"},
+    {Code::kAdapterWithoutAddress, 1,
+     "{Adapter} is connected but has no IPv4 address yet; the program waited {seconds} seconds for one. When "
+     "no DHCP server answers, Windows gives itself an address about 10 seconds after the cable goes in. If it "
+     "still has none, set the adapter's IPv4 settings to \"Obtain an IP address automatically\", or give it a "
+     "fixed address, then scan again.",
+     "{adapter}は接続されていますが、IPv4 アドレスがまだありません。このプログラムは {seconds} 秒待ちました。"
+     "DHCP サーバーが応答しない場合は、ケーブルを接続してから 10 秒ほどで Windows が自動的にアドレスを割り当て"
+     "ます。それでもアドレスがない場合は、アダプターの IPv4 の設定を「IP アドレスを自動的に取得する」にするか、"
+     "固定の IP アドレスを設定してから、もう一度検索してください。"},
     {Code::kOtherModelAnswered, 0,
      "A device of a model this program does not set up answered through {adapter}: \"{name}\" at {address}. "
      "Connect the converter you want to set up, then scan again.",
@@ -137,10 +149,11 @@ const Text kTexts[] = {
 struct Layout {
     Code code;
     int name, address, adapter, link, category, rule, error, dropped, program;
+    int seconds = -1;
 };
 const Layout kLayouts[] = {
     {Code::kNoAdapterConnected, -1, -1, -1, -1, -1, -1, -1, -1, -1},
-    {Code::kAdapterWithoutAddress, -1, -1, 0, -1, -1, -1, -1, -1, -1},
+    {Code::kAdapterWithoutAddress, -1, -1, 0, -1, -1, -1, -1, -1, -1, 1},
     {Code::kOtherModelAnswered, 0, 1, 2, 3, -1, -1, -1, -1, -1},
     {Code::kFirewallMayBlock, -1, -1, 0, 1, 2, 3, -1, -1, 4},
     {Code::kVpnConnected, -1, -1, 0, -1, -1, -1, -1, -1, -1},
@@ -170,14 +183,18 @@ std::string AdapterPhrase(const std::string& name, const std::string& link, Lang
 }
 
 // The case a finding's facts single out, where its own text says what to do:
-// a rule that blocks the program, datagrams that were dropped, an adapter
-// without a name, a datagram of another size, the system out of resources.
+// a rule that blocks the program, datagrams that were dropped, a wait for
+// the adapter's address, an adapter without a name, a datagram of another size, the system out of resources.
 int VariantOf(const Finding& finding, const Layout& layout) {
     const std::string error = Argument(finding, layout.error);
     switch (finding.code) {
         case Code::kFirewallMayBlock: return Argument(finding, layout.rule) == "blocks";
         case Code::kSearchedNoAnswer: return Argument(finding, layout.dropped) != "0";
         case Code::kVpnConnected: return Argument(finding, layout.adapter).empty();
+        case Code::kAdapterWithoutAddress: {
+            const std::string seconds = Argument(finding, layout.seconds);
+            return !seconds.empty() && seconds != "0";
+        }
         case Code::kLinkReceiveFailed: return error == std::to_string(net::kErrMessageSize);
         case Code::kScanFailed: return error == std::to_string(net::kErrNoBuffers);
         default: return 0;
@@ -240,7 +257,8 @@ std::string RenderFinding(const Finding& finding, Language language) {
                  {"category", CategoryPhrase(Argument(finding, layout->category), language)},
                  {"error", Argument(finding, layout->error)},
                  {"dropped", Argument(finding, layout->dropped)},
-                 {"program", Argument(finding, layout->program)}});
+                 {"program", Argument(finding, layout->program)},
+                 {"seconds", Argument(finding, layout->seconds)}});
 }
 
 }  // namespace findings

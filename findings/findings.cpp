@@ -151,7 +151,7 @@ private:
         for (const AdapterFacts& a : adapters) {
             // A tunnel without IPv4 (Teredo, say) is nothing the cable goes into.
             if (a.connected && a.ipv4.empty() && a.kind != AdapterKind::kTunnel) {
-                Add(Code::kAdapterWithoutAddress, {Clean(a.name)});
+                Add(Code::kAdapterWithoutAddress, {Clean(a.name), std::to_string(std::max(in_.waitedSeconds, 0))});
             }
         }
         Records(false);

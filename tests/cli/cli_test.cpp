@@ -65,11 +65,12 @@ struct Windows : findings::FactsSource {
 };
 
 struct Port : net::fake::ScriptedPort {
-    std::function<void()> afterScan;
+    std::function<void()> afterScan, everyScan;
     bool StartThread(void (*body)()) override {
         const bool started = ScriptedPort::StartThread(body);
         if (afterScan) afterScan();
         afterScan = nullptr;  // the assign exchange starts no thread
+        if (everyScan) everyScan();
         return started;
     }
 };
@@ -90,8 +91,15 @@ std::vector<std::uint8_t> Device(const std::string& name, std::uint32_t address,
 }
 
 const Script kNothing = [](World&) {};
+
 const Script kConverter = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(192, 168, 0, 50)))}; };
 const Script kElsewhere = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(10, 0, 0, 5)))}; };
+// The converter switched on while the third scan runs (each takes 3 s).
+const Script kOnAtTheThirdScan = [](World& w) {
+    w.port.everyScan = [&w, scans = 0]() mutable {
+        if (++scans == 2) kConverter(w);
+    };
+};
 const Script kOtherModel = [](World& w) {
     w.port.inbound = {Arrives(Device("OTHER-AP", Ip(192, 168, 0, 51), 0x5f))};
 };
@@ -164,6 +172,11 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         {"assign 00:1a:2b:3c:4d:5e 127.0.0.9", kNothing, 2, std::string("cvsetup: '127.0.0.9") + kBadAddress, ""},
         {"assign 00:1a:2b:3c:4d:5e 224.0.0.1", kNothing, 2, std::string("cvsetup: '224.0.0.1") + kBadAddress, ""},
         {"assign 00:1a:2b:3c:4d:5e ０.0.0.1", kNothing, 2, std::string("cvsetup: '０.0.0.1") + kBadAddress, ""},
+        {"list --wait", kNothing, 2, "cvsetup: list: missing SECONDS", ""},
+        {"open --wait 601 192.168.0.50", kNothing, 2, "cvsetup: '601' is not a number of seconds from 0 to 600", ""},
+        {"list --wait 7", kOnAtTheThirdScan, 0, "", kRow},
+        {"list --wait 5", kOnAtTheThirdScan, 1, "cvsetup: no converter of a supported model answered", ""},
+        {"open 192.168.0.50 --wait 600", kOnAtTheThirdScan, 0, "", "Opened http://192.168.0.50 in the default browser."},
         {"open 192.168.0.x", kNothing, 2, "cvsetup: '192.168.0.x' is neither a MAC address nor an IPv4 address", ""},
         {"--help", kNothing, 0, "", "Exit status:"},
         {"list --bogus /?", kNothing, 0, "", "  5  the browser could not be started"},
@@ -230,7 +243,8 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         std::istringstream words(row.line);
         for (std::string word; words >> word;) arguments.push_back(word);
         Capture out, err;
-        cli::Environment environment{out, err, world.browser, world.windows, kCvsetup};
+        cli::Environment environment{out, err, world.browser, world.windows, kCvsetup,
+                                     [](std::uint32_t ms) { static_cast<Port&>(net::ActivePort()).nowMs += ms; }};
         EXPECT_EQ(cli::Run(arguments, environment), row.status);
         net::SetActivePort(nullptr);
 

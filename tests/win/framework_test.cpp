@@ -45,6 +45,8 @@ int VisibleLines(HWND box) {
 
 // Notices 1, 4, 5 and 6 show their findings, selectable, below their text;
 // the notice grows by the box, which shows up to 12 lines and scrolls beyond.
+// Notices 4 and 5 offer Scan Again left of Yes. A notice with either is 350
+// units wide, its text where the template has it, its buttons centred.
 TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) {
     std::wstring twenty = L"No network adapter is connected.";
     for (int i = 0; i < 19; ++i) twenty += L"\r\nNothing answered.";
@@ -52,16 +54,18 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
         int code;
         LANGID language;
         std::wstring findings;
-        bool box, scrolls;
+        bool box, scrolls, scanAgain;
     } rows[] = {
-        {5, win::kEnglish, L"", false, false},
-        {3, win::kEnglish, L"Nothing answered.", false, false},
-        {5, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false},
+        {5, win::kEnglish, L"", false, false, true},
+        {3, win::kEnglish, L"Nothing answered.", false, false, false},
+        {5, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false, true},
         {1, win::kJapanese,
          L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを"
          L"指定して、もう一度実行してください。",
-         true, false},
-        {6, win::kEnglish, twenty, true, true},
+         true, false, false},
+        {6, win::kEnglish, twenty, true, true, false},
+        {4, win::kJapanese, L"", false, false, true},
+        {7, win::kJapanese, L"", false, false, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.code);
@@ -91,6 +95,21 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
             EXPECT_EQ(yes.top - boxRect.bottom, plainYes.top - text.bottom);  // the buttons keep their gap
             EXPECT_EQ(grown, yes.top - plainYes.top);
         }
+        // 350 units or the template's 175; the buttons in one row at Yes's height, the template's gap.
+        const bool wide = row.box || row.scanAgain;
+        RECT width{0, 0, wide ? ui::kWideNoticeWidth : 175, 0}, client{};
+        MapDialogRect(notice.hwnd(), &width);
+        GetClientRect(notice.hwnd(), &client);
+        EXPECT_EQ(client.right, width.right);
+        HWND scanAgain = notice.Item(IDC_SCAN_AGAIN);
+        const RECT plainText = Placed(plain.Item(IDC_NOTICE_TEXT)), no = Placed(notice.Item(IDCANCEL));
+        const RECT first = scanAgain ? Placed(scanAgain) : yes, plainNo = Placed(plain.Item(IDCANCEL));
+        EXPECT_TRUE(EqualRect(&text, &plainText));
+        EXPECT_EQ(no.left - yes.right, plainNo.left - plainYes.right);
+        EXPECT_EQ(first.top, yes.top);
+        EXPECT_EQ(scanAgain ? yes.left - first.right : 0, scanAgain ? no.left - yes.right : 0);
+        EXPECT_LE(wide ? std::abs(first.left - (client.right - no.right)) : 0, 1);  // centred
+        EXPECT_EQ(scanAgain ? TextOf(scanAgain) : "", row.scanAgain ? Text(IDS_SCAN_AGAIN, row.language) : "");
         plain.DestroyWindow();
         notice.DestroyWindow();
     }
@@ -127,10 +146,13 @@ TEST_F(WinTest, EveryWindowDropsItsCommandsAndHasItsHelpTextsAndTips) {
         {"LaunchingWindow", std::make_unique<ui::LaunchingWindow>(), {true, true, true}, 0, nullptr, {}},
         {"SettingAddress", std::make_unique<ui::SettingAddressWindow>(), {true, true, true}, 0, nullptr, {}},
         {"ProgressWindow", std::make_unique<ui::ProgressWindow>(), {true, false, false}, 0, nullptr, {}},
+        {"NoticeDialog", std::make_unique<ui::NoticeDialog>(), {false, false, false}, IDOK, nullptr,
+         {{IDC_SCAN_AGAIN, IDS_SCAN_AGAIN, IDS_TIP_SCAN_AGAIN}}},
     };
     const std::pair<UINT, WPARAM> requests[] = {{WM_COMMAND, IDOK}, {WM_COMMAND, IDCANCEL}, {WM_CLOSE, 0}};
     for (const auto& window : windows) {
         SCOPED_TRACE(window.name);
+        if (auto* notice = dynamic_cast<ui::NoticeDialog*>(window.dialog.get())) notice->code = 5;  // Scan Again
         Open(*window.dialog);
         HWND hwnd = window.dialog->hwnd();
         HWND toolTip = nullptr;  // the one this window made for its buttons

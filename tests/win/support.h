@@ -142,16 +142,12 @@ struct NoMemoryFacts : findings::FactsSource {
 };
 inline NoMemoryFacts g_noMemoryFacts;
 
-// What Windows says of the adapters as the scripted clock goes: each step
-// holds from its time on; the network list and the firewall cannot be read.
-// It counts its reads and notes the progress window's text at each, where
-// it differs from the last ("-": none shown), joined by "|".
+// Windows' adapters as the scripted clock goes, each step from its time on;
+// its reads counted, with the progress window's text where it changed
+// ("-": none shown). The network list and the firewall cannot be read.
 struct Adapters : findings::FactsSource {
-    struct Step {
-        std::uint64_t fromMs;
-        std::vector<findings::AdapterEntry> adapters;
-    };
-    std::vector<Step> steps;
+    using Steps = std::vector<std::pair<std::uint64_t, std::vector<findings::AdapterEntry>>>;
+    Steps steps;  // from this time on, these adapters
     int reads = 0;
     std::string progressTexts, last;
     bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
@@ -160,20 +156,17 @@ struct Adapters : findings::FactsSource {
         const std::string text = progress ? TextOf(GetDlgItem(progress, IDC_STATUS_TEXT)) : "-";
         if (reads == 1 || text != last) progressTexts += (reads == 1 ? "" : "|") + text;
         last = text;
-        for (const Step& step : steps) {
-            if (step.fromMs <= net::ActivePort().NowMs()) *adapters = step.adapters;
-        }
+        for (const auto& [from, listed] : steps) *adapters = from <= net::ActivePort().NowMs() ? listed : *adapters;
         return true;
     }
     bool ReadNetworks(std::vector<findings::NetworkEntry>*) override { return false; }
     findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override { return {}; }
 };
-// The PC's wired adapter, connected, with these addresses.
+// The PC's wired adapter with these addresses; a flow's pause moves the clock.
 inline findings::AdapterEntry Wired(std::vector<findings::AdapterEntry::Ipv4> ipv4,
                                     unsigned operStatus = findings::kOperStatusUp) {
     return {"{1}", "Ethernet", findings::kIfTypeEthernet, operStatus, std::move(ipv4)};
 }
-// A flow's pause while it waits: the scripted clock moves on.
 inline void MoveClock(std::uint32_t ms) { static_cast<net::fake::ScriptedPort&>(net::ActivePort()).nowMs += ms; }
 
 // "WxH", " centred" when its centre is that of `over` (give or take a pixel),
@@ -240,12 +233,15 @@ inline void FillTable(const std::vector<std::vector<std::uint8_t>>& replies) {
     }
 }
 
-// The scripted port, with a say in what a scan leaves and in every send.
+// The scripted port, with a say in what a scan leaves and in every send;
+// nextScan is what the scan after the next one hears.
 struct Port : net::fake::ScriptedPort {
     std::function<void()> afterScan, onSend;
+    std::deque<net::fake::Inbound> nextScan;
     bool StartThread(void (*body)()) override {
         const bool started = ScriptedPort::StartThread(body);
         if (afterScan) afterScan();
+        if (!nextScan.empty()) inbound = std::move(nextScan), nextScan.clear();
         return started;
     }
     int SendTo(net::SocketHandle socket, const std::uint8_t* data, std::size_t length,

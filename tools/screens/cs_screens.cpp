@@ -370,13 +370,24 @@ int ShowNoticeWithFindings() {
     const net::AssignReport refused{net::AssignOutcome::kRefused, 0};
     ui::NoticeDialog notice;
     notice.code = Code;
-    notice.findings = ui::NoticeFindingsText(Code, &refused, "192.168.0.3");
+    // After the start-up's scan the program waited its 15 s for the second wired adapter's address.
+    notice.findings =
+        ui::NoticeFindingsText(Code, &refused, "192.168.0.3", Code == ui::kNoticeNotFound ? 15 : 0);
     return notice.DoModal(nullptr) < 0 ? 2 : 0;
 }
 
 int ShowProgressWindow() {
     ui::ProgressWindow window;
     if (!window.Open(nullptr)) return 2;
+    MessageLoop();
+    return 0;
+}
+
+// The same while the program waits for an adapter's address.
+int ShowWaitingWindow() {
+    ui::ProgressWindow window;
+    if (!window.Open(nullptr)) return 2;
+    window.ShowText(IDS_WAITING_FOR_ADDRESS);
     MessageLoop();
     return 0;
 }
@@ -416,6 +427,7 @@ int ShowNoticeCode() {
 const Scene kScenes[] = {
     {"ResultWindow", &ShowResultWindow},
     {"ProgressWindow", &ShowProgressWindow},
+    {"ProgressWindow-waiting", &ShowWaitingWindow},
     {"LaunchingWindow", &ShowLaunchingWindow},
     {"SettingAddressWindow", &ShowSettingAddressWindow},
     {"NoticeDialog-1", &ShowNoticeCode<1>},
