@@ -328,7 +328,7 @@ if [ "$mode" = wine ] && [ -n "${CS_CLI:-}" ]; then
 
   # --wait: the converter switched on five seconds in is listed by a later search.
   sim --converter "$D,ip=10.0.0.5" --off
-  (sleep 5; kill -USR1 "$SIM_PID") &
+  (sleep 5; sim_switch_on) &
   cli 0 list --wait 25
   wait $!
   grep -qE "^ZTL-BR720-Demo +10\.0\.0\.5 " <<<"$out" && [ "$(requests | wc -l)" -gt 3 ] ||
