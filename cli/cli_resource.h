@@ -61,3 +61,6 @@
 #define IDS_CLI_LINK_RECEIVE_FAILED 1085
 #define IDS_CLI_LINK_NO_ADDRESS 1086
 #define IDS_CLI_FINDINGS 1087
+// After a firewall finding, before the line an administrator can run
+#define IDS_CLI_FIREWALL_COMMAND 1088
+#define IDS_CLI_FIREWALL_COMMAND_BLOCKED 1089

@@ -18,6 +18,7 @@
 #include "net/discovery_client.h"
 #include "net/socket_port.h"
 #include "net/scan_report.h"
+#include "win/firewall_rules.h"
 #include "win/language.h"
 
 namespace cli {
@@ -112,6 +113,21 @@ private:
     std::vector<std::string> Programs() const {
         const std::size_t folder = program_.find_last_of("\\/") + 1;
         return {program_.substr(0, folder) + "ConverterSetup.exe", program_};
+    }
+
+    // For a firewall finding, the line an administrator can run to let the
+    // program it names in as Allow in Firewall would: its rule's name and
+    // the file's full path. Empty for any other finding.
+    std::wstring FirewallCommand(const findings::Finding& finding) const {
+        if (finding.code != findings::Code::kFirewallMayBlock || finding.arguments.size() != 5) return {};
+        for (const std::string& path : Programs()) {
+            if (path.substr(path.find_last_of("\\/") + 1) != finding.arguments[4]) continue;
+            const wchar_t* rule = path == program_ ? win::kConsoleRuleName : win::kProgramRuleName;
+            return L"netsh advfirewall firewall add rule name=\"" + std::wstring(rule) +
+                   L"\" dir=in action=allow program=\"" + win::FromUtf8(path) +
+                   L"\" protocol=UDP profile=any enable=yes";
+        }
+        return {};
     }
 
     static void SleepFor(std::uint32_t ms) { Sleep(ms); }
@@ -431,6 +447,11 @@ private:
                 json.String(findings::CodeName(finding.code));
                 json.Key("text");
                 json.String(findings::RenderFinding(finding, FindingsLanguage()));
+                const std::wstring command = FirewallCommand(finding);
+                if (!command.empty()) {
+                    json.Key("command");
+                    json.String(win::ToUtf8(command));
+                }
                 json.EndObject();
             }
             json.EndArray();
@@ -447,6 +468,13 @@ private:
             for (const findings::Finding& finding : findings) {
                 text += L"  " + win::FromUtf8(findings::RenderFinding(finding, FindingsLanguage())) +
                         L" [" + Widen(findings::CodeName(finding.code)) + L"]\n";
+                const std::wstring command = FirewallCommand(finding);
+                if (!command.empty()) {
+                    // A block rule wins over the allow rule: it has to go first.
+                    const bool blocked = finding.arguments[3] == "blocks";
+                    text += L"    " + Text(blocked ? IDS_CLI_FIREWALL_COMMAND_BLOCKED : IDS_CLI_FIREWALL_COMMAND) +
+                            L"\n      " + command + L"\n";
+                }
             }
             out_.Write(text);
         }

@@ -100,7 +100,7 @@ unsigned InitialFlow::Run() {
 bool InitialFlow::NotFound() {
     ui::NoticeDialog notice;
     notice.code = ui::kNoticeNotFound;
-    notice.findings = ui::NoticeFindingsText(notice.code, nullptr, std::string(), waitedSeconds_);
+    notice.findings = ui::NoticeFindingsFor(notice.code, nullptr, std::string(), waitedSeconds_);
     const INT_PTR answer = notice.DoModal(window_.hwnd());
     if (answer == 1) ui::HelpLauncher().OpenTopic(ui::kTopicNotFound);
     return answer == ui::kNoticeScanAgain;
@@ -116,7 +116,7 @@ unsigned InitialFlow::HandOver() {
 bool InitialFlow::Notice(ui::NoticeCode code) {
     ui::NoticeDialog notice;
     notice.code = code;
-    notice.findings = ui::NoticeFindingsText(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_);
+    notice.findings = ui::NoticeFindingsFor(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_);
     return notice.DoModal(window_.hwnd()) == 1;
 }
 

@@ -57,7 +57,7 @@ bool Rescan(ui::WorkerContext& context) {
     if (rows != 0) return false;
     ui::NoticeDialog notice;
     notice.code = ui::kNoticeRescanNotFound;
-    notice.findings = ui::NoticeFindingsText(notice.code, nullptr, std::string(), wait.waitedSeconds);
+    notice.findings = ui::NoticeFindingsFor(notice.code, nullptr, std::string(), wait.waitedSeconds);
     const INT_PTR answer = notice.DoModal(window.hwnd());
     if (answer == 1) ui::HelpLauncher().OpenTopic(ui::kTopicRescanNotFound);
     return answer == ui::kNoticeScanAgain;

@@ -64,14 +64,25 @@
 #define IDS_SETTING_ADDRESS 149
 
 // NoticeDialog (template 147): buttons IDOK (Yes) and IDCANCEL (No); the
-// findings box is made at run time, only for a notice that has findings, and
-// the Scan Again button only for the notices that offer it
+// findings box is made at run time, only for a notice that has findings, the
+// Scan Again button only for the notices that offer it, Allow in Firewall
+// and the line that says why it did not only with the firewall's finding
 #define IDD_NOTICE 147
 #define IDC_NOTICE_TEXT 1007
 #define IDC_NOTICE_FINDINGS 1030
 #define IDC_SCAN_AGAIN 1031
 #define IDS_SCAN_AGAIN 159
 #define IDS_TIP_SCAN_AGAIN 160
+#define IDC_ALLOW_IN_FIREWALL 1032
+#define IDC_NOTICE_FIREWALL_LINE 1033
+#define IDS_ALLOW_IN_FIREWALL 161
+#define IDS_TIP_ALLOW_IN_FIREWALL 162
+#define IDS_FIREWALL_DECLINED 163
+#define IDS_FIREWALL_NOT_STARTED 164
+#define IDS_FIREWALL_FAILED 165
+#define IDS_FIREWALL_ACCESS_DENIED 166
+#define IDS_FIREWALL_SERVICE_STOPPED 167
+#define IDS_FIREWALL_NOT_REGISTERED 168
 #define IDS_NOTICE_NOT_DETECTED_RESCAN 124
 #define IDS_ERROR 125
 #define IDS_NOTICE_NOT_DETECTED 126

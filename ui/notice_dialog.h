@@ -36,6 +36,18 @@ constexpr int kFindingsLines = 12;
 bool NoticeOffersScanAgain(int code);
 constexpr INT_PTR kNoticeScanAgain = 3;
 
+// With the finding that Windows Firewall may drop the converter's answers,
+// notices 4 and 5 also offer Allow in Firewall, with the User Account
+// Control shield, left of Scan Again: it starts the program elevated to add
+// the rules (ui::StartAllowInFirewall); once they are there the notice ends
+// as Scan Again ends it, otherwise it stays with a line below the findings
+// that says why.
+struct NoticeFindings {
+    std::wstring text;  // one finding a line, in the program's language; empty: none
+    bool firewallMayBlock = false;
+};
+bool NoticeOffersAllowInFirewall(int code, const NoticeFindings& findings);
+
 // A notice with findings or with a third button is this wide (dialog
 // units), at most the work area's width, its buttons in one row; any other
 // is exactly its template.
@@ -50,9 +62,9 @@ public:
     bool PreTranslateMessage(MSG* message) override;
 
     // Set by the caller before the modal run: the notice, and what was found
-    // out (one finding a line, in the program's language; empty: none).
+    // out.
     int code = 0;
-    std::wstring findings;
+    NoticeFindings findings;
 
 protected:
     BOOL OnInitDialog() override;
@@ -63,13 +75,21 @@ protected:
 private:
     void Widen();
     void AddScanAgainButton();
+    // As wide as its text and the shield need, at least as wide as Yes.
+    void AddAllowInFirewallButton();
     // The notice grows by the box's height, its buttons move down with it.
     void AddFindingsBox();
-    // Scan Again (where there is one), Yes and No, centred in one row at
-    // Yes's height, the template's gap between them.
+    // Taller by `dy`, the buttons moved down with its bottom.
+    void GrowBy(int dy);
+    // Allow in Firewall and Scan Again (where there are), Yes and No,
+    // centred in one row at Yes's height, the template's gap between them.
     void LayOutButtons();
     // Only a notice that shows the button takes its command.
     void OnScanAgain();
+    void OnAllowInFirewall();
+    // The line below the findings (made at the first failure, its text
+    // replaced at the next); the notice grows by what it takes.
+    void ShowFirewallLine(const std::wstring& text);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     win::ToolTip toolTip_;

@@ -9,8 +9,8 @@
 
 namespace ui {
 
-std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
-                                const std::string& assignAddress, int waitedSeconds) {
+NoticeFindings NoticeFindingsFor(int notice, const net::AssignReport* assign,
+                                 const std::string& assignAddress, int waitedSeconds) {
     // The adapter list, the rules and the text are allocated here: out of
     // memory, the notice shows its own text alone.
     try {
@@ -30,14 +30,17 @@ std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
         const bool japanese = win::Language() == win::kJapanese;
         // Each finding a paragraph of its own, marked where it starts.
         std::string text;
+        NoticeFindings found;
         for (const findings::Finding& finding : findings::BuildFindings(in)) {
+            found.firewallMayBlock |= finding.code == findings::Code::kFirewallMayBlock;
             text += (text.empty() ? "" : "\r\n") + std::string("\u2022 ") +
                     findings::RenderFinding(finding, japanese ? findings::Language::kJapanese
                                                               : findings::Language::kEnglish);
         }
-        return win::FromUtf8(text);
+        found.text = win::FromUtf8(text);
+        return found;
     } catch (const std::bad_alloc&) {
-        return std::wstring();
+        return NoticeFindings();
     }
 }
 

@@ -116,6 +116,8 @@ const Script kProgramBlocked = [](World& w) {
     w.windows.firewall.enabled[2] = true;
     w.windows.firewall.rules = std::vector<findings::ProgramRule>{{0, false, findings::kProfilePublic}};
 };
+// No rule of either program: the firewall asked nothing yet.
+const Script kNoRules = [](World& w) { w.windows.firewall = {{}, {{}, {}, true}, {{}}}; };
 const Script kOutOfMemory = [](World& w) { w.windows.outOfMemory = true; };
 const Script kBrowserFails = [](World& w) {
     kConverter(w);
@@ -226,6 +228,12 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
          "  Windows Firewall is on for the public network of the adapter \"Ethernet 2\" (192.168.0.2/24), and a "
          "rule blocks ConverterSetup.exe there: the firewall drops the converter's answers. Turn that rule off "
          "under Inbound Rules in Windows Firewall's advanced settings, then scan again. [firewall-may-block]"},
+        {"diagnose", kProgramBlocked, 1, "cvsetup: no converter of a supported model answered",
+         "      netsh advfirewall firewall add rule name=\"Converter Setup\" dir=in action=allow "
+         "program=\"C:\\Tools\\ConverterSetup.exe\" protocol=UDP profile=any enable=yes"},
+        {"diagnose", kNoRules, 1, "cvsetup: no converter of a supported model answered",
+         "      netsh advfirewall firewall add rule name=\"Converter Setup (console)\" dir=in action=allow "
+         "program=\"C:\\Tools\\cvsetup.exe\" protocol=UDP profile=any enable=yes"},
         {"diagnose", kOutOfMemory, 3, "cvsetup: out of memory", ""},
         {"frobnicate", kNothing, 2, "cvsetup: 不明なコマンド 'frobnicate'", "", nullptr, win::kJapanese},
         {"list", kConverter, 0, "", "ZTL-BR720-A   192.168.0.50  00:1a:2b:3c:4d:5e  Ethernet 2  192.168.0.2       同じ",

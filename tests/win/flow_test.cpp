@@ -11,6 +11,7 @@
 #include "flow/ip_setup_dialog.h"
 #include "flow/rescan_flow.h"
 #include "flow/setup_page_launcher.h"
+#include "win/system_library.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ void RecordEnd(int status) { Log("end " + std::to_string(status)); }
 // A scan that finds nothing while an address may be on its way waits for it
 // once, saying so, up to 15 s from the scan's end, reading the adapters every
 // 500 ms (the notice reads them too); a new usable one and the scan runs again.
-// Scan Again on notice 5 starts over. The rows' scans log the clock at their end.
+// Scan Again on notice 5 starts over, and so does Allow in Firewall once the
+// rules are there. The rows' scans log the clock at their end.
 TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
     const auto oneConverter = [](Port& p) { p.inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))}; };
     using findings::AdapterEntry;
@@ -95,6 +97,11 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         {"Scan Again on notice 5, no address awaited: the start over", waits({{0, {usable}}}, 2), TRUE,
          {"scan by 3000 +progress", Notice(5, 126), "scan by 6000 +progress", page, "end 0"}, 1, 1, false, false,
          2, scanning + "|-", 3},
+        {"Allow in Firewall on notice 5 with the firewall's finding: the rules added, the start over",
+         [&](Port& p) { waits({{0, {usable}}}, 2)(p); adapters.firewall = kBlocking; shell.process = EndedCopy(S_OK); },
+         TRUE, {"scan by 3000 +progress", "shield 1032: 1", Notice(5, 126), "runas " + win::ToUtf8(win::ProgramFilePath()) +
+                " /cs-allow-firewall mask 1344 owner notice", "scan by 6000 +progress", page, "end 0"},
+         1, 1, false, false, 2, scanning + "|-", 4},
     };
     for (const auto& path : paths) {
         SCOPED_TRACE(path.name);

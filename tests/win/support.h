@@ -103,15 +103,18 @@ inline std::string Box(const std::string& caption, const std::string& text) {
 }
 
 // Logs "shell FILE PARAMETERS", " +no-sta" from a thread without COM (STA);
-// "runas FILE PARAMETERS mask MASK owner WINDOW", handing `process` over.
+// "runas FILE PARAMETERS mask MASK owner WINDOW" (a notice as "notice"),
+// handing `process` over.
 class Shell : public win::Shell {
 public:
     Shell() { win::SetShell(this); }
     ~Shell() override { win::SetShell(nullptr); }
     BOOL Execute(SHELLEXECUTEINFOW* info) override {
         if (std::wstring(info->lpVerb) == L"runas") {
+            const bool notice = dynamic_cast<ui::NoticeDialog*>(win::Dialog::FromHandle(info->hwnd)) != nullptr;
             Log("runas " + win::ToUtf8(info->lpFile) + " " + win::ToUtf8(info->lpParameters) + " mask " +
-                std::to_string(info->fMask) + " owner " + std::to_string(reinterpret_cast<UINT_PTR>(info->hwnd)));
+                std::to_string(info->fMask) + " owner " +
+                (notice ? "notice" : std::to_string(reinterpret_cast<UINT_PTR>(info->hwnd))));
             info->hProcess = result ? process : nullptr;
             SetLastError(error);
             return result;
@@ -133,6 +136,19 @@ public:
     bool outOfMemory = false;
 };
 
+// A copy of this program that has already ended with `exitCode`, as the launcher finds the elevated one.
+inline HANDLE EndedCopy(DWORD exitCode) {
+    wchar_t self[MAX_PATH] = {}, command[] = L"win_tests --gtest_list_tests";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION copy{};
+    CreateProcessW(self, command, {}, {}, FALSE, CREATE_SUSPENDED, {}, {}, &startup, &copy);
+    CloseHandle(copy.hThread);
+    TerminateProcess(copy.hProcess, exitCode);
+    return copy.hProcess;
+}
+
 // Windows' facts when memory runs out: every read throws, as its lists'
 // allocations would.
 struct NoMemoryFacts : findings::FactsSource {
@@ -144,7 +160,7 @@ inline NoMemoryFacts g_noMemoryFacts;
 
 // Windows' adapters as the scripted clock goes, each step from its time on;
 // its reads counted, with the progress window's text where it changed
-// ("-": none shown). The network list and the firewall cannot be read.
+// ("-": none shown). The network list cannot be read, the firewall as a row says.
 struct Adapters : findings::FactsSource {
     using Steps = std::vector<std::pair<std::uint64_t, std::vector<findings::AdapterEntry>>>;
     Steps steps;  // from this time on, these adapters
@@ -160,8 +176,11 @@ struct Adapters : findings::FactsSource {
         return true;
     }
     bool ReadNetworks(std::vector<findings::NetworkEntry>*) override { return false; }
-    findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override { return {}; }
+    findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override { return firewall; }
+    findings::FirewallEntry firewall;
 };
+// A public network whose firewall lets nothing of the program in: firewall-may-block on the PC's link.
+const findings::FirewallEntry kBlocking{findings::kProfilePublic, {true, true, true}, {{}}};
 // The PC's wired adapter with these addresses; a flow's pause moves the clock.
 inline findings::AdapterEntry Wired(std::vector<findings::AdapterEntry::Ipv4> ipv4,
                                     unsigned operStatus = findings::kOperStatusUp) {
@@ -188,9 +207,24 @@ inline std::string Misplaced(HWND box) {
     return !owner ? " +unowned" : IsWindowEnabled(owner) ? " +owner-enabled" : "";
 }
 
+// Where a control of a window stands in its client area.
+inline RECT Placed(HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+// " +crowded" for a notice's firewall line that is not below the findings and above Yes.
+inline std::string Crowded(HWND line) {
+    HWND notice = GetParent(line);
+    const RECT own = Placed(line), box = Placed(GetDlgItem(notice, IDC_NOTICE_FINDINGS)), yes = Placed(GetDlgItem(notice, IDOK));
+    return own.bottom > own.top && own.top >= box.bottom && own.bottom <= yes.top ? "" : " +crowded";
+}
+
 // Logs every notice and message box this thread opens, with what is wrong
 // with its place, and answers it the moment it has initialised: Yes (1), No
-// (2) or Scan Again (3; No on a box); a box without Yes gets OK.
+// (2), Scan Again (3; No on a box) or Allow in Firewall, then No (4); a box without Yes gets OK. It logs a
+// notice's shield and, at its end, its firewall line.
 class Answerer {
 public:
     Answerer() { hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &Hook, nullptr, GetCurrentThreadId()); }
@@ -208,6 +242,11 @@ private:
             Log("notice " + std::to_string(notice->code) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)) +
                 Misplaced(box));
             button = answer == 1 ? IDOK : answer == 3 ? IDC_SCAN_AGAIN : IDCANCEL;
+            if (answer == 4) PostMessageW(box, WM_COMMAND, IDC_ALLOW_IN_FIREWALL, 0);
+        } else if (code == HC_ACTION && call->message == BCM_SETSHIELD) {
+            Log("shield " + std::to_string(GetDlgCtrlID(box)) + ": " + std::to_string(call->lParam));
+        } else if (code == HC_ACTION && call->message == WM_DESTROY && GetDlgItem(box, IDC_NOTICE_FIREWALL_LINE)) {
+            Log("line: " + TextOf(GetDlgItem(box, IDC_NOTICE_FIREWALL_LINE)) + Crowded(GetDlgItem(box, IDC_NOTICE_FIREWALL_LINE)));
         } else if (opened && !dialog) {  // a message box
             Log(Box(TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))) + Misplaced(box));
             button = !GetDlgItem(box, IDYES) ? IDOK : answer == 1 ? IDYES : IDNO;
