@@ -50,8 +50,7 @@ bool FoundSupported(int polled, net::DiscoveryClient& client, std::int32_t count
 int ScanForConverters(const ui::WorkerContext& context, net::DiscoveryClient& client,
                       std::int32_t* count, AddressWaitOnce* wait) {
     const int polled = ScanOnce(context, client, count);
-    if (!wait || wait->spent || FoundSupported(polled, client, *count)) return polled;
-    wait->spent = true;
+    if (!wait || FoundSupported(polled, client, *count)) return polled;
     net::SocketPort& clock = net::ActivePort();
     void (*pause)(std::uint32_t) = context.resultWindow->entryPoints().pause;
     if (!pause) pause = &ui::PauseFlowThread;

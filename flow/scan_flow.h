@@ -20,11 +20,10 @@ enum ScanPollResult : int {
 // The pause between two polls of a running scan.
 constexpr unsigned kScanPollPauseMs = 100;
 
-// One wait for an address per start and per press of Scan (or Scan Again):
-// a flow makes one for each, and reads afterwards how long it waited.
+// How long a scan flow waited for an address: for the adapter-without-address
+// finding.
 struct AddressWaitOnce {
-    bool spent = false;
-    int waitedSeconds = 0;  // for the adapter-without-address finding
+    int waitedSeconds = 0;
 };
 
 // Empties the list and disables Scan and Setup Page, starts the scan, polls
@@ -33,12 +32,13 @@ struct AddressWaitOnce {
 // set only for kScanDone (a count above the table's 64 records cannot come
 // from the table and is read as 63).
 //
-// With `wait` not yet spent, a scan that ends without a converter of a
-// supported model (failed, host unreachable included) while Windows says an
-// address may be on its way spends it: the progress window says it waits,
-// for at most 15 s from the scan's end, and as soon as a connected adapter
-// has a new usable address the scan runs again, whose answer is returned.
-// A scan that found a converter never reads the adapters.
+// With `wait` (one per start and per press of Scan or Scan Again), a scan that
+// ends without a converter of a supported model (failed, host unreachable
+// included) while Windows says an address may be on its way waits: the
+// progress window says so, for at most 15 s from the scan's end, and as soon
+// as a connected adapter has a new usable address the scan runs again, once,
+// whose answer is returned. A scan that found a converter never reads the
+// adapters.
 int ScanForConverters(const ui::WorkerContext& context, net::DiscoveryClient& client,
                       std::int32_t* count, AddressWaitOnce* wait = nullptr);
 

@@ -240,8 +240,7 @@ run_row() {
   if [ -n "$late" ]; then
     ip -n "$NS_PC" addr del 192.168.0.2/24 dev "$NS_PC_IF"
     (sleep "$late"; ip -n "$NS_PC" addr add 192.168.0.2/24 dev "$NS_PC_IF" &&
-      ip -n "$NS_PC" route replace default dev "$NS_PC_IF") &
-    late_pid=$!
+      ip -n "$NS_PC" route replace default dev "$NS_PC_IF") & late_pid=$!
   fi
   start_app "$lang"
   for c in ${steps#-}; do

@@ -31,14 +31,15 @@ void RecordEnd(int status) { Log("end " + std::to_string(status)); }
 // rules are there. The rows' scans log the clock at their end.
 TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
     const auto oneConverter = [](Port& p) { p.inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))}; };
-    using findings::AdapterEntry;
-    const AdapterEntry none = Wired({}), usable = Wired({{Ip(192, 168, 0, 2), 24}}), down = Wired({}, 2),
-                       tentative = Wired({{Ip(192, 168, 0, 2), 24, false}});
+    const findings::AdapterEntry none = Wired({}), usable = Wired({{Ip(192, 168, 0, 2), 24}}), down = Wired({}, 2),
+                                 tentative = Wired({{Ip(192, 168, 0, 2), 24, false}});
     // Windows' adapters as the clock goes; the scan (1, 2; 0: none) the converter answers.
-    const auto waits = [this](Adapters::Steps steps, int answers) {
-        return [this, steps, answers](Port& p) {
+    const auto waits = [this](Adapters::Steps steps, int answers, bool unreachable = false) {
+        return [this, steps, answers, unreachable](Port& p) {
             adapters.steps = steps;
-            if (answers) (answers == 1 ? p.inbound : p.nextScan).assign(1, Arrives(Converter("ZTL-BR720", "192.168.0.50", 1)));
+            if (unreachable) p.interfaces.clear(), p.sendErrors = {{0, 10065}};  // no link
+            const auto reply = Arrives(Converter("ZTL-BR720", "192.168.0.50", 1));
+            if (answers) (answers == 1 ? p.inbound : p.nextScan).assign(1, reply);
             p.afterScan = [&p] { Log("scan by " + std::to_string(p.nowMs)); };
         };
     };
@@ -84,16 +85,11 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         {"the second scan finds nothing either", waits({{0, {none}}, {4000, {usable}}}, 0), TRUE,
          {"scan by 3000 +progress", "scan by 7000 +progress", Notice(5, 126), Help("topic_not_found"), "end 0"},
          1, 0, false, false, 4, waited + "|-"},
-        {"a found converter reads no adapters", waits({{0, {none}}}, 1), TRUE, {"scan by 3000 +progress", page, "end 0"}, 1, 1,
-         false, false, 0},
-        {"no link: host unreachable waits, then its message box",
-         [&](Port& p) {
-             waits({{0, {down}}}, 0)(p);
-             p.interfaces.clear();
-             p.sendErrors = {{0, 10065}};
-         },
-         TRUE, {"scan by 0 +progress", Box(Text(125), Text(158)), Help("topic_not_found"), "end 0"}, 1, 0, false,
-         false, 31, waited},
+        {"a found converter reads no adapters", waits({{0, {none}}}, 1), TRUE,
+         {"scan by 3000 +progress", page, "end 0"}, 1, 1, false, false, 0},
+        {"no link: host unreachable waits, then its message box", waits({{0, {down}}}, 0, true), TRUE,
+         {"scan by 0 +progress", Box(Text(125), Text(158)), Help("topic_not_found"), "end 0"}, 1, 0, false, false,
+         31, waited},
         {"Scan Again on notice 5, no address awaited: the start over", waits({{0, {usable}}}, 2), TRUE,
          {"scan by 3000 +progress", Notice(5, 126), "scan by 6000 +progress", page, "end 0"}, 1, 1, false, false,
          2, scanning + "|-", 3},
@@ -241,8 +237,7 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         Reset();
         if (step.column < 0) {
             if (step.waits) adapters.steps = {{0, {Wired({})}}, {4500, {Wired({{Ip(192, 168, 0, 2), 24}})}}};
-            // Scanned again, the replies come to the second scan.
-            for (const auto& reply : step.replies) {
+            for (const auto& reply : step.replies) {  // scanned again, the second scan hears them
                 (step.answer == 3 || step.waits ? port->nextScan : port->inbound).push_back(Arrives(reply));
             }
             port->openError = step.openError;

@@ -158,9 +158,21 @@ struct NoMemoryFacts : findings::FactsSource {
 };
 inline NoMemoryFacts g_noMemoryFacts;
 
+inline bool Fits(HWND control) {
+    const std::wstring text = win::FromUtf8(TextOf(control));
+    RECT client{};
+    SIZE extent{};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    ReleaseDC(control, dc);
+    return extent.cx <= client.right;
+}
 // Windows' adapters as the scripted clock goes, each step from its time on;
-// its reads counted, with the progress window's text where it changed
-// ("-": none shown). The network list cannot be read, the firewall as a row says.
+// its reads counted, with the progress window's text where it changed ("-":
+// none shown; " clipped": wider than its control, which Fits tells). The network list cannot be read, the
+// firewall as a row says.
 struct Adapters : findings::FactsSource {
     using Steps = std::vector<std::pair<std::uint64_t, std::vector<findings::AdapterEntry>>>;
     Steps steps;  // from this time on, these adapters
@@ -168,8 +180,8 @@ struct Adapters : findings::FactsSource {
     std::string progressTexts, last;
     bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
         ++reads;
-        HWND progress = Shown<ui::ProgressWindow>();
-        const std::string text = progress ? TextOf(GetDlgItem(progress, IDC_STATUS_TEXT)) : "-";
+        HWND progress = Shown<ui::ProgressWindow>(), control = GetDlgItem(progress, IDC_STATUS_TEXT);
+        const std::string text = progress ? TextOf(control) + (Fits(control) ? "" : " clipped") : "-";
         if (reads == 1 || text != last) progressTexts += (reads == 1 ? "" : "|") + text;
         last = text;
         for (const auto& [from, listed] : steps) *adapters = from <= net::ActivePort().NowMs() ? listed : *adapters;
