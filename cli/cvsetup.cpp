@@ -168,9 +168,13 @@ private:
 
     // ----- the converter table, in words and in JSON
 
+    std::wstring AdapterOf(const net::Link& link) const {
+        return win::FromUtf8(findings::AdapterOf(link, facts_.windows));
+    }
+
     // The adapter's name as a person reads it: "-" where Windows names none.
     std::wstring AdapterCell(const net::Link& link) const {
-        const std::wstring name = link.known ? AdapterOf(link, facts_.windows) : std::wstring();
+        const std::wstring name = AdapterOf(link);
         return name.empty() ? Text(IDS_CLI_UNKNOWN) : Printable(name);
     }
 
@@ -201,14 +205,20 @@ private:
         return Table(rows);
     }
 
+    // The adapter's name; null where Windows names none.
+    void AdapterJson(JsonWriter& json, const net::Link& link) const {
+        const std::wstring adapter = AdapterOf(link);
+        json.Key("adapter");
+        StringOrNull(json, !adapter.empty(), adapter);
+    }
+
     void LinkJson(JsonWriter& json, const net::Link& link) const {
         if (!link.known) {
             json.Null();
             return;
         }
         json.BeginObject();
-        json.Key("adapter");
-        json.String(win::ToUtf8(AdapterOf(link, facts_.windows)));
+        AdapterJson(json, link);
         json.Key("address");
         json.String(win::ToUtf8(AddressText(link.address)));
         json.Key("netmask");
@@ -283,7 +293,7 @@ private:
             }
             if ((request_.address & link.netmask) != (link.address & link.netmask)) {
                 Error(Format(IDS_CLI_OUTSIDE_SUBNET,
-                             {address, AdapterOf(link, facts_.windows), AddressText(link.address),
+                             {address, AdapterOf(link), AddressText(link.address),
                               AddressText(link.netmask)}));
             }
         }
@@ -386,10 +396,8 @@ private:
 
     void LinkReportJson(JsonWriter& json, const net::LinkReport& report) const {
         const net::Link& link = report.link;
-        const std::wstring adapter = AdapterOf(link, facts_.windows);
         json.BeginObject();
-        json.Key("adapter");
-        StringOrNull(json, !adapter.empty(), adapter);
+        AdapterJson(json, link);
         json.Key("address");
         StringOrNull(json, link.known, AddressText(link.address));
         json.Key("netmask");
@@ -428,7 +436,7 @@ private:
             for (const findings::Finding& finding : findings) {
                 json.BeginObject();
                 json.Key("code");
-                json.String(findings::CodeName(finding.code));
+                json.String(findings::CodeName(finding));
                 json.Key("text");
                 json.String(findings::RenderFinding(finding, FindingsLanguage()));
                 json.EndObject();
@@ -446,7 +454,7 @@ private:
             if (findings.empty()) text += Text(IDS_CLI_NONE) + L"\n";
             for (const findings::Finding& finding : findings) {
                 text += L"  " + win::FromUtf8(findings::RenderFinding(finding, FindingsLanguage())) +
-                        L" [" + Widen(findings::CodeName(finding.code)) + L"]\n";
+                        L" [" + Widen(findings::CodeName(finding)) + L"]\n";
             }
             out_.Write(text);
         }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "win/com.h"
 #include "win/system_library.h"
 
 namespace ui {

@@ -9,7 +9,7 @@
 
 namespace ui {
 
-std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
+std::wstring NoticeFindingsText(findings::Notice notice, const net::AssignReport* assign,
                                 const std::string& assignAddress, int waitedSeconds) {
     // The adapter list, the rules and the text are allocated here: out of
     // memory, the notice shows its own text alone.
@@ -17,10 +17,10 @@ std::wstring NoticeFindingsText(int notice, const net::AssignReport* assign,
         // Notices 4 and 5 ask Windows everything; 6 only names the adapters.
         findings::Facts facts;
         const bool asked =
-            notice == kNoticeRescanNotFound || notice == kNoticeNotFound || notice == kNoticeSeveral;
+            notice == Notice::kRescanNotFound || notice == Notice::kNotFound || notice == Notice::kSeveral;
         if (asked) {
             facts = findings::ReadFacts(findings::ActiveFactsSource(), {findings::RunningProgramPath()},
-                                        notice != kNoticeSeveral);
+                                        notice != Notice::kSeveral);
         }
         findings::Inputs in =
             findings::LastScanInputs(notice, asked ? &facts : nullptr, &findings::SystemCodePageToUtf8);

@@ -51,24 +51,25 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
     std::wstring twenty = L"No network adapter is connected.";
     for (int i = 0; i < 19; ++i) twenty += L"\r\nNothing answered.";
     const struct {
-        int code;
+        ui::Notice code;
         LANGID language;
         std::wstring findings;
         bool box, scrolls, scanAgain;
     } rows[] = {
-        {5, win::kEnglish, L"", false, false, true},
-        {3, win::kEnglish, L"Nothing answered.", false, false, false},
-        {5, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false, true},
-        {1, win::kJapanese,
+        {ui::Notice::kNotFound, win::kEnglish, L"", false, false, true},
+        {ui::Notice::kOpenFailed, win::kEnglish, L"Nothing answered.", false, false, false},
+        {ui::Notice::kNotFound, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false,
+         true},
+        {ui::Notice::kAssignFailed, win::kJapanese,
          L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを"
          L"指定して、もう一度実行してください。",
          true, false, false},
-        {6, win::kEnglish, twenty, true, true, false},
-        {4, win::kJapanese, L"", false, false, true},
-        {7, win::kJapanese, L"", false, false, false},
+        {ui::Notice::kSeveral, win::kEnglish, twenty, true, true, false},
+        {ui::Notice::kRescanNotFound, win::kJapanese, L"", false, false, true},
+        {ui::Notice::kIncompleteAddress, win::kJapanese, L"", false, false, false},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.code);
+        SCOPED_TRACE(static_cast<int>(row.code));
         win::SetLanguage(row.language);
         ui::NoticeDialog plain, notice;
         plain.code = notice.code = row.code;
@@ -151,7 +152,7 @@ TEST_F(WinTest, EveryWindowDropsItsCommandsAndHasItsHelpTextsAndTips) {
     const std::pair<UINT, WPARAM> requests[] = {{WM_COMMAND, IDOK}, {WM_COMMAND, IDCANCEL}, {WM_CLOSE, 0}};
     for (const auto& window : windows) {
         SCOPED_TRACE(window.name);
-        if (auto* notice = dynamic_cast<ui::NoticeDialog*>(window.dialog.get())) notice->code = 5;  // Scan Again
+        if (auto* notice = dynamic_cast<ui::NoticeDialog*>(window.dialog.get())) notice->code = ui::Notice::kNotFound;  // Scan Again
         Open(*window.dialog);
         HWND hwnd = window.dialog->hwnd();
         HWND toolTip = nullptr;  // the one this window made for its buttons

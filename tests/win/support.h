@@ -30,6 +30,7 @@
 #include "ui/result_window.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
+#include "win/com.h"
 #include "win/shell.h"
 #include "win/window_util.h"
 
@@ -216,7 +217,7 @@ private:
         win::Dialog* dialog = opened ? win::Dialog::FromHandle(box) : nullptr;
         int button = 0;
         if (auto* notice = dynamic_cast<ui::NoticeDialog*>(dialog)) {
-            Log("notice " + std::to_string(notice->code) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)) +
+            Log("notice " + std::to_string(static_cast<int>(notice->code)) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)) +
                 Misplaced(box));
             button = answer == 1 ? IDOK : answer == 3 ? IDC_SCAN_AGAIN : IDCANCEL;
         } else if (opened && !dialog) {  // a message box
