@@ -3,7 +3,7 @@
 #include "flow/initial_scan_flow.h"
 #include "flow/rescan_flow.h"
 #include "flow/setup_page_launcher.h"
-#include "win/shell.h"
+#include "win/com.h"
 
 namespace app {
 

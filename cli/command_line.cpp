@@ -130,7 +130,10 @@ Request ParseCommandLine(const std::vector<std::string>& arguments) {
         request.command = help ? Command::kHelp : Command::kVersion;
         return request;
     }
-    if (words.empty()) return Fail(request, UsageError::kNoCommand, std::string());
+    if (words.empty()) {
+        return options.empty() ? Fail(request, UsageError::kNoCommand, std::string())
+                               : Fail(request, UsageError::kUnknownOption, options.front());
+    }
     const CommandShape* shape = nullptr;
     for (const CommandShape& candidate : kCommands) {
         if (SameWord(words.front(), candidate.word)) shape = &candidate;

@@ -119,9 +119,10 @@ private:
     // program it names in as Allow in Firewall would: its rule's name and
     // the file's full path. Empty for any other finding.
     std::wstring FirewallCommand(const findings::Finding& finding) const {
-        if (finding.code != findings::Code::kFirewallMayBlock || finding.arguments.size() != 5) return {};
+        const auto* firewall = std::get_if<findings::FirewallMayBlock>(&finding);
+        if (!firewall) return {};
         for (const std::string& path : Programs()) {
-            if (path.substr(path.find_last_of("\\/") + 1) != finding.arguments[4]) continue;
+            if (path.substr(path.find_last_of("\\/") + 1) != firewall->program) continue;
             const wchar_t* rule = path == program_ ? win::kConsoleRuleName : win::kProgramRuleName;
             return L"netsh advfirewall firewall add rule name=\"" + std::wstring(rule) +
                    L"\" dir=in action=allow program=\"" + win::FromUtf8(path) +
@@ -184,9 +185,13 @@ private:
 
     // ----- the converter table, in words and in JSON
 
+    std::wstring AdapterOf(const net::Link& link) const {
+        return win::FromUtf8(findings::AdapterOf(link, facts_.windows));
+    }
+
     // The adapter's name as a person reads it: "-" where Windows names none.
     std::wstring AdapterCell(const net::Link& link) const {
-        const std::wstring name = link.known ? AdapterOf(link, facts_.windows) : std::wstring();
+        const std::wstring name = AdapterOf(link);
         return name.empty() ? Text(IDS_CLI_UNKNOWN) : Printable(name);
     }
 
@@ -217,14 +222,20 @@ private:
         return Table(rows);
     }
 
+    // The adapter's name; null where Windows names none.
+    void AdapterJson(JsonWriter& json, const net::Link& link) const {
+        const std::wstring adapter = AdapterOf(link);
+        json.Key("adapter");
+        StringOrNull(json, !adapter.empty(), adapter);
+    }
+
     void LinkJson(JsonWriter& json, const net::Link& link) const {
         if (!link.known) {
             json.Null();
             return;
         }
         json.BeginObject();
-        json.Key("adapter");
-        json.String(win::ToUtf8(AdapterOf(link, facts_.windows)));
+        AdapterJson(json, link);
         json.Key("address");
         json.String(win::ToUtf8(AddressText(link.address)));
         json.Key("netmask");
@@ -299,7 +310,7 @@ private:
             }
             if ((request_.address & link.netmask) != (link.address & link.netmask)) {
                 Error(Format(IDS_CLI_OUTSIDE_SUBNET,
-                             {address, AdapterOf(link, facts_.windows), AddressText(link.address),
+                             {address, AdapterOf(link), AddressText(link.address),
                               AddressText(link.netmask)}));
             }
         }
@@ -402,10 +413,8 @@ private:
 
     void LinkReportJson(JsonWriter& json, const net::LinkReport& report) const {
         const net::Link& link = report.link;
-        const std::wstring adapter = AdapterOf(link, facts_.windows);
         json.BeginObject();
-        json.Key("adapter");
-        StringOrNull(json, !adapter.empty(), adapter);
+        AdapterJson(json, link);
         json.Key("address");
         StringOrNull(json, link.known, AddressText(link.address));
         json.Key("netmask");
@@ -444,7 +453,7 @@ private:
             for (const findings::Finding& finding : findings) {
                 json.BeginObject();
                 json.Key("code");
-                json.String(findings::CodeName(finding.code));
+                json.String(findings::CodeName(finding));
                 json.Key("text");
                 json.String(findings::RenderFinding(finding, FindingsLanguage()));
                 const std::wstring command = FirewallCommand(finding);
@@ -467,11 +476,11 @@ private:
             if (findings.empty()) text += Text(IDS_CLI_NONE) + L"\n";
             for (const findings::Finding& finding : findings) {
                 text += L"  " + win::FromUtf8(findings::RenderFinding(finding, FindingsLanguage())) +
-                        L" [" + Widen(findings::CodeName(finding.code)) + L"]\n";
+                        L" [" + Widen(findings::CodeName(finding)) + L"]\n";
                 const std::wstring command = FirewallCommand(finding);
                 if (!command.empty()) {
                     // A block rule wins over the allow rule: it has to go first.
-                    const bool blocked = finding.arguments[3] == "blocks";
+                    const bool blocked = std::get<findings::FirewallMayBlock>(finding).rule == findings::RuleVerdict::kBlocks;
                     text += L"    " + Text(blocked ? IDS_CLI_FIREWALL_COMMAND_BLOCKED : IDS_CLI_FIREWALL_COMMAND) +
                             L"\n      " + command + L"\n";
                 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "findings/text_filter.h"
+
 namespace cli {
 
 void JsonWriter::NewLine() {
@@ -47,17 +49,17 @@ void JsonWriter::String(const std::string& text) {
 
 void JsonWriter::Quote(const std::string& text) {
     text_ += '"';
-    for (const char c : text) {
-        const unsigned char u = static_cast<unsigned char>(c);
+    for (std::size_t at = 0; at < text.size();) {
+        const char32_t c = findings::NextCodePoint(text, at);
         if (c == '"' || c == '\\') {
             text_ += '\\';
-            text_ += c;
-        } else if (u < 0x20 || u == 0x7F) {
+            text_ += static_cast<char>(c);
+        } else if (findings::IsControl(c)) {
             char escaped[7];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
             text_ += escaped;
         } else {
-            text_ += c;
+            findings::AppendUtf8(text_, c);
         }
     }
     text_ += '"';

@@ -16,7 +16,8 @@ public:
     void EndArray() { Close(']'); }
     // The next value's name inside an object.
     void Key(const char* name);
-    // text must be UTF-8; control characters, quotes and backslashes are escaped.
+    // text is read as UTF-8, each invalid byte as U+FFFD; control characters
+    // (findings::IsControl), quotes and backslashes are escaped.
     void String(const std::string& text);
     void Bool(bool value);
     void Int(std::int64_t value);

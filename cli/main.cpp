@@ -1,6 +1,5 @@
 // cvsetup.exe: the console companion of ConverterSetup.exe.
 #include <windows.h>
-#include <objbase.h>
 
 #include <new>
 #include <string>
@@ -8,29 +7,9 @@
 
 #include "cli/cvsetup.h"
 #include "findings/windows_facts.h"
+#include "win/com.h"
 #include "win/language.h"
 #include "win/system_library.h"
-
-namespace {
-
-// The shell's "open" may hand the page to a COM server: the thread that asks
-// for it lives in an apartment for as long as the program runs.
-class ComApartment {
-public:
-    ComApartment()
-        : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED |
-                                                             COINIT_DISABLE_OLE1DDE))) {}
-    ~ComApartment() {
-        if (initialised_) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialised_;
-};
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     win::RestrictLibrarySearchToSystem();
@@ -38,7 +17,8 @@ int wmain(int argc, wchar_t** argv) {
     cli::StdStream err(STD_ERROR_HANDLE);
     try {
         win::ChooseLanguageAtStart();
-        ComApartment apartment;
+        // The shell's "open" may hand the page to a COM server.
+        const win::ComApartment apartment;
         std::vector<std::string> arguments;
         for (int i = 1; i < argc; ++i) arguments.push_back(win::ToUtf8(argv[i]));
         cli::ShellBrowser browser;

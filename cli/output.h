@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/console_text.h"
+
 namespace cli {
 
 class TextStream {
@@ -40,12 +42,5 @@ std::wstring Widen(const std::string& ascii);
 // An 8-bit name from the network, decoded with the system's code page as the
 // program's list shows it.
 std::wstring DecodeName(const char* name);
-// What a terminal may show of text from the network: control characters,
-// which could move the cursor or recolour the screen, become '?'.
-std::wstring Printable(const std::wstring& text);
-
-// Rows of cells under a header row, each column as wide as its widest cell
-// on screen (East Asian wide characters take two columns), two blanks apart.
-std::wstring Table(const std::vector<std::vector<std::wstring>>& rows);
 
 }  // namespace cli

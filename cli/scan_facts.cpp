@@ -55,16 +55,6 @@ ScanFacts RunScan(findings::FactsSource& windows, const std::vector<std::string>
     return facts;
 }
 
-std::wstring AdapterOf(const net::Link& link, const findings::Facts& windows) {
-    if (!link.known) return std::wstring();
-    for (const findings::AdapterFacts& adapter : windows.adapters) {
-        for (const findings::AdapterFacts::Address& ip : adapter.ipv4) {
-            if (ip.address == link.address) return win::FromUtf8(adapter.name);
-        }
-    }
-    return std::wstring();
-}
-
 std::vector<findings::Finding> FindingsOf(const ScanFacts& facts) {
     return findings::BuildFindings(findings::LastScanInputs(findings::NoticeOfLastScan(), &facts.windows,
                                                             &findings::SystemCodePageToUtf8));

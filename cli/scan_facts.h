@@ -36,10 +36,6 @@ struct ScanFacts {
 // failed scan, those that answered before it failed.
 ScanFacts RunScan(findings::FactsSource& windows, const std::vector<std::string>& programs);
 
-// The friendly name of the adapter that holds the link's address; empty when
-// Windows names none.
-std::wstring AdapterOf(const net::Link& link, const findings::Facts& windows);
-
 // The findings as the program's notice for this scan shows them (see
 // findings::NoticeOfLastScan), from the same inputs.
 std::vector<findings::Finding> FindingsOf(const ScanFacts& facts);

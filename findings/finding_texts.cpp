@@ -11,20 +11,21 @@
 #include <utility>
 
 #include "findings/findings.h"
+#include "findings/text_filter.h"
 #include "net/socket_port.h"
 
 namespace findings {
 namespace {
 
 const char* const kCodeNames[] = {
-#define CS_FINDING_NAME(name, code, notices) code,
+#define CS_FINDING_NAME(type, code, notices) code,
     CS_FINDING_CODES(CS_FINDING_NAME)
 #undef CS_FINDING_NAME
 };
 
 struct Text {
     Code code;
-    int variant;  // 0, or 1 for the case VariantOf singles out
+    int variant;  // 0, or 1 for the case its Values single out
     const char* english;
     const char* japanese;
 };
@@ -145,31 +146,78 @@ const Text kTexts[] = {
      "ことを確認してから、もう一度実行してください。"},
 };
 
-// Where each code keeps its arguments (finding_codes.h); -1: it has none.
-struct Layout {
-    Code code;
-    int name, address, adapter, link, category, rule, error, dropped, program;
-    int seconds = -1;
-};
-const Layout kLayouts[] = {
-    {Code::kNoAdapterConnected, -1, -1, -1, -1, -1, -1, -1, -1, -1},
-    {Code::kAdapterWithoutAddress, -1, -1, 0, -1, -1, -1, -1, -1, -1, 1},
-    {Code::kOtherModelAnswered, 0, 1, 2, 3, -1, -1, -1, -1, -1},
-    {Code::kFirewallMayBlock, -1, -1, 0, 1, 2, 3, -1, -1, 4},
-    {Code::kVpnConnected, -1, -1, 0, -1, -1, -1, -1, -1, -1},
-    {Code::kLinkSendFailed, -1, -1, 0, 1, -1, -1, 2, -1, -1},
-    {Code::kLinkReceiveFailed, -1, -1, 0, 1, -1, -1, 2, -1, -1},
-    {Code::kScanFailed, -1, -1, -1, -1, -1, -1, 0, -1, -1},
-    {Code::kSearchedNoAnswer, -1, -1, 0, 1, -1, -1, -1, 2, -1},
-    {Code::kConverterFound, 0, 1, 2, 3, -1, -1, -1, -1, -1},
-    {Code::kAddressRefused, -1, 0, -1, -1, -1, -1, -1, -1, -1},
-    {Code::kAddressNoAnswer, -1, 0, -1, -1, -1, -1, -1, -1, -1},
-    {Code::kAddressExchangeFailed, -1, 0, -1, -1, -1, -1, 1, -1, -1},
+// What a finding's text fills in, and which of its code's texts says it:
+// the case its facts single out (a rule that blocks the program, datagrams
+// that were dropped, a wait for the adapter's address, an adapter without a
+// name, a datagram of another size,
+// the system out of resources) has a text of its own, variant 1.
+struct Values {
+    std::string adapter, link, name, address, error, dropped, program, seconds;
+    Category category = Category::kPublic;
+    int variant = 0;
 };
 
-std::string Argument(const Finding& finding, int index) {
-    return index >= 0 && static_cast<std::size_t>(index) < finding.arguments.size() ? finding.arguments[index]
-                                                                                      : std::string();
+Values Through(const std::string& adapter, const std::string& link) {
+    Values values;
+    values.adapter = adapter;
+    values.link = link;
+    return values;
+}
+Values Device(const std::string& name, const std::string& address, const std::string& adapter,
+              const std::string& link) {
+    Values values = Through(adapter, link);
+    values.name = name;
+    values.address = address;
+    return values;
+}
+Values Failure(const std::string& adapter, const std::string& link, int error, int singledOut) {
+    Values values = Through(adapter, link);
+    values.error = std::to_string(error);
+    values.variant = error == singledOut;
+    return values;
+}
+Values AtAddress(const std::string& address) {
+    Values values;
+    values.address = address;
+    return values;
+}
+
+Values ValuesOf(const NoAdapterConnected&) { return Values(); }
+Values ValuesOf(const AdapterWithoutAddress& f) {
+    Values values = Through(f.adapter, "");
+    values.seconds = std::to_string(f.waitedSeconds);
+    values.variant = f.waitedSeconds > 0;  // the program waited, and says so
+    return values;
+}
+Values ValuesOf(const OtherModelAnswered& f) { return Device(f.name, f.address, f.adapter, f.link); }
+Values ValuesOf(const FirewallMayBlock& f) {
+    Values values = Through(f.adapter, f.link);
+    values.category = f.category;
+    values.program = f.program;
+    values.variant = f.rule == RuleVerdict::kBlocks;
+    return values;
+}
+Values ValuesOf(const VpnConnected& f) {
+    Values values = Through(f.adapter, "");
+    values.variant = f.adapter.empty();
+    return values;
+}
+Values ValuesOf(const LinkSendFailed& f) { return Failure(f.adapter, f.link, f.error, 0); }
+Values ValuesOf(const LinkReceiveFailed& f) { return Failure(f.adapter, f.link, f.error, net::kErrMessageSize); }
+Values ValuesOf(const ScanFailed& f) { return Failure("", "", f.error, net::kErrNoBuffers); }
+Values ValuesOf(const SearchedNoAnswer& f) {
+    Values values = Through(f.adapter, f.link);
+    values.dropped = std::to_string(f.dropped);
+    values.variant = f.dropped != 0;
+    return values;
+}
+Values ValuesOf(const ConverterFound& f) { return Device(f.name, f.address, f.adapter, f.link); }
+Values ValuesOf(const AddressRefused& f) { return AtAddress(f.address); }
+Values ValuesOf(const AddressNoAnswer& f) { return AtAddress(f.address); }
+Values ValuesOf(const AddressExchangeFailed& f) {
+    Values values = Failure("", "", f.error, 0);
+    values.address = f.address;
+    return values;
 }
 
 // The adapter as a sentence names it: by name, with the PC's address on it
@@ -182,28 +230,14 @@ std::string AdapterPhrase(const std::string& name, const std::string& link, Lang
     return japanese ? adapter + (name.empty() ? " (" : "(") + link + ") " : adapter + " (" + link + ")";
 }
 
-// The case a finding's facts single out, where its own text says what to do:
-// a rule that blocks the program, datagrams that were dropped, a wait for
-// the adapter's address, an adapter without a name, a datagram of another size, the system out of resources.
-int VariantOf(const Finding& finding, const Layout& layout) {
-    const std::string error = Argument(finding, layout.error);
-    switch (finding.code) {
-        case Code::kFirewallMayBlock: return Argument(finding, layout.rule) == "blocks";
-        case Code::kSearchedNoAnswer: return Argument(finding, layout.dropped) != "0";
-        case Code::kVpnConnected: return Argument(finding, layout.adapter).empty();
-        case Code::kAdapterWithoutAddress: {
-            const std::string seconds = Argument(finding, layout.seconds);
-            return !seconds.empty() && seconds != "0";
-        }
-        case Code::kLinkReceiveFailed: return error == std::to_string(net::kErrMessageSize);
-        case Code::kScanFailed: return error == std::to_string(net::kErrNoBuffers);
-        default: return 0;
+std::string CategoryPhrase(Category category, Language language) {
+    const bool english = language == Language::kEnglish;
+    switch (category) {
+        case Category::kPrivate: return english ? "private" : "プライベート";
+        case Category::kDomain: return english ? "domain" : "ドメイン";
+        case Category::kPublic: break;
     }
-}
-
-std::string CategoryPhrase(const std::string& category, Language language) {
-    if (language == Language::kEnglish) return category;
-    return category == "private" ? "プライベート" : category == "domain" ? "ドメイン" : "パブリック";
+    return english ? "public" : "パブリック";
 }
 
 // One pass over the text, so that an argument holding "{name}" stays as it is.
@@ -211,8 +245,8 @@ std::string Fill(const char* text, const std::vector<std::pair<const char*, std:
     std::string out;
     for (const char* p = text; *p; ++p) {
         const char* close = *p == '{' ? std::strchr(p, '}') : nullptr;
-        const auto value = std::find_if(values.begin(), values.end(), [&](const auto& v) {
-            return close && std::strlen(v.first) == static_cast<std::size_t>(close - p - 1) &&
+        const auto value = !close ? values.end() : std::find_if(values.begin(), values.end(), [&](const auto& v) {
+            return std::strlen(v.first) == static_cast<std::size_t>(close - p - 1) &&
                    std::strncmp(v.first, p + 1, close - p - 1) == 0;
         });
         if (value == values.end()) {
@@ -232,18 +266,35 @@ const char* CodeName(Code code) {
     return index < sizeof kCodeNames / sizeof kCodeNames[0] ? kCodeNames[index] : "";
 }
 
+bool BelongsTo(Code code, Notice notice) {
+    static constexpr unsigned kNotices[] = {
+#define CS_FINDING_NOTICES(type, code, notices) notices,
+        CS_FINDING_CODES(CS_FINDING_NOTICES)
+#undef CS_FINDING_NOTICES
+    };
+    const auto index = static_cast<std::size_t>(code);
+    const auto bit = static_cast<unsigned>(notice);
+    return index < std::size(kNotices) && bit < 32 && (kNotices[index] & NoticeBit(notice)) != 0;
+}
+
+bool ShowsFindings(Notice notice) {
+    for (std::size_t code = 0; code < std::variant_size_v<Finding>; ++code) {
+        if (BelongsTo(static_cast<Code>(code), notice)) return true;
+    }
+    return false;
+}
+
 std::string RenderFinding(const Finding& finding, Language language) {
-    const auto layout = std::find_if(std::begin(kLayouts), std::end(kLayouts),
-                                     [&](const Layout& l) { return l.code == finding.code; });
-    if (layout == std::end(kLayouts)) return std::string();
-    const int variant = VariantOf(finding, *layout);
+    Values values = std::visit([](const auto& f) { return ValuesOf(f); }, finding);
     const Text* chosen = nullptr;
     for (const Text& text : kTexts) {
-        if (text.code == finding.code && (!chosen || text.variant == variant)) chosen = &text;
+        if (text.code == CodeOf(finding) && (!chosen || text.variant == values.variant)) chosen = &text;
     }
     if (!chosen) return std::string();
-    const std::string adapter =
-        AdapterPhrase(Argument(finding, layout->adapter), Argument(finding, layout->link), language);
+    for (std::string* text : {&values.adapter, &values.link, &values.name, &values.address, &values.program}) {
+        *text = Printable(*text);
+    }
+    const std::string adapter = AdapterPhrase(values.adapter, values.link, language);
     std::string capitalised = adapter;
     if (language == Language::kEnglish && !adapter.empty()) {
         capitalised[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(adapter[0])));
@@ -251,14 +302,14 @@ std::string RenderFinding(const Finding& finding, Language language) {
     return Fill(language == Language::kJapanese ? chosen->japanese : chosen->english,
                 {{"adapter", adapter},
                  {"Adapter", capitalised},
-                 {"adapterName", Argument(finding, layout->adapter)},
-                 {"name", Argument(finding, layout->name)},
-                 {"address", Argument(finding, layout->address)},
-                 {"category", CategoryPhrase(Argument(finding, layout->category), language)},
-                 {"error", Argument(finding, layout->error)},
-                 {"dropped", Argument(finding, layout->dropped)},
-                 {"program", Argument(finding, layout->program)},
-                 {"seconds", Argument(finding, layout->seconds)}});
+                 {"adapterName", values.adapter},
+                 {"name", values.name},
+                 {"address", values.address},
+                 {"category", CategoryPhrase(values.category, language)},
+                 {"error", values.error},
+                 {"dropped", values.dropped},
+                 {"program", values.program},
+                 {"seconds", values.seconds}});
 }
 
 }  // namespace findings

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bitset>
-#include <cstring>
 
 #include "findings/model_filter.h"
 #include "net/address_text.h"
@@ -11,32 +10,6 @@
 
 namespace findings {
 namespace {
-
-const char* const kNotices[] = {
-#define CS_FINDING_NOTICES(name, code, notices) notices,
-    CS_FINDING_CODES(CS_FINDING_NOTICES)
-#undef CS_FINDING_NOTICES
-};
-
-bool BelongsTo(Code code, int notice) {
-    const char* notices = kNotices[static_cast<int>(code)];
-    return notice >= 0 && notice <= 9 && std::strchr(notices, '0' + notice);
-}
-
-// A text of ours that an edit control and a script can take whole: control
-// characters (a line break in an adapter's or converter's name) become U+FFFD.
-std::string Clean(const std::string& utf8) {
-    std::string out;
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            out += "\xEF\xBF\xBD";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 std::string Latin1ToUtf8(const std::string& bytes) {
     std::string out;
@@ -68,26 +41,6 @@ std::string LinkText(const net::Link& link) {
 
 bool Searched(const AdapterFacts& adapter) { return adapter.connected && !adapter.ipv4.empty(); }
 
-// The name of the connected adapter that holds the link's address.
-std::string AdapterOf(const net::Link& link, const Facts* facts) {
-    if (!link.known || !facts) return std::string();
-    for (const AdapterFacts& adapter : facts->adapters) {
-        for (const AdapterFacts::Address& ip : adapter.ipv4) {
-            if (adapter.connected && ip.address == link.address) return Clean(adapter.name);
-        }
-    }
-    return std::string();
-}
-
-const char* CategoryName(Category category) {
-    switch (category) {
-        case Category::kPrivate: return "private";
-        case Category::kDomain: return "domain";
-        case Category::kPublic: break;
-    }
-    return "public";
-}
-
 class Builder {
 public:
     explicit Builder(const Inputs& in) : in_(in) {}
@@ -98,24 +51,26 @@ public:
         Records(true);
         NotFound();
         out_.erase(std::remove_if(out_.begin(), out_.end(),
-                                  [this](const Finding& f) { return !BelongsTo(f.code, in_.notice); }),
+                                  [this](const Finding& f) { return !BelongsTo(CodeOf(f), in_.notice); }),
                    out_.end());
         return out_;
     }
 
 private:
-    void Add(Code code, std::vector<std::string> arguments = {}) {
-        out_.push_back({code, std::move(arguments)});
+    void Add(Finding finding) { out_.push_back(std::move(finding)); }
+
+    std::string AdapterOf(const net::Link& link) const {
+        return in_.facts ? findings::AdapterOf(link, *in_.facts) : std::string();
     }
 
     void Assign() {
         if (!in_.assign) return;
         switch (in_.assign->outcome) {
             case net::AssignOutcome::kTaken: break;
-            case net::AssignOutcome::kRefused: Add(Code::kAddressRefused, {in_.assignAddress}); break;
-            case net::AssignOutcome::kNoAnswer: Add(Code::kAddressNoAnswer, {in_.assignAddress}); break;
+            case net::AssignOutcome::kRefused: Add(AddressRefused{in_.assignAddress}); break;
+            case net::AssignOutcome::kNoAnswer: Add(AddressNoAnswer{in_.assignAddress}); break;
             case net::AssignOutcome::kFailed:
-                Add(Code::kAddressExchangeFailed, {in_.assignAddress, std::to_string(in_.assign->error)});
+                Add(AddressExchangeFailed{in_.assignAddress, in_.assign->error});
                 break;
         }
     }
@@ -132,9 +87,12 @@ private:
             char address[net::kAddressTextSize];
             net::FormatAddress(record, address);
             const net::Link link = net::LinkOf(&record);
-            Add(supported ? Code::kConverterFound : Code::kOtherModelAnswered,
-                {Clean((in_.decodeName ? in_.decodeName : Latin1ToUtf8)(name)), address,
-                 AdapterOf(link, in_.facts), LinkText(link)});
+            std::string decoded = (in_.decodeName ? in_.decodeName : Latin1ToUtf8)(name);
+            if (supported) {
+                Add(ConverterFound{std::move(decoded), address, AdapterOf(link), LinkText(link)});
+            } else {
+                Add(OtherModelAnswered{std::move(decoded), address, AdapterOf(link), LinkText(link)});
+            }
         }
     }
 
@@ -145,13 +103,13 @@ private:
             facts && !AnyLinkSent() &&
             std::none_of(facts->adapters.begin(), facts->adapters.end(),
                          [](const AdapterFacts& a) { return a.connected; });
-        if (noneConnected) Add(Code::kNoAdapterConnected);
+        if (noneConnected) Add(NoAdapterConnected{});
         const std::vector<AdapterFacts> unknown;
         const std::vector<AdapterFacts>& adapters = facts ? facts->adapters : unknown;
         for (const AdapterFacts& a : adapters) {
             // A tunnel without IPv4 (Teredo, say) is nothing the cable goes into.
             if (a.connected && a.ipv4.empty() && a.kind != AdapterKind::kTunnel) {
-                Add(Code::kAdapterWithoutAddress, {Clean(a.name), std::to_string(std::max(in_.waitedSeconds, 0))});
+                Add(AdapterWithoutAddress{a.name, std::max(in_.waitedSeconds, 0)});
             }
         }
         Records(false);
@@ -161,13 +119,12 @@ private:
             for (std::size_t p = 0; p < a.rules.size() && p < facts->programs.size(); ++p) {
                 if (!a.rules[p] || *a.rules[p] == RuleVerdict::kAllows) continue;
                 const auto prefix = static_cast<std::size_t>(std::clamp(a.ipv4[0].prefixLength, 0, 32));
-                Add(Code::kFirewallMayBlock,
-                    {Clean(a.name), LinkText(a.ipv4[0].address, prefix), CategoryName(*a.category),
-                     *a.rules[p] == RuleVerdict::kBlocks ? "blocks" : "none", Clean(facts->programs[p])});
+                Add(FirewallMayBlock{a.name, LinkText(a.ipv4[0].address, prefix), *a.category, *a.rules[p],
+                                     facts->programs[p]});
             }
         }
         for (const AdapterFacts& a : adapters) {
-            if (Searched(a) && a.kind == AdapterKind::kTunnel) Add(Code::kVpnConnected, {Clean(a.name)});
+            if (Searched(a) && a.kind == AdapterKind::kTunnel) Add(VpnConnected{a.name});
         }
         LinkFailures(noneConnected);
         NoAnswer();
@@ -204,19 +161,15 @@ private:
         for (int i = 0; i < LinkCount(); ++i) {
             const net::LinkReport& report = in_.scan->links[i];
             if (!report.link.known) continue;
-            const std::string adapter = AdapterOf(report.link, in_.facts);
-            if (report.sendError) {
-                Add(Code::kLinkSendFailed,
-                    {adapter, LinkText(report.link), std::to_string(report.sendError)});
-            }
+            const std::string adapter = AdapterOf(report.link);
+            if (report.sendError) Add(LinkSendFailed{adapter, LinkText(report.link), report.sendError});
             if (report.receiveError) {
-                Add(Code::kLinkReceiveFailed,
-                    {adapter, LinkText(report.link), std::to_string(report.receiveError)});
+                Add(LinkReceiveFailed{adapter, LinkText(report.link), report.receiveError});
             }
             explained = explained || report.sendError == in_.scanError || report.receiveError == in_.scanError;
         }
         if (in_.scanError && !explained && !noneConnected) {
-            Add(Code::kScanFailed, {std::to_string(in_.scanError)});
+            Add(ScanFailed{in_.scanError});
         }
     }
 
@@ -226,8 +179,7 @@ private:
             const net::LinkReport& report = in_.scan->links[i];
             if (report.sendError || report.receiveError || report.accepted > 0) continue;
             if (report.cycles < net::kExchangeCycles) continue;
-            Add(Code::kSearchedNoAnswer,
-                {AdapterOf(report.link, in_.facts), LinkText(report.link), std::to_string(report.dropped)});
+            Add(SearchedNoAnswer{AdapterOf(report.link), LinkText(report.link), report.dropped});
         }
     }
 
@@ -237,24 +189,21 @@ private:
 
 }  // namespace
 
-int LastScanRecordCount() {
-    const std::int32_t count = net::g_scanState.count;
-    return count > net::kDeviceTableCapacity ? net::kDeviceTableCapacity - 1 : std::max(count, 0);
-}
+int LastScanRecordCount() { return net::RecordsToRead(net::g_scanState.count); }
 
-int NoticeOfLastScan() {
-    if (net::g_scanState.lastError == net::kErrHostUnreachable) return 4;
-    if (net::g_scanState.lastError != 0) return 5;
+Notice NoticeOfLastScan() {
+    if (net::g_scanState.lastError == net::kErrHostUnreachable) return Notice::kRescanNotFound;
+    if (net::g_scanState.lastError != 0) return Notice::kNotFound;
     int supported = 0;
     for (int i = 0; i < LastScanRecordCount(); ++i) {
         char name[net::kNameTextSize];
         net::ReadConverterName(net::g_deviceTable[i], name);
         supported += IsSupportedModel(name) ? 1 : 0;
     }
-    return supported == 0 ? 5 : supported > 1 ? 6 : 0;
+    return supported == 0 ? Notice::kNotFound : supported > 1 ? Notice::kSeveral : Notice::kNone;
 }
 
-Inputs LastScanInputs(int notice, const Facts* facts, NameDecoder decodeName) {
+Inputs LastScanInputs(Notice notice, const Facts* facts, NameDecoder decodeName) {
     Inputs in;
     in.notice = notice;
     in.scan = &net::g_scanReport;
@@ -267,5 +216,15 @@ Inputs LastScanInputs(int notice, const Facts* facts, NameDecoder decodeName) {
 }
 
 std::vector<Finding> BuildFindings(const Inputs& inputs) { return Builder(inputs).Build(); }
+
+std::string AdapterOf(const net::Link& link, const Facts& facts) {
+    if (!link.known) return std::string();
+    for (const AdapterFacts& adapter : facts.adapters) {
+        for (const AdapterFacts::Address& ip : adapter.ipv4) {
+            if (ip.address == link.address) return adapter.name;
+        }
+    }
+    return std::string();
+}
 
 }  // namespace findings

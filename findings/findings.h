@@ -4,7 +4,8 @@
 // and the console companion both build and render them here.
 //
 //   const findings::Facts facts = findings::ReadFacts(source, {programPath});
-//   const findings::Inputs in = findings::LastScanInputs(5, &facts, nullptr);
+//   const findings::Inputs in =
+//       findings::LastScanInputs(findings::Notice::kNotFound, &facts, nullptr);
 //   for (const findings::Finding& f : findings::BuildFindings(in))
 //       puts(findings::RenderFinding(f, findings::Language::kEnglish).c_str());
 #pragma once
@@ -21,16 +22,11 @@ namespace findings {
 
 enum class Language { kEnglish, kJapanese };
 
-struct Finding {
-    Code code;
-    std::vector<std::string> arguments;  // UTF-8, as finding_codes.h lists them for the code
-};
-
 // Decodes a converter name's bytes into UTF-8 as the list shows them.
 using NameDecoder = std::string (*)(const std::string& bytes);
 
 struct Inputs {
-    int notice = 0;  // 1, 4, 5 or 6; any other notice has no findings
+    Notice notice = Notice::kNone;  // 1, 4, 5 or 6; any other notice has no findings
     // The last scan (notices 4, 5, 6): its report per link, the error it
     // ended with (0: none), and the records it stored with their links.
     const net::ScanReport* scan = nullptr;
@@ -55,17 +51,17 @@ struct Inputs {
 // it stored before it failed.
 int LastScanRecordCount();
 
-// The notice that tells of the last scan as the program shows it: 5 when it
-// failed or no converter of a supported model answered, 6 for several, 0 for
-// one (no notice). For host unreachable the start shows a message box without
-// findings, and the Scan button notice 4, which has them.
-int NoticeOfLastScan();
+// The notice that tells of the last scan as the program shows it: kNotFound
+// when it failed or no converter of a supported model answered, kSeveral for
+// several, kNone for one. For host unreachable the start shows a message box
+// without findings, and the Scan button kRescanNotFound, which has them.
+Notice NoticeOfLastScan();
 
 // The inputs for `notice` as the last scan left them: its report, its error
 // and its records; the facts Windows gave (nullptr: not asked) and the
 // names' decoder. The notices and the console companion all build theirs
 // here; the caller adds the assign report.
-Inputs LastScanInputs(int notice, const Facts* facts, NameDecoder decodeName);
+Inputs LastScanInputs(Notice notice, const Facts* facts, NameDecoder decodeName);
 
 // The findings for the notice, heaviest first: nothing connected, a
 // connected adapter without an address, another model's answer, the
@@ -73,6 +69,10 @@ Inputs LastScanInputs(int notice, const Facts* facts, NameDecoder decodeName);
 // which nothing answered (notices 4, 5); each converter found (6); how the
 // assign exchange ended (1).
 std::vector<Finding> BuildFindings(const Inputs& inputs);
+
+// The friendly name of the adapter that holds the link's address, as Windows
+// gave it; empty when the link is unknown or Windows names none.
+std::string AdapterOf(const net::Link& link, const Facts& facts);
 
 // The finding as one sentence (or two) saying what to do, in UTF-8. Every
 // text of a finding lives in finding_texts.cpp.

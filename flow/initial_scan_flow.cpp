@@ -34,10 +34,10 @@ public:
 
 private:
     // A notice over the result window; true for Yes.
-    bool Notice(ui::NoticeCode code);
+    bool Notice(ui::Notice code);
     // Notice 5 and, on Yes, its help; true when the user asked to scan again.
     bool NotFound();
-    void OfferHelp(ui::NoticeCode code, const char* topic);
+    void OfferHelp(ui::Notice code, const char* topic);
     void HostUnreachable();
     void OpenSetupPage(const std::string& address);
     void ConverterInAnotherSubnet(const std::string& mac, const net::Link& link);
@@ -77,7 +77,7 @@ unsigned InitialFlow::Run() {
         }
         if (rows >= 2) {
             // The result window is left alone on this path.
-            OfferHelp(ui::kNoticeSeveral, ui::kTopicSeveral);
+            OfferHelp(ui::Notice::kSeveral, ui::kTopicSeveral);
             return EndProcess(false);
         }
         char pcAddress[net::kAddressTextSize] = "";
@@ -99,7 +99,7 @@ unsigned InitialFlow::Run() {
 
 bool InitialFlow::NotFound() {
     ui::NoticeDialog notice;
-    notice.code = ui::kNoticeNotFound;
+    notice.code = ui::Notice::kNotFound;
     notice.findings = ui::NoticeFindingsFor(notice.code, nullptr, std::string(), waitedSeconds_);
     const INT_PTR answer = notice.DoModal(window_.hwnd());
     if (answer == 1) ui::HelpLauncher().OpenTopic(ui::kTopicNotFound);
@@ -113,14 +113,14 @@ unsigned InitialFlow::HandOver() {
     return 0;
 }
 
-bool InitialFlow::Notice(ui::NoticeCode code) {
+bool InitialFlow::Notice(ui::Notice code) {
     ui::NoticeDialog notice;
     notice.code = code;
     notice.findings = ui::NoticeFindingsFor(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_);
     return notice.DoModal(window_.hwnd()) == 1;
 }
 
-void InitialFlow::OfferHelp(ui::NoticeCode code, const char* topic) {
+void InitialFlow::OfferHelp(ui::Notice code, const char* topic) {
     if (Notice(code)) ui::HelpLauncher().OpenTopic(topic);
 }
 
@@ -137,7 +137,7 @@ void InitialFlow::OpenSetupPage(const std::string& address) {
     // The launching window has no parent here: it belongs to this thread,
     // while the result window belongs to the window thread.
     SetupPageLauncher(address.c_str(), nullptr, window_,
-                      [this] { OfferHelp(ui::kNoticeOpenFailed, ui::kTopicOpenFailed); });
+                      [this] { OfferHelp(ui::Notice::kOpenFailed, ui::kTopicOpenFailed); });
 }
 
 void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Link& link) {
@@ -159,7 +159,7 @@ void InitialFlow::ConverterInAnotherSubnet(const std::string& mac, const net::Li
     if (!assigned.empty()) {
         OpenSetupPage(assigned);
     } else {
-        OfferHelp(ui::kNoticeAssignFailed, ui::kTopicAddressChange);
+        OfferHelp(ui::Notice::kAssignFailed, ui::kTopicAddressChange);
     }
 }
 

@@ -118,7 +118,7 @@ void IpSetupDialog::ExecuteSetup() {
         // owns the notice and takes no input meanwhile: no second exchange can
         // start behind it.
         ui::NoticeDialog notice;
-        notice.code = ui::kNoticeIncompleteAddress;
+        notice.code = ui::Notice::kIncompleteAddress;
         if (notice.DoModal(hwnd()) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicIpSetup);
         return;
     }

@@ -56,7 +56,7 @@ bool Rescan(ui::WorkerContext& context) {
     // which takes no input while it is open.
     if (rows != 0) return false;
     ui::NoticeDialog notice;
-    notice.code = ui::kNoticeRescanNotFound;
+    notice.code = ui::Notice::kRescanNotFound;
     notice.findings = ui::NoticeFindingsFor(notice.code, nullptr, std::string(), wait.waitedSeconds);
     const INT_PTR answer = notice.DoModal(window.hwnd());
     if (answer == 1) ui::HelpLauncher().OpenTopic(ui::kTopicRescanNotFound);

@@ -13,9 +13,6 @@
 namespace flow {
 namespace {
 
-constexpr std::int32_t kCountCeiling = 64;
-constexpr std::int32_t kCountReadAs = 63;
-
 int ScanOnce(const ui::WorkerContext& context, net::DiscoveryClient& client, std::int32_t* count) {
     // The rows point into the table that the scan is about to rewrite.
     SendMessageW(context.deviceList, LVM_DELETEALLITEMS, 0, 0);
@@ -30,7 +27,7 @@ int ScanOnce(const ui::WorkerContext& context, net::DiscoveryClient& client, std
         Sleep(kScanPollPauseMs);
         polled = client.ScanPoll(&status, &found);
     }
-    if (polled == kScanDone) *count = found > kCountCeiling ? kCountReadAs : found;
+    if (polled == kScanDone) *count = net::RecordsToRead(found);
     return polled;
 }
 

@@ -29,8 +29,7 @@ struct AddressWaitOnce {
 // Empties the list and disables Scan and Setup Page, starts the scan, polls
 // at once and then every kScanPollPauseMs until the worker has finished.
 // Returns ScanPoll's last answer; *count is the number of records to list,
-// set only for kScanDone (a count above the table's 64 records cannot come
-// from the table and is read as 63).
+// set only for kScanDone (as net::RecordsToRead reads it).
 //
 // With `wait` (one per start and per press of Scan or Scan Again), a scan that
 // ends without a converter of a supported model (failed, host unreachable

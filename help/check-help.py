@@ -97,8 +97,10 @@ def main():
         sys.exit(__doc__)
     chm, root = sys.argv[1], sys.argv[2]
     topics = source(root, "ui/help_launcher.h", r'"::(/HTML/[^"]+)"')
-    codes = source(root, "findings/finding_codes.h",
-                   r'X\(\w+,\s*"([^"]+)",\s*"([^"]*)"\)')
+    numbers = dict(source(root, "findings/finding_codes.h", r"(k\w+) = (\d+),"))
+    codes = [(code, " ".join(numbers[n] for n in re.findall(r"Notice::(k\w+)", notices)))
+             for code, notices in source(root, "findings/finding_codes.h",
+                                         r'X\(\w+,\s*"([^"]+)",\s*Notices\(([^)]*)\)\)')]
     failures = []
 
     listing = subprocess.run(["chmls", "-p", "-n", "list", chm], check=True,

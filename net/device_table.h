@@ -69,6 +69,13 @@ extern Link g_recordLinks[kDeviceTableCapacity];
 extern ScanState g_scanState;
 extern ProbeResult g_probeResult;
 
+// How many records a finished scan's count lets a caller read: a count above
+// the table's size cannot come from the table and is read as one below it,
+// as the flows have always read it; below zero, none.
+constexpr int RecordsToRead(std::int32_t count) {
+    return count > kDeviceTableCapacity ? kDeviceTableCapacity - 1 : count < 0 ? 0 : count;
+}
+
 // The link beside a record of the table; unknown for anything else.
 Link LinkOf(const DeviceRecord* record);
 // Stores a reply at index of the table with the link that heard it.

@@ -92,7 +92,6 @@ Candidates AddressCandidates(const Link& link) {
     Candidates candidates;
     const std::uint32_t suggestion = SuggestedAddress(link.address, link.netmask);
     candidates.addresses.push_back(suggestion);
-    const std::uint32_t pc = HostOrder(link.address);
     const std::uint32_t hostBits = ~HostOrder(link.netmask);
     // On a /31 or /32 link the suggestion always lies outside: there is no
     // address to spare beside the PC's.
@@ -104,8 +103,9 @@ Candidates AddressCandidates(const Link& link) {
     const std::uint32_t moving = hostBits & 0xFFu;
     std::uint32_t c = HostOrder(suggestion);
     do {
-        const std::uint32_t host = c & hostBits;
-        if (c != pc && host != 0 && host != hostBits) candidates.addresses.push_back(NetworkOrder(c));
+        if (ReservedOnLink(NetworkOrder(c), link) == AddressUse::kUsable) {
+            candidates.addresses.push_back(NetworkOrder(c));
+        }
         c = (c & ~moving) | ((c + 1) & moving);
     } while (c != HostOrder(suggestion) && candidates.addresses.size() < kMaxCandidates);
     return candidates;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "win/com.h"
 #include "win/language.h"
 #include "win/system_library.h"
 

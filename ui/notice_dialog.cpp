@@ -13,26 +13,21 @@
 
 namespace ui {
 
-UINT NoticeTextId(int code) {
-    switch (code) {
-        case kNoticeAssignFailed: return IDS_NOTICE_ASSIGN_FAILED;
-        case kNoticeOpenFailed: return IDS_NOTICE_OPEN_FAILED;
-        case kNoticeRescanNotFound: return IDS_NOTICE_NOT_DETECTED_RESCAN;
-        case kNoticeNotFound: return IDS_NOTICE_NOT_DETECTED;
-        case kNoticeSeveral: return IDS_NOTICE_SEVERAL;
-        case kNoticeIncompleteAddress: return IDS_NOTICE_INCOMPLETE_ADDRESS;
+UINT NoticeTextId(Notice notice) {
+    switch (notice) {
+        case Notice::kAssignFailed: return IDS_NOTICE_ASSIGN_FAILED;
+        case Notice::kOpenFailed: return IDS_NOTICE_OPEN_FAILED;
+        case Notice::kRescanNotFound: return IDS_NOTICE_NOT_DETECTED_RESCAN;
+        case Notice::kNotFound: return IDS_NOTICE_NOT_DETECTED;
+        case Notice::kSeveral: return IDS_NOTICE_SEVERAL;
+        case Notice::kIncompleteAddress: return IDS_NOTICE_INCOMPLETE_ADDRESS;
         default: return 0;
     }
 }
 
-bool NoticeShowsFindings(int code) {
-    return code == kNoticeAssignFailed || code == kNoticeRescanNotFound || code == kNoticeNotFound ||
-           code == kNoticeSeveral;
-}
+bool NoticeOffersScanAgain(Notice code) { return code == Notice::kRescanNotFound || code == Notice::kNotFound; }
 
-bool NoticeOffersScanAgain(int code) { return code == kNoticeRescanNotFound || code == kNoticeNotFound; }
-
-bool NoticeOffersAllowInFirewall(int code, const NoticeFindings& findings) {
+bool NoticeOffersAllowInFirewall(Notice code, const NoticeFindings& findings) {
     return NoticeOffersScanAgain(code) && findings.firewallMayBlock;
 }
 
@@ -270,7 +265,7 @@ BOOL NoticeDialog::OnInitDialog() {
     SetItemText(IDC_NOTICE_TEXT, textId ? win::LoadText(textId) : std::wstring());
     SetItemText(IDOK, win::LoadText(IDS_YES));
     SetItemText(IDCANCEL, win::LoadText(IDS_NO));
-    const bool box = !findings.text.empty() && NoticeShowsFindings(code);
+    const bool box = !findings.text.empty() && findings::ShowsFindings(code);
     const bool scanAgain = NoticeOffersScanAgain(code);
     if (!box && !scanAgain) return TRUE;  // exactly the template
     Widen();

@@ -6,34 +6,26 @@
 
 #include <string>
 
+#include "findings/finding_codes.h"
 #include "win/dialog.h"
 #include "win/tool_tip.h"
 
 namespace ui {
 
-// The notices, by the code that picks their text.
-enum NoticeCode : int {
-    kNoticeAssignFailed = 1,       // the address setup ended without an address
-    kNoticeOpenFailed = 3,         // the shell could not open the setup page
-    kNoticeRescanNotFound = 4,     // a rescan listed no converter
-    kNoticeNotFound = 5,           // the start-up scan failed or listed none
-    kNoticeSeveral = 6,            // the start-up scan listed more than one
-    kNoticeIncompleteAddress = 7,  // the address setup's address is incomplete
-};
+using findings::Notice;
 
-// NoticeCode -> string identifier of its text; 0 for a code outside the table.
-UINT NoticeTextId(int code);
+// The string identifier of the notice's text; 0 for a code outside the table.
+UINT NoticeTextId(Notice notice);
 
-// Notices 1, 4, 5 and 6 can say why: they show their findings, when they
-// have any, in a read-only box below their own text.
-bool NoticeShowsFindings(int code);
+// Notices 1, 4, 5 and 6 can say why (findings::ShowsFindings): they show
+// their findings, when they have any, in a read-only box below their own text.
 // The box shows this many lines at most and scrolls beyond them.
 constexpr int kFindingsLines = 12;
 
 // Notices 4 and 5 also offer Scan Again, left of Yes: the user who switched
 // the converter on or plugged the cable in after reading them searches
 // again without starting the program again. Its result:
-bool NoticeOffersScanAgain(int code);
+bool NoticeOffersScanAgain(Notice code);
 constexpr INT_PTR kNoticeScanAgain = 3;
 
 // With the finding that Windows Firewall may drop the converter's answers,
@@ -46,7 +38,7 @@ struct NoticeFindings {
     std::wstring text;  // one finding a line, in the program's language; empty: none
     bool firewallMayBlock = false;
 };
-bool NoticeOffersAllowInFirewall(int code, const NoticeFindings& findings);
+bool NoticeOffersAllowInFirewall(Notice code, const NoticeFindings& findings);
 
 // A notice with findings or with a third button is this wide (dialog
 // units), at most the work area's width, its buttons in one row; any other
@@ -63,7 +55,7 @@ public:
 
     // Set by the caller before the modal run: the notice, and what was found
     // out.
-    int code = 0;
+    Notice code = Notice::kNone;
     NoticeFindings findings;
 
 protected:

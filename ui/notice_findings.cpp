@@ -9,7 +9,7 @@
 
 namespace ui {
 
-NoticeFindings NoticeFindingsFor(int notice, const net::AssignReport* assign,
+NoticeFindings NoticeFindingsFor(findings::Notice notice, const net::AssignReport* assign,
                                  const std::string& assignAddress, int waitedSeconds) {
     // The adapter list, the rules and the text are allocated here: out of
     // memory, the notice shows its own text alone.
@@ -17,10 +17,10 @@ NoticeFindings NoticeFindingsFor(int notice, const net::AssignReport* assign,
         // Notices 4 and 5 ask Windows everything; 6 only names the adapters.
         findings::Facts facts;
         const bool asked =
-            notice == kNoticeRescanNotFound || notice == kNoticeNotFound || notice == kNoticeSeveral;
+            notice == Notice::kRescanNotFound || notice == Notice::kNotFound || notice == Notice::kSeveral;
         if (asked) {
             facts = findings::ReadFacts(findings::ActiveFactsSource(), {findings::RunningProgramPath()},
-                                        notice != kNoticeSeveral);
+                                        notice != Notice::kSeveral);
         }
         findings::Inputs in =
             findings::LastScanInputs(notice, asked ? &facts : nullptr, &findings::SystemCodePageToUtf8);
@@ -32,7 +32,7 @@ NoticeFindings NoticeFindingsFor(int notice, const net::AssignReport* assign,
         std::string text;
         NoticeFindings found;
         for (const findings::Finding& finding : findings::BuildFindings(in)) {
-            found.firewallMayBlock |= finding.code == findings::Code::kFirewallMayBlock;
+            found.firewallMayBlock |= std::holds_alternative<findings::FirewallMayBlock>(finding);
             text += (text.empty() ? "" : "\r\n") + std::string("\u2022 ") +
                     findings::RenderFinding(finding, japanese ? findings::Language::kJapanese
                                                               : findings::Language::kEnglish);

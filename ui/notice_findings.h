@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "findings/finding_codes.h"
 #include "net/scan_report.h"
 #include "ui/notice_dialog.h"
 
@@ -22,7 +23,7 @@ namespace ui {
 // notice 1 needs the exchange's report and the address it asked for, and
 // has no findings when no exchange ran (assign nullptr). `waitedSeconds`:
 // how long the scan's flow waited for an adapter's address (0: it did not).
-NoticeFindings NoticeFindingsFor(int notice, const net::AssignReport* assign = nullptr,
+NoticeFindings NoticeFindingsFor(findings::Notice notice, const net::AssignReport* assign = nullptr,
                                  const std::string& assignAddress = std::string(), int waitedSeconds = 0);
 
 }  // namespace ui

@@ -21,6 +21,14 @@ const OleAutomation& Automation() {
 
 }  // namespace
 
+// A thread that already has COM (of either kind) keeps it as it is.
+ComApartment::ComApartment()
+    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+
+ComApartment::~ComApartment() {
+    if (initialised_) CoUninitialize();
+}
+
 Bstr::Bstr(const wchar_t* text) : b_(Automation().allocString ? Automation().allocString(text) : nullptr) {}
 
 Bstr::~Bstr() {

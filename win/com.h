@@ -1,5 +1,5 @@
-// Move-only owners of what COM calls hand out: interface pointers, BSTRs and
-// VARIANTs. oleaut32, which frees the last two, is mapped from the system
+// COM on a thread, and move-only owners of what COM calls hand out:
+// interface pointers, BSTRs and VARIANTs. oleaut32, which frees the last two, is mapped from the system
 // folder when first needed, never imported.
 #pragma once
 
@@ -10,6 +10,22 @@
 #include <utility>
 
 namespace win {
+
+// COM, apartment-threaded and without OLE 1.0's DDE (as the shell's execute
+// calls ask), on the calling thread while this object lives: the shell's open
+// action needs it on every thread that calls it, and the firewall's and the
+// network list's objects live in it. Held by the start-up steps of both
+// programs and by every worker thread we start.
+class ComApartment {
+public:
+    ComApartment();
+    ~ComApartment();
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialised_;
+};
 
 template <class T>
 class ComPtr {

@@ -74,12 +74,4 @@ ElevatedRun RunElevated(HWND owner, const std::wstring& file, const std::wstring
     return run;
 }
 
-// A thread that already has COM (of either kind) keeps it as it is.
-ComApartment::ComApartment()
-    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-
-ComApartment::~ComApartment() {
-    if (initialised_) CoUninitialize();
-}
-
 }  // namespace win

@@ -55,18 +55,4 @@ constexpr ULONG kShellElevateMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC |
 // kDeclined when the user said no at the prompt (ERROR_CANCELLED).
 ElevatedRun RunElevated(HWND owner, const std::wstring& file, const std::wstring& parameters);
 
-// COM, apartment-threaded, on the calling thread while this object lives:
-// the shell's open action needs it on every thread that calls it. Held by
-// the start-up step and by every worker thread we start.
-class ComApartment {
-public:
-    ComApartment();
-    ~ComApartment();
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialised_;
-};
-
 }  // namespace win

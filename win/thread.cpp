@@ -6,7 +6,7 @@
 #include <new>
 
 #include "win/handles.h"
-#include "win/shell.h"
+#include "win/com.h"
 
 namespace win {
 namespace {

@@ -48,7 +48,7 @@ constexpr char kCvsetup[] = "C:\\Tools\\cvsetup.exe";
 struct Windows : findings::FactsSource {
     bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
         if (outOfMemory) throw std::bad_alloc();
-        adapters->push_back({"{1}", "Ethernet 2", findings::kIfTypeEthernet,
+        adapters->push_back({"{1}", unnamed ? "" : "Ethernet 2", findings::kIfTypeEthernet,
                              findings::kOperStatusUp, {{Ip(192, 168, 0, 2), 24}}});
         return true;
     }
@@ -62,6 +62,7 @@ struct Windows : findings::FactsSource {
     }
     findings::FirewallEntry firewall;
     bool outOfMemory = false;
+    bool unnamed = false;
 };
 
 struct Port : net::fake::ScriptedPort {
@@ -93,6 +94,10 @@ std::vector<std::uint8_t> Device(const std::string& name, std::uint32_t address,
 const Script kNothing = [](World&) {};
 
 const Script kConverter = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(192, 168, 0, 50)))}; };
+const Script kUnnamed = [](World& w) {
+    kConverter(w);
+    w.windows.unnamed = true;
+};
 const Script kElsewhere = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(10, 0, 0, 5)))}; };
 const Script kOnAtTheThirdScan = [](World& w) {  // switched on while it runs (each scan takes 3 s)
     w.port.everyScan = [&w, scans = 0]() mutable { scans += 1, scans == 2 ? kConverter(w) : void(); };
@@ -103,6 +108,8 @@ const Script kOtherModel = [](World& w) {
 // A name that fills its 68 bytes without a NUL and holds a terminal's escape.
 const std::string kLongName = "ZTL-BR720-\x1b[2J" + std::string(54, 'x');
 const Script kLongNamed = [](World& w) { w.port.inbound = {Arrives(Device(kLongName, Ip(192, 168, 0, 50)))}; };
+// 0x9D: a C1 control as code page 1252 decodes it.
+const Script kC1Named = [](World& w) { w.port.inbound = {Arrives(Device("OTHER-\x9d", Ip(192, 168, 0, 51), 0x5f))}; };
 const Script kSendFails = [](World& w) { w.port.sendErrors = {{0, 10051}}; };
 const Script kAnsweredThenWaitFails = [](World& w) {
     kOtherModel(w);
@@ -146,8 +153,10 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         std::string output;  // a line of standard output; "" for none at all
         const char* sentAddress = nullptr;  // bytes 44-47 of the last datagram sent
         LANGID language = win::kEnglish;
+        const char* netmask = "255.255.255.0";  // of the PC's one link, 192.168.0.2
     } rows[] = {
         {"", kNothing, 2, "cvsetup: no command given", ""},
+        {"--bogus", kNothing, 2, "cvsetup: '--bogus' is not an option of cvsetup", ""},
         {"frobnicate", kNothing, 2, "cvsetup: unknown command 'frobnicate'", ""},
         {"LIST --Frob", kNothing, 2, "cvsetup: '--Frob' is not an option of list", ""},
         {"assign --all 00:1a:2b:3c:4d:5e 192.168.0.60", kNothing, 2,
@@ -183,6 +192,7 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         {"list", kLongNamed, 0, "", "ZTL-BR720-?[2J" + std::string(54, 'x') +
                                      "  192.168.0.50  00:1a:2b:3c:4d:5e  Ethernet 2  192.168.0.2  same"},
         {"list", kNothing, 1, "cvsetup: no converter of a supported model answered", ""},
+        {"list --json", kUnnamed, 0, "", "        \"adapter\": null,"},
         {"list", kOtherModel, 1, "cvsetup: no converter of a supported model answered", ""},
         {"list --all", kOtherModel, 1, "cvsetup: no converter of a supported model answered",
          "OTHER-AP        192.168.0.51  00:1a:2b:3c:4d:5f  Ethernet 2  192.168.0.2  same    other model"},
@@ -204,6 +214,10 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
          "cvsetup: 192.168.0.0 is the network address of the converter's link 192.168.0.2/255.255.255.0", ""},
         {"assign 00:1a:2b:3c:4d:5e 192.168.0.255", kConverter, 2,
          "cvsetup: 192.168.0.255 is the broadcast address of the converter's link 192.168.0.2/255.255.255.0", ""},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.127", kConverter, 2, "cvsetup: 192.168.0.127 is the broadcast address "
+         "of the converter's link 192.168.0.2/255.255.255.128", "", nullptr, win::kEnglish, "255.255.255.128"},
+        {"assign 00:1a:2b:3c:4d:5e 192.168.0.3", kConverter, 2, "cvsetup: 192.168.0.3 is the broadcast address of "
+         "the converter's link 192.168.0.2/255.255.255.252", "", nullptr, win::kEnglish, "255.255.255.252"},
         {"assign 00:1a:2b:3c:4d:5e 192.168.0.60", kSendFails, 3,
          "cvsetup: the search failed on the network (error 10051)", ""},
         {"open 00:1A:2B:3C:4D:5E", kConverter, 0, "", "Opened http://192.168.0.50 in the default browser."},
@@ -220,6 +234,12 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
          "  A device of a model this program does not set up answered through the adapter \"Ethernet 2\" "
          "(192.168.0.2/24): \"OTHER-AP\" at 192.168.0.51. Connect the converter you want to set up, then scan "
          "again. [other-model-answered]"},
+        {"diagnose", kC1Named, 1, "cvsetup: no converter of a supported model answered",
+         "  A device of a model this program does not set up answered through the adapter \"Ethernet 2\" "
+         "(192.168.0.2/24): \"OTHER-\uFFFD\" at 192.168.0.51. Connect the converter you want to set up, then scan "
+         "again. [other-model-answered]"},
+        {"list --all --json", kC1Named, 1, "cvsetup: no converter of a supported model answered",
+         "      \"name\": \"OTHER-\\u009d\","},
         {"diagnose", kProgramBlocked, 1, "cvsetup: no converter of a supported model answered",
          "  Windows Firewall is on for the public network of the adapter \"Ethernet 2\" (192.168.0.2/24), and a "
          "rule blocks ConverterSetup.exe there: the firewall drops the converter's answers. Turn that rule off "
@@ -238,7 +258,7 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);
         World world;
-        world.port.interfaces = {{0x13, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)}};
+        world.port.interfaces = {{0x13, Ip(192, 168, 0, 2), net::InetAddr(row.netmask)}};
         world.port.hostAddress = Ip(192, 168, 0, 2);
         row.network(world);
         net::SetActivePort(&world.port);
@@ -265,6 +285,14 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
             EXPECT_STREQ(text, row.sentAddress);
         }
         EXPECT_TRUE(world.port.Balanced()) << world.port.Report();
+    }
+}
+
+// A pair whose first half would end a chunk starts the next one.
+TEST(Cvsetup, ConsoleChunksNeverSplitASurrogatePair) {
+    for (const std::size_t before : {8190u, 8191u, 8192u}) {
+        const std::wstring text = std::wstring(before, L'a') + L"\U0001F600" + std::wstring(9000, L'b');
+        EXPECT_EQ(cli::ConsoleChunkEnd(text, 0), before == 8191 ? 8191u : 8192u) << before;
     }
 }
 

@@ -14,8 +14,10 @@ PHASES = {
             ("windows", ["-LE", "net"])],
     "tools": [("host", []), ("windows", ["-L", "net|e2e"]), ("windows", ["-LE", "net|e2e"])],
     "app": [("windows", ["-L", "e2e"]), ("windows", ["-LE", "e2e"])],
-    "findings": [("host", ["-L", "unit"]), ("windows", ["-L", "wine|net"]), ("windows", ["-LE", "wine|net"])],
-    "cli": [("windows", ["-R", "^Cvsetup\\."]), ("windows", ["-L", "net"]), ("windows", ["-LE", "net"])],
+    "findings": [("host", ["-L", "unit"]), ("windows", ["-L", "wine|net"]), ("windows", ["-LE", "wine|net"]),
+                 ("fuzz", ["-R", "^fuzz\\.text$"])],
+    "cli": [("windows", ["-R", "^Cvsetup\\."]), ("windows", ["-L", "net"]), ("windows", ["-LE", "net"]),
+            ("fuzz", ["-R", "^fuzz\\.text$"])],
 }
 WINDOWS_ONLY = [("windows", ["-L", "wine"]), ("windows", ["-L", "e2e"]), ("windows", ["-LE", "wine|e2e"])]
 
@@ -49,7 +51,8 @@ def sync(root, src):
 
 def build(src, out, tree):
     if not os.path.exists(os.path.join(out, "CMakeCache.txt")):
-        toolchain = ["-DCMAKE_TOOLCHAIN_FILE=%s/cmake/mingw-w64-posix.cmake" % src] if tree == "windows" else []
+        toolchain = {"windows": ["-DCMAKE_TOOLCHAIN_FILE=%s/cmake/mingw-w64-posix.cmake" % src],
+                     "fuzz": ["-DCS_FUZZ=ON", "-DCMAKE_C_COMPILER=clang", "-DCMAKE_CXX_COMPILER=clang++"]}.get(tree, [])
         if subprocess.run(["cmake", "-S", src, "-B", out, "-DCMAKE_BUILD_TYPE=RelWithDebInfo"] + toolchain,
                           capture_output=True).returncode:
             return False

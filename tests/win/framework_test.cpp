@@ -44,26 +44,27 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
     std::wstring twenty = L"No network adapter is connected.";
     for (int i = 0; i < 19; ++i) twenty += L"\r\nNothing answered.";
     const struct {
-        int code;
+        ui::Notice code;
         LANGID language;
         std::wstring findings;
         bool box, scrolls, scanAgain, firewall = false;
     } rows[] = {
-        {5, win::kEnglish, L"", false, false, true},
-        {3, win::kEnglish, L"Nothing answered.", false, false, false},
-        {5, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false, true},
-        {1, win::kJapanese,
+        {ui::Notice::kNotFound, win::kEnglish, L"", false, false, true},
+        {ui::Notice::kOpenFailed, win::kEnglish, L"Nothing answered.", false, false, false},
+        {ui::Notice::kNotFound, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false,
+         true},
+        {ui::Notice::kAssignFailed, win::kJapanese,
          L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを"
          L"指定して、もう一度実行してください。",
          true, false, false},
-        {6, win::kEnglish, twenty, true, true, false},
-        {4, win::kJapanese, L"", false, false, true},
-        {7, win::kJapanese, L"", false, false, false},
-        {5, win::kEnglish, L"Windows Firewall is on.", true, false, true, true},
-        {4, win::kJapanese, twenty, true, true, true, true},
+        {ui::Notice::kSeveral, win::kEnglish, twenty, true, true, false},
+        {ui::Notice::kRescanNotFound, win::kJapanese, L"", false, false, true},
+        {ui::Notice::kIncompleteAddress, win::kJapanese, L"", false, false, false},
+        {ui::Notice::kNotFound, win::kEnglish, L"Windows Firewall is on.", true, false, true, true},
+        {ui::Notice::kRescanNotFound, win::kJapanese, twenty, true, true, true, true},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.code);
+        SCOPED_TRACE(static_cast<int>(row.code));
         win::SetLanguage(row.language);
         ui::NoticeDialog plain, notice;
         plain.code = notice.code = row.code;
@@ -107,15 +108,10 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
         EXPECT_EQ(scanAgain ? TextOf(scanAgain) : "", row.scanAgain ? Text(IDS_SCAN_AGAIN, row.language) : "");
         EXPECT_EQ(allow ? TextOf(allow) : "", row.firewall ? Text(IDS_ALLOW_IN_FIREWALL, row.language) : "");
         EXPECT_EQ(std::count(g_events.begin(), g_events.end(), "shield 1032: 1"), row.firewall ? 1 : 0);
-        if (allow) {  // in the row, inside the notice, wide enough for its text and the shield
+        if (allow) {  // in the row, inside the notice, wide enough for its text
             const RECT shown = Placed(allow);
-            RECT label{};
-            HDC dc = GetDC(allow);
-            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(allow, WM_GETFONT, 0, 0)));
-            DrawTextW(dc, win::FromUtf8(TextOf(allow)).c_str(), -1, &label, DT_CALCRECT | DT_SINGLELINE);
-            ReleaseDC(allow, dc);
             EXPECT_EQ(std::tuple(Placed(scanAgain).left - shown.right, shown.top, shown.left >= 0, no.right <= client.right,
-                                 shown.right - shown.left > label.right + GetSystemMetrics(SM_CXSMICON)),
+                                 Fits(allow)),
                       std::tuple(no.left - yes.right, yes.top, true, true, true));
         }
         plain.DestroyWindow();
@@ -151,7 +147,7 @@ TEST_F(WinTest, AllowInFirewallScansAgainOnceTheRulesAreThereElseTheNoticeSaysWh
         shell.process = row.started ? EndedCopy(row.exitCode) : nullptr;
         Answerer::answer = 4;
         ui::NoticeDialog notice;
-        notice.code = ui::kNoticeNotFound;
+        notice.code = ui::Notice::kNotFound;
         notice.findings = {L"Windows Firewall is on.", true};
         EXPECT_EQ(notice.DoModal(nullptr), row.result);
         std::vector<std::string> events{"shield 1032: 1", "notice 5: " + Text(IDS_NOTICE_NOT_DETECTED, row.language) + " +unowned", runas};
@@ -197,7 +193,7 @@ TEST_F(WinTest, EveryWindowDropsItsCommandsAndHasItsHelpTextsAndTips) {
     const std::pair<UINT, WPARAM> requests[] = {{WM_COMMAND, IDOK}, {WM_COMMAND, IDCANCEL}, {WM_CLOSE, 0}};
     for (const auto& window : windows) {
         SCOPED_TRACE(window.name);
-        if (auto* notice = dynamic_cast<ui::NoticeDialog*>(window.dialog.get())) notice->code = 5;  // Scan Again
+        if (auto* notice = dynamic_cast<ui::NoticeDialog*>(window.dialog.get())) notice->code = ui::Notice::kNotFound;  // Scan Again
         Open(*window.dialog);
         HWND hwnd = window.dialog->hwnd();
         HWND toolTip = nullptr;  // the one this window made for its buttons

@@ -30,6 +30,7 @@
 #include "ui/result_window.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
+#include "win/com.h"
 #include "win/shell.h"
 #include "win/window_util.h"
 
@@ -171,8 +172,7 @@ inline bool Fits(HWND control) {
 }
 // Windows' adapters as the scripted clock goes, each step from its time on;
 // its reads counted, with the progress window's text where it changed ("-":
-// none shown; " clipped": wider than its control, which Fits tells). The network list cannot be read, the
-// firewall as a row says.
+// none shown; " clipped": wider than its control, which Fits tells). The networks unread, the firewall a row's.
 struct Adapters : findings::FactsSource {
     using Steps = std::vector<std::pair<std::uint64_t, std::vector<findings::AdapterEntry>>>;
     Steps steps;  // from this time on, these adapters
@@ -251,7 +251,7 @@ private:
         win::Dialog* dialog = opened ? win::Dialog::FromHandle(box) : nullptr;
         int button = 0;
         if (auto* notice = dynamic_cast<ui::NoticeDialog*>(dialog)) {
-            Log("notice " + std::to_string(notice->code) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)) +
+            Log("notice " + std::to_string(static_cast<int>(notice->code)) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)) +
                 Misplaced(box));
             button = answer == 1 ? IDOK : answer == 3 ? IDC_SCAN_AGAIN : IDCANCEL;
             if (answer == 4) PostMessageW(box, WM_COMMAND, IDC_ALLOW_IN_FIREWALL, 0);

@@ -105,7 +105,7 @@ int Scan() {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         result = client.ScanPoll(&status, &count);
     }
-    if (count > net::kDeviceTableCapacity) count = net::kDeviceTableCapacity - 1;
+    count = net::RecordsToRead(count);
     std::printf("scan result=%d status=%d count=%d\n", result, static_cast<int>(status),
                 result == 0 ? static_cast<int>(count) : 0);
     if (result == 0) {

@@ -290,7 +290,7 @@ int ShowSubnetWarningBox() {
     });
 }
 
-int ShowNotice(int code) {
+int ShowNotice(ui::Notice code) {
     ui::NoticeDialog notice;
     notice.code = code;
     return notice.DoModal(nullptr) < 0 ? 2 : 0;
@@ -339,11 +339,11 @@ void StoreReply(int index, const char* name, std::uint32_t address, const net::L
 // The scan of that laptop: unplugged, one socket without a link whose sends
 // failed (4); both links searched and another model heard on the Wi-Fi (5);
 // a converter on each link (6).
-void StoreLaptopScan(int code) {
+void StoreLaptopScan(ui::Notice code) {
     const net::Link wired{true, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)};
     const net::Link office{true, Ip(172, 20, 0, 2), Ip(255, 255, 255, 0)};
     net::g_scanReport = {};
-    if (code == ui::kNoticeRescanNotFound) {
+    if (code == ui::Notice::kRescanNotFound) {
         net::g_scanReport.linkCount = 1;
         net::g_scanReport.links[0].sendError = net::g_scanState.lastError = 10051;
         return;
@@ -351,7 +351,7 @@ void StoreLaptopScan(int code) {
     net::g_scanReport.linkCount = 2;
     net::g_scanReport.links[0] = {wired, 0, 0, 0, 0, 0, 3};
     net::g_scanReport.links[1] = {office, 0, 0, 1, 1, 0, 3};
-    if (code == ui::kNoticeSeveral) {
+    if (code == ui::Notice::kSeveral) {
         StoreReply(0, "ZTL-BR720 Office 2F (meeting room, north wing)", Ip(10, 0, 0, 5), wired);
         StoreReply(1, "ZTL-BR710 Warehouse", Ip(172, 20, 0, 9), office);
         net::g_scanReport.links[0] = {wired, 0, 0, 1, 1, 0, 3};
@@ -362,10 +362,10 @@ void StoreLaptopScan(int code) {
     }
 }
 
-template <int Code>
+template <ui::Notice Code>
 int ShowNoticeWithFindings() {
     static LaptopFacts laptop;
-    laptop.unplugged = Code == ui::kNoticeRescanNotFound;
+    laptop.unplugged = Code == ui::Notice::kRescanNotFound;
     findings::SetFactsSource(&laptop);
     StoreLaptopScan(Code);
     const net::AssignReport refused{net::AssignOutcome::kRefused, 0};
@@ -373,7 +373,7 @@ int ShowNoticeWithFindings() {
     notice.code = Code;
     // After the start-up's scan the program waited its 15 s for the second wired adapter's address.
     notice.findings =
-        ui::NoticeFindingsFor(Code, &refused, "192.168.0.3", Code == ui::kNoticeNotFound ? 15 : 0);
+        ui::NoticeFindingsFor(Code, &refused, "192.168.0.3", Code == ui::Notice::kNotFound ? 15 : 0);
     return notice.DoModal(nullptr) < 0 ? 2 : 0;
 }
 
@@ -418,12 +418,12 @@ private:
 int ShowNoticeWithFirewallFailure() {
     static LaptopFacts laptop;
     findings::SetFactsSource(&laptop);
-    StoreLaptopScan(ui::kNoticeNotFound);
+    StoreLaptopScan(ui::Notice::kNotFound);
     static EndedCopyShell shell(static_cast<DWORD>(E_ACCESSDENIED));
     win::SetShell(&shell);
     PressedNotice notice;
-    notice.code = ui::kNoticeNotFound;
-    notice.findings = ui::NoticeFindingsFor(ui::kNoticeNotFound, nullptr, std::string(), 15);
+    notice.code = ui::Notice::kNotFound;
+    notice.findings = ui::NoticeFindingsFor(ui::Notice::kNotFound, nullptr, std::string(), 15);
     return notice.DoModal(nullptr) < 0 ? 2 : 0;
 }
 
@@ -470,7 +470,7 @@ struct Scene {
     int (*show)();
 };
 
-template <int Code>
+template <ui::Notice Code>
 int ShowNoticeCode() {
     return ShowNotice(Code);
 }
@@ -481,16 +481,16 @@ const Scene kScenes[] = {
     {"ProgressWindow-waiting", &ShowWaitingWindow},
     {"LaunchingWindow", &ShowLaunchingWindow},
     {"SettingAddressWindow", &ShowSettingAddressWindow},
-    {"NoticeDialog-1", &ShowNoticeCode<1>},
-    {"NoticeDialog-3", &ShowNoticeCode<3>},
-    {"NoticeDialog-4", &ShowNoticeCode<4>},
-    {"NoticeDialog-5", &ShowNoticeCode<5>},
-    {"NoticeDialog-6", &ShowNoticeCode<6>},
-    {"NoticeDialog-7", &ShowNoticeCode<7>},
-    {"NoticeDialog-1-findings", &ShowNoticeWithFindings<1>},
-    {"NoticeDialog-4-findings", &ShowNoticeWithFindings<4>},
-    {"NoticeDialog-5-findings", &ShowNoticeWithFindings<5>},
-    {"NoticeDialog-6-findings", &ShowNoticeWithFindings<6>},
+    {"NoticeDialog-1", &ShowNoticeCode<ui::Notice::kAssignFailed>},
+    {"NoticeDialog-3", &ShowNoticeCode<ui::Notice::kOpenFailed>},
+    {"NoticeDialog-4", &ShowNoticeCode<ui::Notice::kRescanNotFound>},
+    {"NoticeDialog-5", &ShowNoticeCode<ui::Notice::kNotFound>},
+    {"NoticeDialog-6", &ShowNoticeCode<ui::Notice::kSeveral>},
+    {"NoticeDialog-7", &ShowNoticeCode<ui::Notice::kIncompleteAddress>},
+    {"NoticeDialog-1-findings", &ShowNoticeWithFindings<ui::Notice::kAssignFailed>},
+    {"NoticeDialog-4-findings", &ShowNoticeWithFindings<ui::Notice::kRescanNotFound>},
+    {"NoticeDialog-5-findings", &ShowNoticeWithFindings<ui::Notice::kNotFound>},
+    {"NoticeDialog-6-findings", &ShowNoticeWithFindings<ui::Notice::kSeveral>},
     {"NoticeDialog-5-firewall-failed", &ShowNoticeWithFirewallFailure},
     {"IpSetupDialog", &ShowIpSetupDialog},
     {"NoSelectionBox", &ShowNoSelectionBox},

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <variant>
 #include <vector>
 
 #include "findings/findings.h"
@@ -27,7 +29,7 @@ struct Pc : FactsSource {
     bool networksReadable = true;
     FirewallEntry firewall;
     std::vector<std::string> programs = {kProgram};
-    int notice = 5;
+    Notice notice = Notice::kNotFound;
     int waited = 0;  // seconds the flow waited for an address
     const net::AssignReport* assign = nullptr;
     net::AssignReport report;
@@ -55,7 +57,7 @@ struct Pc : FactsSource {
         Report(link).accepted++;
     }
     void Assign(net::AssignOutcome outcome, int error = 0) {
-        notice = 1;
+        notice = Notice::kAssignFailed;
         report = {outcome, error};
         assign = &report;
     }
@@ -81,11 +83,21 @@ std::vector<Finding> Build(Pc& pc) {
     return BuildFindings(in);
 }
 
+std::string Text(const std::string& text) { return text; }
+std::string Text(int number) { return std::to_string(number); }
+std::string Text(Category c) { return c == Category::kPrivate ? "private" : c == Category::kDomain ? "domain" : "public"; }
+std::string Text(RuleVerdict rule) { return rule == RuleVerdict::kBlocks ? "blocks" : "none"; }
+
+// "code argument|argument|...", the arguments in their order.
 std::vector<std::string> Lines(const std::vector<Finding>& findings) {
     std::vector<std::string> out;
     for (const Finding& f : findings) {
-        std::string line = CodeName(f.code);
-        for (std::size_t i = 0; i < f.arguments.size(); ++i) line += (i ? "|" : " ") + f.arguments[i];
+        std::string line = CodeName(f);
+        const char* separator = " ";
+        std::visit([&](const auto& args) {
+            std::apply([&](const auto&... each) { ((line += separator + Text(each), separator = "|"), ...); },
+                       args.Fields());
+        }, f);
         out.push_back(line);
     }
     return out;
@@ -113,8 +125,14 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              net::g_scanState.lastError = 10051;
          },
          {"no-adapter-connected"}},
+        {"none connected now: the link that was searched is named by the adapter that held it",
+         [](Pc& pc) { pc.adapters[0].operStatus = 2; }, {kNoAnswer}},
         {"none connected now, but the link was searched: an adapter without a name heard nothing",
-         [](Pc& pc) { pc.adapters[0].operStatus = 2; }, {"searched-no-answer |192.168.0.2/24|0"},
+         [](Pc& pc) {
+             pc.adapters[0].operStatus = 2;
+             pc.adapters[0].name.clear();
+         },
+         {"searched-no-answer |192.168.0.2/24|0"},
          "Nothing answered through an adapter without a name (192.168.0.2/24). Check that the converter is "
          "wired to the PC and switched on.",
          "名前のないアダプター (192.168.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュー"
@@ -134,7 +152,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.Adapter("", kIfTypeEthernet, kOperStatusUp);
              pc.Adapter("Ethernet 3", kIfTypeEthernet, 2);
              pc.Adapter("Teredo", kIfTypeTunnel, kOperStatusUp);
-             pc.notice = 4;
+             pc.notice = Notice::kRescanNotFound;
          },
          {"adapter-without-address |0", kNoAnswer},
          "An adapter without a name is connected but has no IPv4 address yet. When no DHCP server answers, "
@@ -153,8 +171,10 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.Answered(0, kName68, "10.0.0.9");
              pc.Firewall({});
          },
-         {"other-model-answered ACME-AP500 caf\u00e9\uFFFD" + std::string(52, 'x') +
-          "|10.0.0.9|Ethernet|192.168.0.2/24"}},
+         {"other-model-answered ACME-AP500 caf\u00e9\n" + std::string(52, 'x') + "|10.0.0.9|Ethernet|192.168.0.2/24"},
+         "A device of a model this program does not set up answered through the adapter \"Ethernet\" "
+         "(192.168.0.2/24): \"ACME-AP500 caf\u00e9\uFFFDxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\" at "
+         "10.0.0.9. Connect the converter you want to set up, then scan again."},
         {"the firewall on for the public network, no rule of the program there",
          [](Pc& pc) { pc.Firewall({{0, true, kProfilePrivate | kProfileDomain}}); },
          {"firewall-may-block Ethernet|192.168.0.2/24|public|none|ConverterSetup.exe", kNoAnswer},
@@ -252,7 +272,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
          {}},
         {"several: each converter with its adapter",
          [](Pc& pc) {
-             pc.notice = 6;
+             pc.notice = Notice::kSeveral;
              net::g_scanReport.linkCount = 2;
              Pc::Report(1).link = Pc::Link("172.20.0.2");
              pc.Answered(0, "ZTL-BR710 Lab", "10.0.0.5");
@@ -281,7 +301,7 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.assign = nullptr;
          },
          {}},
-        {"a notice without findings", [](Pc& pc) { pc.notice = 3; }, {}},
+        {"a notice without findings", [](Pc& pc) { pc.notice = Notice::kOpenFailed; }, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -349,17 +369,17 @@ TEST(Findings, TellOfTheLastScanInTheNoticeTheProgramShowsForIt) {
     const struct {
         int lastError;
         std::vector<const char*> names;  // the records, in the table's order
-        int notice;
-    } rows[] = {{10065, {}, 4},
-                {10051, {"ZTL-BR720 A"}, 5},
-                {0, {"ztl-br720", "ACME-AP500"}, 5},
-                {0, {"ACME-AP500", "ZTL-BR720 A"}, 0},
-                {0, {"ZTL-BR710 B", "ACME-AP500", "ZTL-BR720 A"}, 6}};
+        Notice notice;
+    } rows[] = {{10065, {}, Notice::kRescanNotFound},
+                {10051, {"ZTL-BR720 A"}, Notice::kNotFound},
+                {0, {"ztl-br720", "ACME-AP500"}, Notice::kNotFound},
+                {0, {"ACME-AP500", "ZTL-BR720 A"}, Notice::kNone},
+                {0, {"ZTL-BR710 B", "ACME-AP500", "ZTL-BR720 A"}, Notice::kSeveral}};
     for (const auto& row : rows) {
         Pc pc;
         for (const char* name : row.names) pc.Answered(0, name, "192.168.0.50");
         net::g_scanState.lastError = row.lastError;
-        EXPECT_EQ(NoticeOfLastScan(), row.notice) << row.lastError << " " << row.names.size();
+        EXPECT_EQ(static_cast<int>(NoticeOfLastScan()), static_cast<int>(row.notice)) << row.lastError << " " << row.names.size();
     }
 }
 

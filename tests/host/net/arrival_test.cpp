@@ -174,6 +174,7 @@ TEST(AskingTheLink, FindsTheFirstFreeCandidateAndRefusesATypedAddressHeldOrReser
          Ip(10, 8, 0, 1)},
         {"/31 has no network or broadcast address", On(Ip(10, 8, 0, 0), 31), {}, "usable", {"10.8.0.1"},
          Ip(10, 8, 0, 1)},
+        {"/32 has none either: the one address is the PC's", On(Host(2), 32), {}, "pc", {}, Host(2)},
         {"typed, the table cannot be read", kWired, kHeld, "unchecked", {"192.168.0.3"}, Host(3), nullptr,
          false},
         {"typed, no link known", Link{}, kHeld, "unchecked", {}, Host(3)},

@@ -139,6 +139,10 @@ const InterfaceEntry kOfficeEntry = {kEthernet, kOffice, k24};
 const Entries kLaptopLinks = {kEthernetEntry, kOfficeEntry};
 const Entries kLaptop = {kEthernetEntry, kOfficeEntry, kLoopbackEntry};
 const Link kOfficeLink = {true, kOffice, k24};
+// The office link listed first, and a third link between it and the cable.
+const std::uint32_t kLab = Ip(10, 1, 0, 2);
+const Entries kOfficeFirst = {kOfficeEntry, kEthernetEntry, kLoopbackEntry};
+const Entries kThreeLinks = {kOfficeEntry, {kEthernet, kLab, k24}, kEthernetEntry};
 
 // What happened on a link other than the PC's wired one gets "@link"; "-"
 // stands for the one unbound socket.
@@ -290,6 +294,18 @@ const struct ScanRow {
      [](ScriptedPort& p) { p.interfaces = kLaptop, p.sendErrors[1] = 10013; }, 0, 0, 1,
      {"wired"}, {"0", "0@172.20.0.2", "1300", "2300"},
      {"192.168.0.2 0/0 1/1/0 3", "172.20.0.2 10013/0 0/0/0 0"}},
+    {"a link listed before the converter's whose send fails is left out",
+     {Through(kPc, Named("wired", 300))},
+     [](ScriptedPort& p) { p.interfaces = kOfficeFirst, p.sendErrors[0] = 10013; }, 0, 0, 1, {"wired"},
+     {"0@172.20.0.2", "0", "1300", "2300"}, {"172.20.0.2 10013/0 0/0/0 0", "192.168.0.2 0/0 1/1/0 3"}},
+    {"a link listed before the converter's whose receive fails is left out",
+     {Through(kOffice, ReceiveFails(10054)), Through(kPc, Named("wired", 300))}, ON(kOfficeFirst), 0, 0, 1,
+     {"wired"}, {"0@172.20.0.2", "0", "1300", "2300"}, {"172.20.0.2 0/10054 0/0/0 0", "192.168.0.2 0/0 1/1/0 3"}},
+    {"of three links the middle one leaves; the first and the last each keep their converter",
+     {Through(kLab, ReceiveFails(10054)), Through(kOffice, Named("office", 100)), Through(kPc, Named("wired", 200))},
+     ON(kThreeLinks), 0, 0, 2, {"office@172.20.0.2", "wired"},
+     {"0@172.20.0.2", "0@10.1.0.2", "0", "1300@172.20.0.2", "1300", "2300@172.20.0.2", "2300"},
+     {"172.20.0.2 0/0 1/1/0 3", "10.1.0.2 0/10054 0/0/0 0", "192.168.0.2 0/0 1/1/0 3"}},
     {"every send fails: the last one's error", {},
      [](ScriptedPort& p) { p.interfaces = kLaptop, p.sendErrors = {{0, 10065}, {1, 10051}}; }, -1,
      10051, kUntouched, {}, {"0", "0@172.20.0.2"}},
