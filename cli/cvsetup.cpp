@@ -480,7 +480,8 @@ private:
                 const std::wstring command = FirewallCommand(finding);
                 if (!command.empty()) {
                     // A block rule wins over the allow rule: it has to go first.
-                    const bool blocked = std::get<findings::FirewallMayBlock>(finding).rule == findings::RuleVerdict::kBlocks;
+                    const bool blocked =
+                        std::get<findings::FirewallMayBlock>(finding).rule == findings::RuleVerdict::kBlocks;
                     text += L"    " + Text(blocked ? IDS_CLI_FIREWALL_COMMAND_BLOCKED : IDS_CLI_FIREWALL_COMMAND) +
                             L"\n      " + command + L"\n";
                 }
