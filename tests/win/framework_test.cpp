@@ -92,8 +92,7 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
             EXPECT_EQ(yes.top - boxRect.bottom, plainYes.top - text.bottom);  // the buttons keep their gap
             EXPECT_EQ(grown, yes.top - plainYes.top);
         }
-        // 350 units or the template's 175; the buttons in one row at Yes's height, the template's gap.
-        const bool wide = row.box || row.scanAgain;
+        const bool wide = row.box || row.scanAgain;  // 350 units, else the template's 175; one row of buttons
         RECT width{0, 0, wide ? ui::kWideNoticeWidth : 175, 0}, client{};
         MapDialogRect(notice.hwnd(), &width);
         GetClientRect(notice.hwnd(), &client);
