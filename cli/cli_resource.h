@@ -19,6 +19,7 @@
 #define IDS_CLI_HELP_HINT 1020
 #define IDS_CLI_PC_ADDRESS 1021
 #define IDS_CLI_ADDRESS_IN_USE 1022
+#define IDS_CLI_BAD_WAIT 1023
 
 // Outcomes on standard error
 #define IDS_CLI_NONE_FOUND 1030
@@ -65,3 +66,6 @@
 #define IDS_CLI_LINK_RECEIVE_FAILED 1085
 #define IDS_CLI_LINK_NO_ADDRESS 1086
 #define IDS_CLI_FINDINGS 1087
+// After a firewall finding, before the line an administrator can run
+#define IDS_CLI_FIREWALL_COMMAND 1088
+#define IDS_CLI_FIREWALL_COMMAND_BLOCKED 1089

@@ -105,8 +105,18 @@ Request ParseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<std::string> words;
     bool help = false;
     bool version = false;
-    for (const std::string& argument : arguments) {
-        if (argument == "--help" || argument == "-h" || argument == "/?") {
+    const std::string* wait = nullptr;
+    bool waitMissing = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--wait") {
+            // Its value is the next argument, whatever it looks like.
+            if (i + 1 < arguments.size()) {
+                wait = &arguments[++i];
+            } else {
+                waitMissing = true;
+            }
+        } else if (argument == "--help" || argument == "-h" || argument == "/?") {
             help = true;
         } else if (argument == "--version") {
             version = true;
@@ -139,6 +149,17 @@ Request ParseCommandLine(const std::vector<std::string>& arguments) {
         } else {
             return Fail(request, UsageError::kUnknownOption, option);
         }
+    }
+    if (waitMissing) return Fail(request, UsageError::kMissingArgument, "SECONDS");
+    if (wait) {
+        long seconds = 0;
+        bool number = !wait->empty() && wait->size() <= 3;
+        for (const char c : *wait) {
+            number = number && c >= '0' && c <= '9';
+            if (number) seconds = seconds * 10 + (c - '0');
+        }
+        if (!number || seconds > kMaxWaitSeconds) return Fail(request, UsageError::kBadWait, *wait);
+        request.waitSeconds = static_cast<int>(seconds);
     }
     const int given = static_cast<int>(words.size()) - 1;
     if (given < shape->arguments) {

@@ -22,6 +22,7 @@ enum class UsageError {
     kBadMac,            // detail: the text
     kBadAddress,        // detail: the text
     kBadTarget,         // detail: the text, neither a MAC nor an address
+    kBadWait,           // detail: the text, not a number of seconds 0-600
     // Known only once the scan has found the converter's link.
     kNetworkAddress,    // detail: the address
     kBroadcastAddress,  // detail: the address
@@ -37,9 +38,15 @@ struct Request {
     bool byMac = false;
     std::uint8_t mac[6] = {};
     std::uint32_t address = 0;  // network order
+    // --wait SECONDS: the scan is repeated until the converter answers or
+    // this much time has passed. Without it, one scan.
+    int waitSeconds = 0;
     UsageError error = UsageError::kNone;
     std::string detail;
 };
+
+// The most --wait takes.
+constexpr int kMaxWaitSeconds = 600;
 
 // Arguments after the program's name, UTF-8.
 Request ParseCommandLine(const std::vector<std::string>& arguments);

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/json_writer.h"
 #include "cli/scan_facts.h"
+#include "findings/address_wait.h"
 #include "findings/finding_codes.h"
 #include "net/address_text.h"
 #include "net/discovery_client.h"
@@ -18,6 +20,7 @@
 #include "net/page_check.h"
 #include "net/socket_port.h"
 #include "net/scan_report.h"
+#include "win/firewall_rules.h"
 #include "win/language.h"
 
 namespace cli {
@@ -80,6 +83,7 @@ public:
             {UsageError::kBadMac, IDS_CLI_BAD_MAC},
             {UsageError::kBadAddress, IDS_CLI_BAD_ADDRESS},
             {UsageError::kBadTarget, IDS_CLI_BAD_TARGET},
+            {UsageError::kBadWait, IDS_CLI_BAD_WAIT},
             {UsageError::kNetworkAddress, IDS_CLI_NETWORK_ADDRESS},
             {UsageError::kBroadcastAddress, IDS_CLI_BROADCAST_ADDRESS},
             {UsageError::kPcAddress, IDS_CLI_PC_ADDRESS},
@@ -115,9 +119,50 @@ private:
         return {program_.substr(0, folder) + "ConverterSetup.exe", program_};
     }
 
+    // For a firewall finding, the line an administrator can run to let the
+    // program it names in as Allow in Firewall would: its rule's name and
+    // the file's full path. Empty for any other finding.
+    std::wstring FirewallCommand(const findings::Finding& finding) const {
+        const auto* firewall = std::get_if<findings::FirewallMayBlock>(&finding);
+        if (!firewall) return {};
+        for (const std::string& path : Programs()) {
+            if (path.substr(path.find_last_of("\\/") + 1) != firewall->program) continue;
+            const wchar_t* rule = path == program_ ? win::kConsoleRuleName : win::kProgramRuleName;
+            return L"netsh advfirewall firewall add rule name=\"" + std::wstring(rule) +
+                   L"\" dir=in action=allow program=\"" + win::FromUtf8(path) +
+                   L"\" protocol=UDP profile=any enable=yes";
+        }
+        return {};
+    }
+
+    // What the command looks for: for assign and open the converter named,
+    // else any of a supported model.
+    bool Wanted() const {
+        const bool named = request_.command == cli::Command::kAssign || request_.command == cli::Command::kOpen;
+        return named ? FindSupported() != nullptr : SupportedCount() > 0;
+    }
+
+    // The program's scan, whole each time, repeated with --wait until what
+    // the command looks for answers or the time is up; where an adapter's
+    // address may be on its way, the next scan waits for it (within the time
+    // left). The last scan is the one reported.
+    void ScanUntilWanted() {
+        net::SocketPort& clock = net::ActivePort();
+        const std::uint64_t deadline = clock.NowMs() + static_cast<std::uint64_t>(request_.waitSeconds) * 1000;
+        const net::Idle idle = [this](std::uint32_t ms) { idle_(std::min(ms, findings::kAddressPollMs)); };
+        for (;;) {
+            facts_ = RunScan(windows_, Programs());
+            const std::uint64_t now = clock.NowMs();
+            if (Wanted() || now >= deadline) return;
+            const findings::AddressWait wait = findings::WaitForAddress(
+                windows_, clock, now, idle, [] {}, std::min(findings::kAddressWaitLimitMs, deadline - now));
+            if (!wait.appeared && clock.NowMs() >= deadline) return;
+        }
+    }
+
     // The program's scan; false (after saying why) when it failed on the network.
     bool Scan() {
-        facts_ = RunScan(windows_, Programs());
+        ScanUntilWanted();
         if (facts_.error == 0) return true;
         Error(Format(IDS_CLI_SCAN_FAILED, {std::to_wstring(facts_.error)}));
         return false;
@@ -403,7 +448,7 @@ private:
     }
 
     int Diagnose() {
-        facts_ = RunScan(windows_, Programs());
+        ScanUntilWanted();
         const std::vector<findings::Finding> findings = FindingsOf(facts_);
         if (request_.json) {
             JsonWriter json;
@@ -421,6 +466,11 @@ private:
                 json.String(findings::CodeName(finding));
                 json.Key("text");
                 json.String(findings::RenderFinding(finding, FindingsLanguage()));
+                const std::wstring command = FirewallCommand(finding);
+                if (!command.empty()) {
+                    json.Key("command");
+                    json.String(win::ToUtf8(command));
+                }
                 json.EndObject();
             }
             json.EndArray();
@@ -437,6 +487,14 @@ private:
             for (const findings::Finding& finding : findings) {
                 text += L"  " + win::FromUtf8(findings::RenderFinding(finding, FindingsLanguage())) +
                         L" [" + Widen(findings::CodeName(finding)) + L"]\n";
+                const std::wstring command = FirewallCommand(finding);
+                if (!command.empty()) {
+                    // A block rule wins over the allow rule: it has to go first.
+                    const bool blocked =
+                        std::get<findings::FirewallMayBlock>(finding).rule == findings::RuleVerdict::kBlocks;
+                    text += L"    " + Text(blocked ? IDS_CLI_FIREWALL_COMMAND_BLOCKED : IDS_CLI_FIREWALL_COMMAND) +
+                            L"\n      " + command + L"\n";
+                }
             }
             out_.Write(text);
         }

@@ -147,6 +147,8 @@ Facts ReadFacts(FactsSource& source, const std::vector<std::string>& programs, b
         adapter.kind = KindOfIfType(entry.ifType);
         adapter.connected = entry.operStatus == kOperStatusUp;
         for (const AdapterEntry::Ipv4& ip : entry.ipv4) {
+            // Nothing can be sent from a tentative address: not one yet.
+            if (!ip.usable) continue;
             adapter.ipv4.push_back({ip.address, ip.prefixLength, SelfAssigned(ip.address)});
         }
         anyConnected = anyConnected || adapter.connected;

@@ -42,6 +42,9 @@ struct AdapterEntry {
     struct Ipv4 {
         std::uint32_t address = 0;  // network order, as an in_addr holds it
         int prefixLength = 0;
+        // Past Windows' duplicate-address check (IpDadStatePreferred): a
+        // tentative address cannot be bound yet (10049).
+        bool usable = true;
     };
     std::vector<Ipv4> ipv4;
 };

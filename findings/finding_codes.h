@@ -70,9 +70,12 @@ enum class Code {
 struct NoAdapterConnected {
     auto Fields() const { return std::tie(); }
 };
+// waitedSeconds: how long the program waited for an address after the scan
+// (0: it did not wait).
 struct AdapterWithoutAddress {
     std::string adapter;
-    auto Fields() const { return std::tie(adapter); }
+    int waitedSeconds;
+    auto Fields() const { return std::tie(adapter, waitedSeconds); }
 };
 // A device of another model that answered: its name as the list shows it
 // (decoded from the system's code page) and its dotted quad.

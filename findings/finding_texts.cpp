@@ -38,10 +38,22 @@ const Text kTexts[] = {
      "コンバータの電源を入れてから、もう一度検索してください。"},
     {Code::kAdapterWithoutAddress, 0,
      "{Adapter} is connected but has no IPv4 address yet. When no DHCP server answers, Windows gives itself "
-     "an address about a minute after the cable goes in: wait a minute, then scan again.",
+     "an address about 10 seconds after the cable goes in: wait a few seconds, then scan again. If it still "
+     "has none, set the adapter's IPv4 settings to \"Obtain an IP address automatically\", or give it a fixed "
+     "address.",
      "{adapter}は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバーが応答しない場合は、ケーブルを"
-     "接続してから 1 分ほどで Windows が自動的にアドレスを割り当てます。1 分ほど待ってから、もう一度検索して"
-     "ください。"},
+     "接続してから 10 秒ほどで Windows が自動的にアドレスを割り当てます。数秒待ってから、もう一度検索してください。"
+     "それでもアドレスがない場合は、アダプターの IPv4 の設定を「IP アドレスを自動的に取得する」にするか、固定の "
+     "IP アドレスを設定してください。"},
+    {Code::kAdapterWithoutAddress, 1,
+     "{Adapter} is connected but has no IPv4 address yet; the program waited {seconds} seconds for one. When "
+     "no DHCP server answers, Windows gives itself an address about 10 seconds after the cable goes in. If it "
+     "still has none, set the adapter's IPv4 settings to \"Obtain an IP address automatically\", or give it a "
+     "fixed address, then scan again.",
+     "{adapter}は接続されていますが、IPv4 アドレスがまだありません。このプログラムは {seconds} 秒待ちました。"
+     "DHCP サーバーが応答しない場合は、ケーブルを接続してから 10 秒ほどで Windows が自動的にアドレスを割り当て"
+     "ます。それでもアドレスがない場合は、アダプターの IPv4 の設定を「IP アドレスを自動的に取得する」にするか、"
+     "固定の IP アドレスを設定してから、もう一度検索してください。"},
     {Code::kOtherModelAnswered, 0,
      "A device of a model this program does not set up answered through {adapter}: \"{name}\" at {address}. "
      "Connect the converter you want to set up, then scan again.",
@@ -147,10 +159,11 @@ const Text kTexts[] = {
 
 // What a finding's text fills in, and which of its code's texts says it:
 // the case its facts single out (a rule that blocks the program, datagrams
-// that were dropped, an adapter without a name, a datagram of another size,
+// that were dropped, a wait for the adapter's address, an adapter without a
+// name, a datagram of another size,
 // the system out of resources) has a text of its own, variant 1.
 struct Values {
-    std::string adapter, link, name, address, error, dropped, program;
+    std::string adapter, link, name, address, error, dropped, program, seconds;
     Category category = Category::kPublic;
     int variant = 0;
 };
@@ -181,7 +194,12 @@ Values AtAddress(const std::string& address) {
 }
 
 Values ValuesOf(const NoAdapterConnected&) { return Values(); }
-Values ValuesOf(const AdapterWithoutAddress& f) { return Through(f.adapter, ""); }
+Values ValuesOf(const AdapterWithoutAddress& f) {
+    Values values = Through(f.adapter, "");
+    values.seconds = std::to_string(f.waitedSeconds);
+    values.variant = f.waitedSeconds > 0;  // the program waited, and says so
+    return values;
+}
 Values ValuesOf(const OtherModelAnswered& f) { return Device(f.name, f.address, f.adapter, f.link); }
 Values ValuesOf(const FirewallMayBlock& f) {
     Values values = Through(f.adapter, f.link);
@@ -307,7 +325,8 @@ std::string RenderFinding(const Finding& finding, Language language) {
                  {"category", CategoryPhrase(values.category, language)},
                  {"error", values.error},
                  {"dropped", values.dropped},
-                 {"program", values.program}});
+                 {"program", values.program},
+                 {"seconds", values.seconds}});
 }
 
 }  // namespace findings

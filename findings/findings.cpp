@@ -115,7 +115,7 @@ private:
         for (const AdapterFacts& a : adapters) {
             // A tunnel without IPv4 (Teredo, say) is nothing the cable goes into.
             if (a.connected && a.ipv4.empty() && a.kind != AdapterKind::kTunnel) {
-                Add(AdapterWithoutAddress{a.name});
+                Add(AdapterWithoutAddress{a.name, std::max(in_.waitedSeconds, 0)});
             }
         }
         Records(false);

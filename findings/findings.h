@@ -45,6 +45,9 @@ struct Inputs {
     net::Link pageLink;
     // What Windows said (notices 4 and 5); nullptr when it was not asked.
     const Facts* facts = nullptr;
+    // How long the program waited for an adapter's address after the scan
+    // (0: it did not wait).
+    int waitedSeconds = 0;
     // nullptr: ASCII as it is, other bytes as Latin-1.
     NameDecoder decodeName = nullptr;
 };

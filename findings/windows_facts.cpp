@@ -132,8 +132,8 @@ bool WindowsFactsSource::ReadAdapters(std::vector<AdapterEntry>* adapters) {
         for (IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u; u = u->Next) {
             const SOCKADDR* address = u->Address.lpSockaddr;
             if (!address || address->sa_family != AF_INET) continue;
-            entry.ipv4.push_back(
-                {reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr, u->OnLinkPrefixLength});
+            entry.ipv4.push_back({reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr,
+                                  u->OnLinkPrefixLength, u->DadState == IpDadStatePreferred});
         }
         adapters->push_back(entry);
     }

@@ -35,6 +35,8 @@ public:
 private:
     // A notice over the result window; true for Yes.
     bool Notice(ui::Notice code);
+    // Notice 5 and, on Yes, its help; true when the user asked to scan again.
+    bool NotFound();
     void OfferHelp(ui::Notice code, const char* topic);
     void HostUnreachable();
     void OpenSetupPage(const std::string& address, const net::Link& link);
@@ -46,6 +48,7 @@ private:
     ui::ResultWindow& window_;
     net::DiscoveryClient client_;
     std::int32_t count_ = 0;
+    int waitedSeconds_ = 0;  // the last scan's wait for an address
     // The address setup's exchange, for the findings of its notice.
     bool exchanged_ = false;
     net::AssignReport exchange_;
@@ -55,23 +58,30 @@ private:
 };
 
 unsigned InitialFlow::Run() {
-    const int polled = ScanForConverters(context_, client_, &count_);
-    if (polled != kScanDone) {
-        ui::CloseProgressWindow(context_);
+    // Scan Again on notice 5 starts over here, with a wait of its own.
+    for (;;) {
+        AddressWaitOnce wait;
+        const int polled = ScanForConverters(context_, client_, &count_, &wait);
+        waitedSeconds_ = wait.waitedSeconds;
         if (polled == kScanHostUnreachable) {
+            ui::CloseProgressWindow(context_);
             HostUnreachable();
-        } else {
-            OfferHelp(ui::Notice::kNotFound, ui::kTopicNotFound);
+            return EndProcess(true);
         }
-        return EndProcess(true);
-    }
-
-    // The texts of the last row inserted: with one row, that converter's.
-    ui::ListedRow last;
-    const int rows = window_.ListFill(&client_.DeviceTable(), count_, &last);
-
-    if (rows == 1) {
+        // The texts of the last row inserted: with one row, that converter's.
+        ui::ListedRow last;
+        const int rows = polled == kScanDone ? window_.ListFill(&client_.DeviceTable(), count_, &last) : 0;
         ui::CloseProgressWindow(context_);
+        if (rows == 0) {
+            if (!NotFound()) return EndProcess(true);
+            window_.ReopenProgressWindow(context_);
+            continue;
+        }
+        if (rows >= 2) {
+            // The result window is left alone on this path.
+            OfferHelp(ui::Notice::kSeveral, ui::kTopicSeveral);
+            return EndProcess(false);
+        }
         char pcAddress[net::kAddressTextSize] = "";
         char pcNetmask[net::kAddressTextSize] = "";
         switch (client_.SubnetTest(pcAddress, pcNetmask, last.address, last.link)) {
@@ -87,15 +97,15 @@ unsigned InitialFlow::Run() {
                 return HandOver();
         }
     }
-    if (rows >= 2) {
-        // The result window is left alone on this path.
-        ui::CloseProgressWindow(context_);
-        OfferHelp(ui::Notice::kSeveral, ui::kTopicSeveral);
-        return EndProcess(false);
-    }
-    ui::CloseProgressWindow(context_);
-    OfferHelp(ui::Notice::kNotFound, ui::kTopicNotFound);
-    return EndProcess(true);
+}
+
+bool InitialFlow::NotFound() {
+    ui::NoticeDialog notice;
+    notice.code = ui::Notice::kNotFound;
+    notice.findings = ui::NoticeFindingsFor(notice.code, nullptr, std::string(), waitedSeconds_);
+    const INT_PTR answer = notice.DoModal(window_.hwnd());
+    if (answer == 1) ui::HelpLauncher().OpenTopic(ui::kTopicNotFound);
+    return answer == ui::kNoticeScanAgain;
 }
 
 unsigned InitialFlow::HandOver() {
@@ -108,7 +118,7 @@ unsigned InitialFlow::HandOver() {
 bool InitialFlow::Notice(ui::Notice code) {
     ui::NoticeDialog notice;
     notice.code = code;
-    notice.findings = ui::NoticeFindingsText(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_, page_);
+    notice.findings = ui::NoticeFindingsFor(code, exchanged_ ? &exchange_ : nullptr, exchangeAddress_, 0, page_);
     return notice.DoModal(window_.hwnd()) == 1;
 }
 

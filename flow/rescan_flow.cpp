@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <new>
+#include <string>
 
 #include "flow/scan_flow.h"
 #include "net/discovery_client.h"
+#include "res/resource.h"
 #include "ui/help_launcher.h"
 #include "ui/notice_dialog.h"
 #include "ui/notice_findings.h"
@@ -18,14 +20,16 @@ namespace {
 
 bool HasSelectionMark(HWND list) { return SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0) >= 0; }
 
-// The scan, the list it fills and, when it lists nothing, the notice.
-void Rescan(ui::WorkerContext& context) {
+// The scan, the list it fills and, when it lists nothing, the notice; true
+// when the user asked to scan again.
+bool Rescan(ui::WorkerContext& context) {
     ui::ResultWindow& window = *context.resultWindow;
     HWND list = context.deviceList;
 
     net::DiscoveryClient client;
     std::int32_t count = 0;
-    const int poll = ScanForConverters(context, client, &count);
+    AddressWaitOnce wait;
+    const int poll = ScanForConverters(context, client, &count, &wait);
     int rows = 0;
     if (poll == kScanDone && count > 0) {
         rows = window.ListFill(&client.DeviceTable(), count);
@@ -50,12 +54,13 @@ void Rescan(ui::WorkerContext& context) {
     // unreachable or only unsupported models. The progress display stays
     // until the notice is answered. The notice is owned by the result window,
     // which takes no input while it is open.
-    if (rows == 0) {
-        ui::NoticeDialog notice;
-        notice.code = ui::Notice::kRescanNotFound;
-        notice.findings = ui::NoticeFindingsText(notice.code);
-        if (notice.DoModal(window.hwnd()) == 1) ui::HelpLauncher().OpenTopic(ui::kTopicRescanNotFound);
-    }
+    if (rows != 0) return false;
+    ui::NoticeDialog notice;
+    notice.code = ui::Notice::kRescanNotFound;
+    notice.findings = ui::NoticeFindingsFor(notice.code, nullptr, std::string(), wait.waitedSeconds);
+    const INT_PTR answer = notice.DoModal(window.hwnd());
+    if (answer == 1) ui::HelpLauncher().OpenTopic(ui::kTopicRescanNotFound);
+    return answer == ui::kNoticeScanAgain;
 }
 
 }  // namespace
@@ -67,14 +72,18 @@ unsigned RescanFlow(void* raw) {
     // Nothing may unwind out of the thread. Out of memory on the way (a
     // notice's findings go without, on their own), the rescan ends as every
     // rescan does, and the window is as usable as before.
+    bool again = false;
     try {
-        Rescan(*context);
+        again = Rescan(*context);
     } catch (const std::bad_alloc&) {
     }
     window.RemoveSortArrow();
     SetForegroundWindow(window.hwnd());
     ui::CloseProgressWindow(*context);
     EnableWindow(context->scanButton, TRUE);
+    // Scan Again: the rescan once more, as the Scan button starts it, with
+    // a progress window of its own.
+    if (again) SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     return 0;
 }
 

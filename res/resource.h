@@ -51,10 +51,10 @@
 #define IDS_TIP_CANCEL_SETUP 142
 #define IDS_PC_ADDRESS_LABEL 147
 // A typed address refused at Execute Setup: %1 is the address
-#define IDS_ADDRESS_IN_USE 160
-#define IDS_ADDRESS_IS_NETWORK 161
-#define IDS_ADDRESS_IS_BROADCAST 162
-#define IDS_ADDRESS_IS_PC 163
+#define IDS_ADDRESS_IN_USE 170
+#define IDS_ADDRESS_IS_NETWORK 171
+#define IDS_ADDRESS_IS_BROADCAST 172
+#define IDS_ADDRESS_IS_PC 173
 
 // Status windows: ProgressWindow (133), LaunchingWindow (134),
 // SettingAddressWindow (146); each shows its text in control 1007
@@ -64,14 +64,30 @@
 #define IDC_STATUS_TEXT 1007
 #define IDC_PROGRESS_BAR 1021
 #define IDS_SCANNING 121
+#define IDS_WAITING_FOR_ADDRESS 122
 #define IDS_LAUNCHING 123
 #define IDS_SETTING_ADDRESS 149
 
 // NoticeDialog (template 147): buttons IDOK (Yes) and IDCANCEL (No); the
-// findings box is made at run time, only for a notice that has findings
+// findings box is made at run time, only for a notice that has findings, the
+// Scan Again button only for the notices that offer it, Allow in Firewall
+// and the line that says why it did not only with the firewall's finding
 #define IDD_NOTICE 147
 #define IDC_NOTICE_TEXT 1007
 #define IDC_NOTICE_FINDINGS 1030
+#define IDC_SCAN_AGAIN 1031
+#define IDS_SCAN_AGAIN 159
+#define IDS_TIP_SCAN_AGAIN 160
+#define IDC_ALLOW_IN_FIREWALL 1032
+#define IDC_NOTICE_FIREWALL_LINE 1033
+#define IDS_ALLOW_IN_FIREWALL 161
+#define IDS_TIP_ALLOW_IN_FIREWALL 162
+#define IDS_FIREWALL_DECLINED 163
+#define IDS_FIREWALL_NOT_STARTED 164
+#define IDS_FIREWALL_FAILED 165
+#define IDS_FIREWALL_ACCESS_DENIED 166
+#define IDS_FIREWALL_SERVICE_STOPPED 167
+#define IDS_FIREWALL_NOT_REGISTERED 168
 #define IDS_NOTICE_NOT_DETECTED_RESCAN 124
 #define IDS_ERROR 125
 #define IDS_NOTICE_NOT_DETECTED 126

@@ -17,10 +17,6 @@ namespace ui {
 // user types it by accident; the program has no other option.
 constexpr wchar_t kAllowInFirewallSwitch[] = L"/cs-allow-firewall";
 
-constexpr wchar_t kProgramRuleName[] = L"Converter Setup";
-constexpr wchar_t kConsoleRuleName[] = L"Converter Setup (console)";
-constexpr wchar_t kConsoleFileName[] = L"cvsetup.exe";
-
 bool IsAllowInFirewallCommand(const wchar_t* commandLine);
 
 // For `programPath` and cvsetup.exe beside it (where it is there): disables
@@ -40,5 +36,14 @@ HRESULT AllowThisProgramInFirewall();
 // kDeclined, or kNotStarted. The caller's own windows other than `owner`
 // stay as they are.
 win::ElevatedRun StartAllowInFirewall(HWND owner);
+
+// Whether the rules are there after the run: the copy ended with S_OK.
+bool AllowedInFirewall(const win::ElevatedRun& run);
+
+// Why the rules are not there, as the notice says it in the program's
+// language: the consent declined, the copy not started (with the error), or
+// its HRESULT in hex with what it means where that is known. Empty after
+// success.
+std::wstring AllowInFirewallFailure(const win::ElevatedRun& run);
 
 }  // namespace ui

@@ -8,8 +8,9 @@
 
 namespace ui {
 
-std::wstring NoticeFindingsText(findings::Notice notice, const net::AssignReport* assign,
-                                const std::string& assignAddress, const findings::Inputs& page) {
+NoticeFindings NoticeFindingsFor(findings::Notice notice, const net::AssignReport* assign,
+                                 const std::string& assignAddress, int waitedSeconds,
+                                 const findings::Inputs& page) {
     // The adapter list, the rules and the text are allocated here: out of
     // memory, the notice shows its own text alone.
     try {
@@ -25,20 +26,24 @@ std::wstring NoticeFindingsText(findings::Notice notice, const net::AssignReport
             findings::LastScanInputs(notice, asked ? &facts : nullptr, &findings::SystemCodePageToUtf8);
         in.assign = assign;
         in.assignAddress = assignAddress;
+        in.waitedSeconds = waitedSeconds;
         in.page = page.page;
         in.pageAddress = page.pageAddress;
         in.pageLink = page.pageLink;
         const bool japanese = win::Language() == win::kJapanese;
         // Each finding a paragraph of its own, marked where it starts.
         std::string text;
+        NoticeFindings found;
         for (const findings::Finding& finding : findings::BuildFindings(in)) {
+            found.firewallMayBlock |= std::holds_alternative<findings::FirewallMayBlock>(finding);
             text += (text.empty() ? "" : "\r\n") + std::string("\u2022 ") +
                     findings::RenderFinding(finding, japanese ? findings::Language::kJapanese
                                                               : findings::Language::kEnglish);
         }
-        return win::FromUtf8(text);
+        found.text = win::FromUtf8(text);
+        return found;
     } catch (const std::bad_alloc&) {
-        return std::wstring();
+        return NoticeFindings();
     }
 }
 

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kInitialWidth = 599;
 constexpr int kInitialHeight = 364;
+constexpr UINT kReopenProgressMessage = WM_APP + 1;
 constexpr DWORD kListExtendedStyles = LVS_EX_FULLROWSELECT | LVS_EX_TWOCLICKACTIVATE;  // 0xA0
 
 win::UniqueIcon LoadIconResource(UINT id, int size) {
@@ -166,6 +167,21 @@ void ResultWindow::OnScan() {
     StartFlow(entryPoints_.rescanFlow, FillContext(RescanContext(), progress));
 }
 
+void ResultWindow::ReopenProgressWindow(WorkerContext& context) {
+    SendMessageW(hwnd(), kReopenProgressMessage, 0, reinterpret_cast<LPARAM>(&context));
+}
+
+bool ResultWindow::OnReopenProgress(WPARAM, LPARAM lParam, LRESULT*) {
+    reinterpret_cast<WorkerContext*>(lParam)->progressWindow = OpenProgressWindow();
+    return true;
+}
+
+void ShowProgressText(const WorkerContext& context, UINT textId) {
+    if (context.progressWindow && context.progressWindow->hwnd()) {
+        SendMessageW(context.progressWindow->hwnd(), ProgressWindow::kShowTextMessage, textId, 0);
+    }
+}
+
 void CloseProgressWindow(const WorkerContext& context) {
     if (context.progressWindow && context.progressWindow->hwnd()) {
         SendMessageW(context.progressWindow->hwnd(), WM_CLOSE, 0, 0);
@@ -184,6 +200,7 @@ bool ResultWindow::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, LRE
         win::OnMessage(WM_SYSCOMMAND, &ResultWindow::OnSysCommand),
         win::OnMessage(WM_DESTROY, &ResultWindow::OnDestroy),
         win::OnMessage(DM_GETDEFID, &ResultWindow::OnGetDefaultId),
+        win::OnMessage(kReopenProgressMessage, &ResultWindow::OnReopenProgress),
     };
     return Dispatch(this, kTable, message, wParam, lParam, result);
 }

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,6 +34,9 @@ struct WorkerContext {
     HWND scanButton = nullptr;
 };
 
+// How a flow thread pauses while it waits on the port's clock.
+inline void PauseFlowThread(std::uint32_t ms) { Sleep(ms); }
+
 // What the window starts or calls without owning it (a flow left out is not
 // started, as where tests run it themselves);
 // the application fills this, tests fill it with their own.
@@ -47,6 +51,8 @@ struct ResultWindowEntryPoints {
     void (*endProcess)(int status) = nullptr;
     // Starts a scan flow's thread; false when it could not be started.
     bool (*startFlowThread)(win::WorkerProc procedure, void* context) = &win::StartWorkerThread;
+    // Pauses a flow's thread while it waits for an adapter's address.
+    void (*pause)(std::uint32_t ms) = &PauseFlowThread;
 };
 
 // What a column sort hands to every comparison: the direction as it was when
@@ -74,6 +80,9 @@ constexpr char kInstanceProperty[] = "5VOdAzuzivizi";
 
 // Closes (hides) a flow's progress window, if it has one.
 void CloseProgressWindow(const WorkerContext& context);
+// Shows the string `textId` in a flow's progress window, if it has one; any
+// thread.
+void ShowProgressText(const WorkerContext& context, UINT textId);
 
 class ResultWindow : public win::Dialog {
 public:
@@ -110,6 +119,10 @@ public:
     // Clears the arrow of the column that carries one; the arrow's column
     // and the direction are kept. Any thread.
     void RemoveSortArrow();
+    // A new progress window for the flow of `context` (Scan Again on the
+    // start-up's notice), made on the window thread as the first was; the
+    // context's old one must be closed. Any thread.
+    void ReopenProgressWindow(WorkerContext& context);
     // Where a flow hands the window to the user instead of ending the
     // process: the window takes its designed size, centred in the work area,
     // and shows, so that it can be seen, rescanned and closed. Any thread.
@@ -133,6 +146,7 @@ private:
     bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT* result);
     bool OnGetDefaultId(WPARAM wParam, LPARAM lParam, LRESULT* result);
+    bool OnReopenProgress(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     ProgressWindow* OpenProgressWindow();
     // Fills a flow's context with this window's controls and `progress`.

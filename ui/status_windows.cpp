@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <string>
+
 #include "res/resource.h"
 #include "win/language.h"
 #include "win/window_util.h"
@@ -46,6 +49,7 @@ bool ProgressWindow::DispatchTable(UINT message, WPARAM wParam, LPARAM lParam, L
     static const win::MessageEntry<ProgressWindow> kTable[] = {
         win::OnMessage(WM_CLOSE, &ProgressWindow::OnClose),
         win::OnMessage(WM_TIMER, &ProgressWindow::OnTimer),
+        win::OnMessage(kShowTextMessage, &ProgressWindow::OnShowText),
     };
     return Dispatch(this, kTable, message, wParam, lParam, result);
 }
@@ -61,6 +65,41 @@ bool ProgressWindow::OnTimer(WPARAM, LPARAM, LRESULT*) {
     counter_ += kStep;
     if (counter_ >= kWrapAt) counter_ = kFirstPosition;
     return false;  // default processing as well
+}
+
+bool ProgressWindow::OnShowText(WPARAM wParam, LPARAM, LRESULT*) {
+    ShowText(static_cast<UINT>(wParam));
+    return true;
+}
+
+void ProgressWindow::ShowText(UINT textId) {
+    const std::wstring text = win::LoadText(textId);
+    HWND control = Item(IDC_STATUS_TEXT);
+    SetWindowTextW(control, text.c_str());
+    RECT placed{};
+    GetWindowRect(control, &placed);
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&placed), 2);
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    const int grow = extent.cx - (placed.right - placed.left);
+    if (grow <= 0) return;
+    // The text keeps its left margin on its right as well.
+    RECT client{};
+    GetClientRect(hwnd(), &client);
+    const int widen = std::max(0L, placed.left + extent.cx + placed.left - client.right);
+    SetWindowPos(control, nullptr, 0, 0, extent.cx, placed.bottom - placed.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT window{};
+    GetWindowRect(hwnd(), &window);
+    SetWindowPos(hwnd(), nullptr, 0, 0, window.right - window.left + widen, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    win::CenterWindow(hwnd(), GetParent(hwnd()));
+    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 // ---- status windows shown during a blocking call ----

@@ -22,6 +22,13 @@ public:
     HWND progressBar() const { return progressBar_; }
     UINT_PTR timerId() const { return timerId_; }
 
+    // Puts the string `textId` into the text, growing the text and the
+    // window where it would not fit (the template's text holds
+    // "Scanning..." alone), and centres the window again. On its own thread.
+    void ShowText(UINT textId);
+    // The same from any thread: a synchronous request to the window's thread.
+    static constexpr UINT kShowTextMessage = WM_APP + 1;
+
     static constexpr UINT kTimerPeriodMs = 100;
 
 protected:
@@ -32,6 +39,7 @@ protected:
 private:
     bool OnClose(WPARAM wParam, LPARAM lParam, LRESULT* result);
     bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT* result);
+    bool OnShowText(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     HWND progressBar_ = nullptr;
     UINT_PTR timerId_ = 0;

@@ -12,6 +12,13 @@
 
 namespace win {
 
+// The names Allow in Firewall gives its rules, and the console companion's
+// file beside the program; cvsetup's advice for an administrator names them
+// too.
+constexpr wchar_t kProgramRuleName[] = L"Converter Setup";
+constexpr wchar_t kConsoleRuleName[] = L"Converter Setup (console)";
+constexpr wchar_t kConsoleFileName[] = L"cvsetup.exe";
+
 // Whether a firewall rule's application is `file` (a full path), as Windows
 // decides it: a rule names its program as typed, often with environment
 // variables (%ProgramFiles%\...), and paths are compared without case.

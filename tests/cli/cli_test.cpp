@@ -66,11 +66,12 @@ struct Windows : findings::FactsSource {
 };
 
 struct Port : net::fake::ScriptedPort {
-    std::function<void()> afterScan;
+    std::function<void()> afterScan, everyScan;
     bool StartThread(void (*body)()) override {
         const bool started = ScriptedPort::StartThread(body);
         if (afterScan) afterScan();
         afterScan = nullptr;  // the assign exchange starts no thread
+        if (everyScan) everyScan();
         return started;
     }
 };
@@ -92,12 +93,16 @@ std::vector<std::uint8_t> Device(const std::string& name, std::uint32_t address,
 }
 
 const Script kNothing = [](World&) {};
+
 const Script kConverter = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(192, 168, 0, 50)))}; };
 const Script kUnnamed = [](World& w) {
     kConverter(w);
     w.windows.unnamed = true;
 };
 const Script kElsewhere = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(10, 0, 0, 5)))}; };
+const Script kOnAtTheThirdScan = [](World& w) {  // switched on while it runs (each scan takes 3 s)
+    w.port.everyScan = [&w, scans = 0]() mutable { scans += 1, scans == 2 ? kConverter(w) : void(); };
+};
 const Script kOtherModel = [](World& w) {
     w.port.inbound = {Arrives(Device("OTHER-AP", Ip(192, 168, 0, 51), 0x5f))};
 };
@@ -116,6 +121,8 @@ const Script kProgramBlocked = [](World& w) {
     w.windows.firewall.enabled[2] = true;
     w.windows.firewall.rules = std::vector<findings::ProgramRule>{{0, false, findings::kProfilePublic}};
 };
+// No rule of either program: the firewall asked nothing yet.
+const Script kNoRules = [](World& w) { w.windows.firewall = {{}, {{}, {}, true}, {{}}}; };
 const Script kOutOfMemory = [](World& w) { w.windows.outOfMemory = true; };
 const Script kPageRefuses = [](World& w) { kConverter(w), w.port.connects.assign(40, net::fake::Refuses(1)); };
 const Script kBrowserFails = [](World& w) {
@@ -175,6 +182,10 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
         {"assign 00:1a:2b:3c:4d:5e 127.0.0.9", kNothing, 2, std::string("cvsetup: '127.0.0.9") + kBadAddress, ""},
         {"assign 00:1a:2b:3c:4d:5e 224.0.0.1", kNothing, 2, std::string("cvsetup: '224.0.0.1") + kBadAddress, ""},
         {"assign 00:1a:2b:3c:4d:5e ０.0.0.1", kNothing, 2, std::string("cvsetup: '０.0.0.1") + kBadAddress, ""},
+        {"list --wait", kNothing, 2, "cvsetup: list: missing SECONDS", ""},
+        {"open --wait 601 192.168.0.50", kNothing, 2, "cvsetup: '601' is not a number of seconds from 0 to 600", ""},
+        {"list --wait 7", kOnAtTheThirdScan, 0, "", kRow},
+        {"list --wait 5", kOnAtTheThirdScan, 1, "cvsetup: no converter of a supported model answered", ""},
         {"open 192.168.0.x", kNothing, 2, "cvsetup: '192.168.0.x' is neither a MAC address nor an IPv4 address", ""},
         {"--help", kNothing, 0, "", "Exit status:"},
         {"list --bogus /?", kNothing, 0, "", "  6  the converter's page does not answer (no browser was started)"},
@@ -241,6 +252,12 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
          "  Windows Firewall is on for the public network of the adapter \"Ethernet 2\" (192.168.0.2/24), and a "
          "rule blocks ConverterSetup.exe there: the firewall drops the converter's answers. Turn that rule off "
          "under Inbound Rules in Windows Firewall's advanced settings, then scan again. [firewall-may-block]"},
+        {"diagnose", kProgramBlocked, 1, "cvsetup: no converter of a supported model answered",
+         "      netsh advfirewall firewall add rule name=\"Converter Setup\" dir=in action=allow "
+         "program=\"C:\\Tools\\ConverterSetup.exe\" protocol=UDP profile=any enable=yes"},
+        {"diagnose", kNoRules, 1, "cvsetup: no converter of a supported model answered",
+         "      netsh advfirewall firewall add rule name=\"Converter Setup (console)\" dir=in action=allow "
+         "program=\"C:\\Tools\\cvsetup.exe\" protocol=UDP profile=any enable=yes"},
         {"diagnose", kOutOfMemory, 3, "cvsetup: out of memory", ""},
         {"frobnicate", kNothing, 2, "cvsetup: 不明なコマンド 'frobnicate'", "", nullptr, win::kJapanese},
         {"list", kConverter, 0, "", "ZTL-BR720-A   192.168.0.50  00:1a:2b:3c:4d:5e  Ethernet 2  192.168.0.2       同じ",

@@ -33,8 +33,9 @@ B=name=ZTL-BR710-B,mac=00:1a:2b:3c:4d:5f
 # the user's again; again: the program is started a second time while the
 # user was in another program; close: Close on the (sizeless) result window;
 # move: the top window dragged aside; click:N a real pointer click on button N
-# of the window below the top one.
-# Converters: the simulator's, its page (http-after:S|never: S s after an assignment); office:C.
+# of the window below the top one; on: the converter is switched on.
+# Converters: the simulator's, its page (http-after:S|never: S s after an assignment); off (switched
+# off); pcaddr:S (the PC's address S s after the start); office:C.
 # Datagrams: the discovery requests received, then the address of the three
 # assign requests for converter A; * when the count depends on the moment.
 rows() {
@@ -45,6 +46,8 @@ subnet    | a_ztl_br710_alone_opens_its_page                   | en | $B,ip=192.
 subnet    | no_answer_offers_the_not_found_help_enter_is_yes   | en | $A,ip=192.168.0.50,repeat=0        | N5 enter         | P N5a         | -                    | T110NOT_FOUND.html | 3
 subnet    | two_converters_offer_the_several_converters_help   | en | $A,ip=192.168.0.50 $B,ip=192.168.0.51 | N6 1          | P N6a         | -                    | T120MULTIPUL.html  | 3
 subnet    | only_unsupported_models_count_as_none_esc_is_no    | en | name=ztl-br720,mac=00:1a:2b:3c:4d:5e,ip=192.168.0.50 name=OTHER-AP,mac=00:1a:2b:3c:4d:5f,ip=192.168.0.51 | N5 esc | P N5u | - | - | 3
+subnet    | an_address_six_seconds_late_then_the_page_no_notice  | en | $A,ip=192.168.0.50 pcaddr:6        | -                | P W P L       | http://192.168.0.50/ | -                  | *
+subnet    | scan_again_after_the_converter_is_switched_on_opens_its_page | en | $A,ip=192.168.0.50 off | N5 on 1031   | P N5a P L     | http://192.168.0.50/ | -                  | 6
 subnet    | close_during_the_scan_ends_the_program_with_status_0 | en | $A,ip=192.168.0.50,repeat=0 chatter:500 | P close          | P             | -                    | -                  | *
 other     | address_accepted_the_page_answers_8_s_later_the_browser_waits_for_it | en | $A,ip=10.0.0.5 http-after:8 | S 4     | P S A L       | http://192.168.0.3/  | -                  | 3 192.168.0.3
 other     | the_page_never_answers_notice_3_names_the_address  | en | $A,ip=10.0.0.5 http-after:never    | S 4 N3 2         | P S A L N3p   | -                    | -                  | 3 192.168.0.3
@@ -55,10 +58,10 @@ other     | incomplete_address_refused_with_help_then_corrected | en | $A,ip=10.
 other     | caption_help_and_esc_keep_the_dialog_enter_runs_it | en | $A,ip=10.0.0.5                     | S help esc enter | P S A L       | http://192.168.0.3/  | T040IP.html        | 3 192.168.0.3
 other     | japanese_user_sees_japanese_windows                | ja | $A,ip=10.0.0.5,status=silent       | S 1013 N1 2      | P S N1        | -                    | -                  | 3
 other     | second_start_brings_the_running_copy_forward       | en | $A,ip=10.0.0.5                     | S again 1013 N1 2 | P S N1       | -                    | -                  | 3
-unreachable | host_unreachable_shows_the_scan_failure_message  | en | $A,ip=192.168.0.50                 | U 6              | P U           | -                    | T110NOT_FOUND.html | 0
+unreachable | host_unreachable_shows_the_scan_failure_message  | en | $A,ip=192.168.0.50                 | U 6              | P W U         | -                    | T110NOT_FOUND.html | 0
 links     | another_device_holds_.3_the_laptops_wired_converter_gets_.4 | en | $A,ip=10.0.0.5 | S 4           | P S A L       | http://192.168.0.4/  | -                  | 3 192.168.0.4
-links     | nothing_answers_on_either_link_and_the_dock_has_no_address | en | $A,ip=10.0.0.5,repeat=0 | N5 2  | P N5l      | -                    | -                  | 3
-links     | japanese_user_reads_why_nothing_was_found        | ja | $A,ip=10.0.0.5,repeat=0            | N5 2             | P N5l         | -                    | -                  | 3
+links     | nothing_answers_on_either_link_and_the_dock_has_no_address | en | $A,ip=10.0.0.5,repeat=0 | N5 2  | P W N5l    | -                    | -                  | 3
+links     | japanese_user_reads_why_nothing_was_found        | ja | $A,ip=10.0.0.5,repeat=0            | N5 2             | P W N5l       | -                    | -                  | 3
 links     | a_converter_on_each_link_are_both_named          | en | $A,ip=10.0.0.5 office:$B,ip=172.20.0.9,delay=300 | N6 2  | P N6l | -              | -                  | 3
 EOF
 }
@@ -66,27 +69,29 @@ EOF
 # The windows by code, as cs-winlog writes them, in each language.
 declare -A SHOWN=(
   [en:P]='title="" texts="Scanning..."'
+  [en:W]='title="" texts="Waiting for the network adapter to get an address..."'
   [en:S]="title=\"IP Address Setup\" texts=\"Execute Setup|Cancel|To set up the converter, it is required to change the Converter's IP address temporary.  Would you like to proceed?|Converter IP Address : |Computer IP Address :   192.168.0.2\""
   [en:A]='title="" texts="Setting IP Address..."'
   [en:L]='title="" texts="Launching Converter Setup Page..."'
   [en:N1]='title="Error" texts="Yes|No|Failed to change the IP address. Do you want to see Online Help?"'
-  [en:N5]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?"'
+  [en:N5]='title="Error" texts="Yes|No|Scan Again|\n     Converter not detected. \n     Do you want see Online Help?"'
   [en:N6]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?"'
   [en:N7]='title="Error" texts="Yes|No|Please insert an IP address."'
   [en:N3]='title="Error" texts="Yes|No|Failed to open Converter setup page.\nDo you want see Online Help?"'
   [en:N3p]='title="Error" texts="Yes|No|Failed to open Converter setup page.\nDo you want see Online Help?|• The device at 192.168.0.3 refused the connection to its setup page through the adapter \"v0a\" (192.168.0.2/24) for 15 seconds: the converter'"'"'s web server may still be starting. Wait a minute, then run the program again."'
   # The notices that say why, with what their box shows.
-  [en:N5a]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?|• Nothing answered through the adapter \"v0a\" (192.168.0.2/24). Check that the converter is wired to the PC and switched on."'
+  [en:N5a]='title="Error" texts="Yes|No|Scan Again|\n     Converter not detected. \n     Do you want see Online Help?|• Nothing answered through the adapter \"v0a\" (192.168.0.2/24). Check that the converter is wired to the PC and switched on."'
   [en:N6a]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?|• Found \"ZTL-BR720-A\" at 192.168.0.50 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up.\r\n• Found \"ZTL-BR710-B\" at 192.168.0.51 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up."'
-  [en:N5u]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?|• A device of a model this program does not set up answered through the adapter \"v0a\" (192.168.0.2/24): \"ztl-br720\" at 192.168.0.50. Connect the converter you want to set up, then scan again.\r\n• A device of a model this program does not set up answered through the adapter \"v0a\" (192.168.0.2/24): \"OTHER-AP\" at 192.168.0.51. Connect the converter you want to set up, then scan again."'
+  [en:N5u]='title="Error" texts="Yes|No|Scan Again|\n     Converter not detected. \n     Do you want see Online Help?|• A device of a model this program does not set up answered through the adapter \"v0a\" (192.168.0.2/24): \"ztl-br720\" at 192.168.0.50. Connect the converter you want to set up, then scan again.\r\n• A device of a model this program does not set up answered through the adapter \"v0a\" (192.168.0.2/24): \"OTHER-AP\" at 192.168.0.51. Connect the converter you want to set up, then scan again."'
   [en:N1r]='title="Error" texts="Yes|No|Failed to change the IP address. Do you want to see Online Help?|• The converter refused the address 192.168.0.3. Choose an address that no other device uses, then run the program again."'
   [en:N1s]='title="Error" texts="Yes|No|Failed to change the IP address. Do you want to see Online Help?|• The converter did not answer the request for the address 192.168.0.3. Check that it is still switched on and wired to the PC, then run the program again."'
-  [en:N5l]='title="Error" texts="Yes|No|\n     Converter not detected. \n     Do you want see Online Help?|• The adapter \"v2a\" is connected but has no IPv4 address yet. When no DHCP server answers, Windows gives itself an address about a minute after the cable goes in: wait a minute, then scan again.\r\n• Nothing answered through the adapter \"v0a\" (192.168.0.2/24). Check that the converter is wired to the PC and switched on.\r\n• Nothing answered through the adapter \"v1a\" (172.20.0.2/24). Check that the converter is wired to the PC and switched on."'
+  [en:N5l]='title="Error" texts="Yes|No|Scan Again|\n     Converter not detected. \n     Do you want see Online Help?|• The adapter \"v2a\" is connected but has no IPv4 address yet; the program waited 15 seconds for one. When no DHCP server answers, Windows gives itself an address about 10 seconds after the cable goes in. If it still has none, set the adapter'\''s IPv4 settings to \"Obtain an IP address automatically\", or give it a fixed address, then scan again.\r\n• Nothing answered through the adapter \"v0a\" (192.168.0.2/24). Check that the converter is wired to the PC and switched on.\r\n• Nothing answered through the adapter \"v1a\" (172.20.0.2/24). Check that the converter is wired to the PC and switched on."'
   [en:N6l]='title="Error" texts="Yes|No|There are more than two converters found in the same network segment.\nDo you want to see Online Help?|• Found \"ZTL-BR720-A\" at 10.0.0.5 through the adapter \"v0a\" (192.168.0.2/24). Disconnect it if it is not the converter you want to set up.\r\n• Found \"ZTL-BR710-B\" at 172.20.0.9 through the adapter \"v1a\" (172.20.0.2/24). Disconnect it if it is not the converter you want to set up."'
-  [ja:N5l]='title="エラー" texts="はい|いいえ|コンバータが見つかりませんでした。\nヘルプを表示しますか？|• アダプター「v2a」は接続されていますが、IPv4 アドレスがまだありません。DHCP サーバーが応答しない場合は、ケーブルを接続してから 1 分ほどで Windows が自動的にアドレスを割り当てます。1 分ほど待ってから、もう一度検索してください。\r\n• アダプター「v0a」(192.168.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブルでつながり、電源が入っていることを確認してください。\r\n• アダプター「v1a」(172.20.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブルでつながり、電源が入っていることを確認してください。"'
+  [ja:N5l]='title="エラー" texts="はい|いいえ|再検索|コンバータが見つかりませんでした。\nヘルプを表示しますか？|• アダプター「v2a」は接続されていますが、IPv4 アドレスがまだありません。このプログラムは 15 秒待ちました。DHCP サーバーが応答しない場合は、ケーブルを接続してから 10 秒ほどで Windows が自動的にアドレスを割り当てます。それでもアドレスがない場合は、アダプターの IPv4 の設定を「IP アドレスを自動的に取得する」にするか、固定の IP アドレスを設定してから、もう一度検索してください。\r\n• アダプター「v0a」(192.168.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブルでつながり、電源が入っていることを確認してください。\r\n• アダプター「v1a」(172.20.0.2/24) で検索しましたが、応答はありませんでした。コンバータがコンピュータに LAN ケーブルでつながり、電源が入っていることを確認してください。"'
   [en:U]='title="Error" texts="&Yes|&No|Failed to scan the Wireless Converter.\nMake sure the network cable is plugged in to the Ethernet port and the Wireless Converter is turned on.\n\nDo you want to see Online Help?"'
   [ja:P]='title="" texts="検索中..."'
-  [ja:N5]='title="エラー" texts="はい|いいえ|コンバータが見つかりませんでした。\nヘルプを表示しますか？"'
+  [ja:W]='title="" texts="ネットワーク アダプターに IP アドレスが割り当てられるのを待っています..."'
+  [ja:N5]='title="エラー" texts="はい|いいえ|再検索|コンバータが見つかりませんでした。\nヘルプを表示しますか？"'
   [ja:S]='title="IP アドレスの変更" texts="はい|いいえ|コンバータを設定するにはコンバータの IP アドレスを一時的に変更する必要があります。\nコンバータの IP アドレスを変更しますか？|コンバータに設定する IP アドレス|コンピュータの IP アドレス            : 192.168.0.2"'
   [ja:N1]='title="エラー" texts="はい|いいえ|IP アドレスが変更できませんでした。\nヘルプを表示しますか？"'
 )
@@ -159,6 +164,7 @@ step() {
     help) drive help "$top" ;;
     close) drive wait "Converter Scanning Result" Close && drive press "$out" 1013 ;;
     move) drive move "$top" 10 10 ;;
+    on) sim_switch_on ;;
     click:*) drive where "${windows[-2]}" "${1#click:}" && xdotool mousemove ${out% *} ${out#* } click 1 ;;
     addr=*) drive address "$top" 1016 "${1#addr=}" ;;
     gone) drive gone "$top" && windows=("${windows[@]:0:${#windows[@]}-1}") ;;
@@ -213,12 +219,15 @@ run_row() {
   : >"$row/browser.log"
   : >"$row/hh.log"
   local sim=(--http 80 --on-assign "ip addr flush dev $NS_CONV_IF && ip addr add \$1/24 dev $NS_CONV_IF")
-  local office=() office_pid=
-  # chatter:MS keeps every cycle of the scan open for its ten seconds.
+  local office=() office_pid= late= late_pid=
+  # chatter:MS keeps every cycle of the scan open for its ten seconds;
+  # office:CONVERTER answers on the laptop's office link.
   for c in $converters; do
     case $c in
       chatter:*) sim+=(--chatter "${c#chatter:}") ;;
       http-after:*) sim+=(--http-after "${c#http-after:}") ;;
+      off) sim+=(--off) ;;
+      pcaddr:*) late=${c#pcaddr:} ;;
       office:*) office+=(--converter "${c#office:}") ;;
       *) sim+=(--converter "$c")  # its namespace holds its address, where its page answers
         [[ $c != *ip=* ]] || ip -n "$NS_CONV" addr add "$(sed 's/.*ip=\([0-9.]*\).*/\1/' <<<"$c")/24" dev "$NS_CONV_IF" 2>/dev/null ;;
@@ -234,6 +243,12 @@ run_row() {
   local winlog_pid=$! before=$failures
   for _ in $(seq 300); do grep -qx ready "$row/windows.log" 2>/dev/null && break; sleep 0.1; done
   windows=()
+  # The cable just in: the address (and the routes the kernel dropped with it) comes later.
+  if [ -n "$late" ]; then
+    ip -n "$NS_PC" addr del 192.168.0.2/24 dev "$NS_PC_IF"
+    (sleep "$late"; ip -n "$NS_PC" addr add 192.168.0.2/24 dev "$NS_PC_IF" &&
+      ip -n "$NS_PC" route replace default dev "$NS_PC_IF") & late_pid=$!
+  fi
   start_app "$lang"
   for c in ${steps#-}; do
     step "$c" || { fail "could not do [$c]: $(tail -1 "$row/drive.err" 2>/dev/null)"; break; }
@@ -241,6 +256,7 @@ run_row() {
   # A row that went wrong may leave the program waiting: its server goes.
   [ "$failures" = "$before" ] || wine_start
   exited "$app_pid"
+  [ -z "$late_pid" ] || wait "$late_pid"
   settle
   touch "$row/stop"
   wait "$winlog_pid"

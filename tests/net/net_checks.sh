@@ -329,6 +329,14 @@ if [ "$mode" = wine ] && [ -n "${CS_CLI:-}" ]; then
   [ "$out" = "ZTL-BR720-Demo (00:1a:2b:3c:4d:5e) refused the address 192.168.0.3." ] || fail "cvsetup assign refused: $out"
   [ "$(requests | tail -3)" = "$(thrice "$(assign_request c0a80003)")" ] || fail "cvsetup assign refused: $(requests | tail -3)"
 
+  # --wait: the converter switched on five seconds in is listed by a later search.
+  sim --converter "$D,ip=10.0.0.5" --off
+  (sleep 5; sim_switch_on) &
+  cli 0 list --wait 25
+  wait $!
+  grep -qE "^ZTL-BR720-Demo +10\.0\.0\.5 " <<<"$out" && [ "$(requests | wc -l)" -gt 3 ] ||
+    fail "cvsetup list --wait 25: $out; $(requests | wc -l) requests"
+
   # Nothing answers on either link: both are reported, and why.
   sim --converter "$D,ip=10.0.0.5,repeat=0"
   cli 1 diagnose --json

@@ -11,6 +11,7 @@
 #include "flow/ip_setup_dialog.h"
 #include "flow/rescan_flow.h"
 #include "flow/setup_page_launcher.h"
+#include "win/system_library.h"
 
 namespace {
 
@@ -23,8 +24,27 @@ void RecordEnd(int status) { Log("end " + std::to_string(status)); }
 // Where the program runs on, the window is the user's: it shows at its
 // designed size, centred in the work area; elsewhere it stays as the modal
 // run leaves it, visible with no size at 0,0.
+// A scan that finds nothing while an address may be on its way waits for it
+// once, saying so, up to 15 s from the scan's end, reading the adapters every
+// 500 ms (the notice reads them too); a new usable one and the scan runs again.
+// Scan Again on notice 5 starts over, and so does Allow in Firewall once the
+// rules are there. The rows' scans log the clock at their end.
 TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
     const auto oneConverter = [](Port& p) { p.inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))}; };
+    const findings::AdapterEntry none = Wired({}), usable = Wired({{Ip(192, 168, 0, 2), 24}}), down = Wired({}, 2),
+                                 tentative = Wired({{Ip(192, 168, 0, 2), 24, false}});
+    // Windows' adapters as the clock goes; the scan (1, 2; 0: none) the converter answers.
+    const auto waits = [this](Adapters::Steps steps, int answers, bool unreachable = false) {
+        return [this, steps, answers, unreachable](Port& p) {
+            adapters.steps = steps;
+            if (unreachable) p.interfaces.clear(), p.sendErrors = {{0, 10065}};  // no link
+            const auto reply = Arrives(Converter("ZTL-BR720", "192.168.0.50", 1));
+            if (answers) (answers == 1 ? p.inbound : p.nextScan).assign(1, reply);
+            p.afterScan = [&p] { Log("scan by " + std::to_string(p.nowMs)); };
+        };
+    };
+    const std::string page = "shell http://192.168.0.50 +launching", scanning = Text(IDS_SCANNING);
+    const std::string waited = scanning + "|" + Text(IDS_WAITING_FOR_ADDRESS);
     const struct {
         const char* name;
         std::function<void(Port&)> script;
@@ -34,6 +54,9 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         int rows;
         bool threadRefused = false;  // else the flow runs on this thread
         bool outOfMemory = false;    // reading the adapters and opening the help
+        int reads = -1;              // of the adapters (-1: not counted)...
+        std::string progressTexts = "";  // ...and the progress window's texts at those
+        int answer = 1;              // every notice's
     } paths[] = {
         {"the shell cannot open the page", oneConverter, FALSE,
          {"shell http://192.168.0.50 +launching", Notice(3, 127) + " +launching",
@@ -52,16 +75,40 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         {"the flow thread cannot start", [](Port&) {}, TRUE, {}, 0, 0, true},
         {"out of memory: the notice without its findings, then the window is the user's", [](Port&) {}, TRUE,
          {Notice(5, 126), Help("topic_not_found")}, 0, 0, false, true},
+        {"an address 6 s after the scan's end", waits({{0, {none}}, {9000, {usable}}}, 2), TRUE,
+         {"scan by 3000 +progress", "scan by 12000 +progress", page, "end 0"}, 1, 1, false, false, 13, waited},
+        {"tentative at 2 s, usable at 4 s", waits({{0, {none}}, {5000, {tentative}}, {7000, {usable}}}, 2), TRUE,
+         {"scan by 3000 +progress", "scan by 10000 +progress", page, "end 0"}, 1, 1, false, false, 9, waited},
+        {"nothing within 15 s", waits({{0, {none}}}, 0), TRUE,
+         {"scan by 3000 +progress", Notice(5, 126), Help("topic_not_found"), "end 0"}, 1, 0, false, false, 32,
+         waited + "|-"},
+        {"the second scan finds nothing either", waits({{0, {none}}, {4000, {usable}}}, 0), TRUE,
+         {"scan by 3000 +progress", "scan by 7000 +progress", Notice(5, 126), Help("topic_not_found"), "end 0"},
+         1, 0, false, false, 4, waited + "|-"},
+        {"a found converter reads no adapters", waits({{0, {none}}}, 1), TRUE,
+         {"scan by 3000 +progress", page, "end 0"}, 1, 1, false, false, 0},
+        {"no link: host unreachable waits, then its message box", waits({{0, {down}}}, 0, true), TRUE,
+         {"scan by 0 +progress", Box(Text(125), Text(158)), Help("topic_not_found"), "end 0"}, 1, 0, false, false,
+         31, waited},
+        {"Scan Again on notice 5, no address awaited: the start over", waits({{0, {usable}}}, 2), TRUE,
+         {"scan by 3000 +progress", Notice(5, 126), "scan by 6000 +progress", page, "end 0"}, 1, 1, false, false,
+         2, scanning + "|-", 3},
+        {"Allow in Firewall on notice 5 with the firewall's finding: the rules added, the start over",
+         [&](Port& p) { waits({{0, {usable}}}, 2)(p); adapters.firewall = kBlocking; shell.process = EndedCopy(S_OK); },
+         TRUE, {"scan by 3000 +progress", "shield 1032: 1", Notice(5, 126), "runas " + win::ToUtf8(win::ProgramFilePath()) +
+                " /cs-allow-firewall mask 1344 owner notice", "scan by 6000 +progress", page, "end 0"},
+         1, 1, false, false, 2, scanning + "|-", 4},
     };
     for (const auto& path : paths) {
         SCOPED_TRACE(path.name);
         Reset();
         path.script(*port);
+        Answerer::answer = path.answer;
         shell.result = path.opens;
         shell.outOfMemory = path.outOfMemory;
-        findings::SetFactsSource(path.outOfMemory ? &g_noMemoryFacts : nullptr);
+        findings::SetFactsSource(path.outOfMemory ? static_cast<findings::FactsSource*>(&g_noMemoryFacts) : &adapters);
         ui::ResultWindow window({path.threadRefused ? &flow::InitialScanFlow : nullptr, nullptr, nullptr,
-                                 &RecordEnd, [](win::WorkerProc, void*) { return false; }});
+                                 &RecordEnd, [](win::WorkerProc, void*) { return false; }, &MoveClock});
         ASSERT_TRUE(window.Create(nullptr));
         if (!path.threadRefused) {
             ShowWindow(window.hwnd(), SW_SHOWNA);
@@ -72,6 +119,8 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         EXPECT_EQ(IsWindowEnabled(window.Item(IDC_SCAN)) != FALSE, path.result == 0);
         EXPECT_EQ(Shown<ui::ProgressWindow>(), nullptr);
         EXPECT_EQ(Geometry(window.hwnd(), win::WorkArea(window.hwnd())), path.result ? "0x0" : "599x364 centred");
+        EXPECT_EQ(path.reads < 0 ? "" : std::to_string(adapters.reads) + " " + adapters.progressTexts,
+                  path.reads < 0 ? "" : std::to_string(path.reads) + " " + path.progressTexts);
     }
 }
 
@@ -155,7 +204,8 @@ TEST_F(WinTest, AddressSetupSuggestsAFreeAddressAndRefusesATypedOneHeldOrReserve
 
 // The Scan button's flow runs on this thread, inside the command.
 bool RunHere(win::WorkerProc procedure, void* context) { return procedure(context) == 0; }
-const ui::ResultWindowEntryPoints kScanHere{nullptr, &flow::RescanFlow, &flow::LaunchSelected, nullptr, &RunHere};
+const ui::ResultWindowEntryPoints kScanHere{nullptr, &flow::RescanFlow, &flow::LaunchSelected, nullptr, &RunHere,
+                                            &MoveClock};
 void Scan(ui::ResultWindow& window) { SendMessageW(window.hwnd(), WM_COMMAND, IDC_SCAN, 0); }
 
 // A notification from the list, as a click on a column header or a double-click sends it.
@@ -200,6 +250,7 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         std::vector<std::string> events = {};
         int openError = 0, answer = 1;  // every socket's; the notice's
         bool outOfMemory = false;       // reading the adapters and opening the help
+        bool waits = false;             // for an address, before the replies come
     } steps[] = {
         {-1, five, "bCad", "---"},  // the table's order, the other model left out
         {2, {}, "dCba", "--v"},     // MACs, descending
@@ -212,16 +263,23 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         {-1, {}, "", "---", notFound},
         {-1, {}, "", "---", {notFound[0]}, 10024, 2},  // a socket failure, answered No
         {-1, {}, "", "---", notFound, 0, 1, true},     // out of memory: the notice without findings
+        // Scan Again: the converter answers the rescan after the notice.
+        {-1, {Converter("ZTL-BR720", "192.168.0.50", 0x50)}, "Z", "---", {notFound[0]}, 0, 3},
+        // An address 1.5 s after the scan's end; the converter answers the scan then.
+        {-1, {Converter("ZTL-BR720", "192.168.0.50", 0x50)}, "Z", "---", {}, 0, 1, false, true},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.order);
         Reset();
         if (step.column < 0) {
-            for (const auto& reply : step.replies) port->inbound.push_back(Arrives(reply));
+            if (step.waits) adapters.steps = {{0, {Wired({})}}, {4500, {Wired({{Ip(192, 168, 0, 2), 24}})}}};
+            for (const auto& reply : step.replies) {  // scanned again, the second scan hears them
+                (step.answer == 3 || step.waits ? port->nextScan : port->inbound).push_back(Arrives(reply));
+            }
             port->openError = step.openError;
             Answerer::answer = step.answer;
             shell.outOfMemory = step.outOfMemory;
-            findings::SetFactsSource(step.outOfMemory ? &g_noMemoryFacts : nullptr);
+            findings::SetFactsSource(step.outOfMemory ? static_cast<findings::FactsSource*>(&g_noMemoryFacts) : &adapters);
             Scan(window);
         } else {
             Notify(window, LVN_COLUMNCLICK, step.column);

@@ -17,14 +17,6 @@ namespace {
 
 using namespace cstest;
 
-// Where a control of the notice stands in its client area.
-RECT Placed(HWND control) {
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 // Lines of the box it shows whole without scrolling.
 int VisibleLines(HWND box) {
     RECT client{};
@@ -43,8 +35,11 @@ int VisibleLines(HWND box) {
     return shown;
 }
 
-// Notices 1, 4, 5 and 6 show their findings, selectable, below their text;
+// Notices 1, 3, 4, 5 and 6 show their findings, selectable, below their text;
 // the notice grows by the box, which shows up to 12 lines and scrolls beyond.
+// Notices 4 and 5 offer Scan Again left of Yes, and with the firewall's finding Allow in Firewall with the
+// shield left of it. A notice with either is 350 units wide, its text where the template has it, its
+// buttons centred in one row inside it.
 TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) {
     std::wstring twenty = L"No network adapter is connected.";
     for (int i = 0; i < 19; ++i) twenty += L"\r\nNothing answered.";
@@ -52,23 +47,30 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
         ui::Notice code;
         LANGID language;
         std::wstring findings;
-        bool box, scrolls;
+        bool box, scrolls, scanAgain, firewall = false;
     } rows[] = {
-        {ui::Notice::kNotFound, win::kEnglish, L"", false, false},
-        {ui::Notice::kIncompleteAddress, win::kEnglish, L"Nothing answered.", false, false},
-        {ui::Notice::kOpenFailed, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false},
+        {ui::Notice::kNotFound, win::kEnglish, L"", false, false, true},
+        {ui::Notice::kIncompleteAddress, win::kEnglish, L"Nothing answered.", false, false, false},
+        {ui::Notice::kOpenFailed, win::kEnglish, L"No network adapter is connected.
+Nothing answered.", true, false,
+         false},
         {ui::Notice::kAssignFailed, win::kJapanese,
          L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを"
          L"指定して、もう一度実行してください。",
-         true, false},
-        {ui::Notice::kSeveral, win::kEnglish, twenty, true, true},
+         true, false, false},
+        {ui::Notice::kSeveral, win::kEnglish, twenty, true, true, false},
+        {ui::Notice::kRescanNotFound, win::kJapanese, L"", false, false, true},
+        {ui::Notice::kIncompleteAddress, win::kJapanese, L"", false, false, false},
+        {ui::Notice::kNotFound, win::kEnglish, L"Windows Firewall is on.", true, false, true, true},
+        {ui::Notice::kRescanNotFound, win::kJapanese, twenty, true, true, true, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.code));
         win::SetLanguage(row.language);
         ui::NoticeDialog plain, notice;
         plain.code = notice.code = row.code;
-        notice.findings = row.findings;
+        notice.findings = {row.findings, row.firewall};
+        g_events.clear();
         ASSERT_TRUE(plain.Create(nullptr) && notice.Create(nullptr));
         HWND box = notice.Item(IDC_NOTICE_FINDINGS);
         const RECT text = Placed(notice.Item(IDC_NOTICE_TEXT)), yes = Placed(notice.Item(IDOK));
@@ -91,8 +93,66 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
             EXPECT_EQ(yes.top - boxRect.bottom, plainYes.top - text.bottom);  // the buttons keep their gap
             EXPECT_EQ(grown, yes.top - plainYes.top);
         }
+        const bool wide = row.box || row.scanAgain;  // 350 units, else the template's 175; one row of buttons
+        RECT width{0, 0, wide ? ui::kWideNoticeWidth : 175, 0}, client{};
+        MapDialogRect(notice.hwnd(), &width);
+        GetClientRect(notice.hwnd(), &client);
+        EXPECT_EQ(client.right, width.right);
+        HWND scanAgain = notice.Item(IDC_SCAN_AGAIN), allow = notice.Item(IDC_ALLOW_IN_FIREWALL);
+        const RECT no = Placed(notice.Item(IDCANCEL)), first = allow ? Placed(allow) : scanAgain ? Placed(scanAgain) : yes;
+        const RECT plainNo = Placed(plain.Item(IDCANCEL));
+        EXPECT_EQ(no.left - yes.right, plainNo.left - plainYes.right);
+        EXPECT_EQ(first.top, yes.top);
+        EXPECT_EQ(scanAgain ? yes.left - Placed(scanAgain).right : 0, scanAgain ? no.left - yes.right : 0);
+        EXPECT_LE(wide ? std::abs(first.left - (client.right - no.right)) : 0, 1);  // centred
+        EXPECT_EQ(scanAgain ? TextOf(scanAgain) : "", row.scanAgain ? Text(IDS_SCAN_AGAIN, row.language) : "");
+        EXPECT_EQ(allow ? TextOf(allow) : "", row.firewall ? Text(IDS_ALLOW_IN_FIREWALL, row.language) : "");
+        EXPECT_EQ(std::count(g_events.begin(), g_events.end(), "shield 1032: 1"), row.firewall ? 1 : 0);
+        if (allow) {  // in the row, inside the notice, wide enough for its text
+            const RECT shown = Placed(allow);
+            EXPECT_EQ(std::tuple(Placed(scanAgain).left - shown.right, shown.top, shown.left >= 0, no.right <= client.right,
+                                 Fits(allow)),
+                      std::tuple(no.left - yes.right, yes.top, true, true, true));
+        }
         plain.DestroyWindow();
         notice.DestroyWindow();
+    }
+    win::SetLanguage(win::kEnglish);
+}
+
+// Allow in Firewall starts the program elevated, owned by the notice; the copy's S_OK ends the notice as Scan
+// Again does. Otherwise it stays, a line between findings and buttons saying why (the No after the press ends it).
+TEST_F(WinTest, AllowInFirewallScansAgainOnceTheRulesAreThereElseTheNoticeSaysWhy) {
+    const std::string runas = "runas " + win::ToUtf8(win::ProgramFilePath()) + " /cs-allow-firewall mask 1344 owner notice";
+    const auto line = [](UINT id, LANGID language, const char* value = "", UINT meaning = 0) {
+        std::string text = Text(id, language);
+        return "line: " + (*value ? text.replace(text.find("%1"), 2, value) : text) + (meaning ? Text(meaning, language) : "");
+    };
+    const LANGID en = win::kEnglish, ja = win::kJapanese;
+    const struct { const char* name; LANGID language; BOOL started; DWORD error, exitCode; INT_PTR result; std::string line; } rows[] = {
+        {"the rules added", en, TRUE, 0, S_OK, ui::kNoticeScanAgain, ""},
+        {"declined at Windows' prompt", en, FALSE, ERROR_CANCELLED, 0, 2, line(IDS_FIREWALL_DECLINED, en)},
+        {"not started", en, FALSE, ERROR_FILE_NOT_FOUND, 0, 2, line(IDS_FIREWALL_NOT_STARTED, en, "2")},
+        {"access denied", en, TRUE, 0, DWORD(E_ACCESSDENIED), 2,
+         line(IDS_FIREWALL_FAILED, en, "0x80070005", IDS_FIREWALL_ACCESS_DENIED)},
+        {"the firewall's service stopped, in Japanese", ja, TRUE, 0, 0x800706D9, 2,
+         line(IDS_FIREWALL_FAILED, ja, "0x800706D9", IDS_FIREWALL_SERVICE_STOPPED)},
+        {"S_FALSE is no success, and has no meaning of its own", en, TRUE, 0, DWORD(S_FALSE), 2, line(IDS_FIREWALL_FAILED, en, "0x00000001")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_events.clear();
+        win::SetLanguage(row.language);
+        std::tie(shell.result, shell.error) = std::tie(row.started, row.error);
+        shell.process = row.started ? EndedCopy(row.exitCode) : nullptr;
+        Answerer::answer = 4;
+        ui::NoticeDialog notice;
+        notice.code = ui::Notice::kNotFound;
+        notice.findings = {L"Windows Firewall is on.", true};
+        EXPECT_EQ(notice.DoModal(nullptr), row.result);
+        std::vector<std::string> events{"shield 1032: 1", "notice 5: " + Text(IDS_NOTICE_NOT_DETECTED, row.language) + " +unowned", runas};
+        if (!row.line.empty()) events.push_back(row.line);
+        EXPECT_EQ(g_events, events);
     }
     win::SetLanguage(win::kEnglish);
 }
@@ -127,10 +187,13 @@ TEST_F(WinTest, EveryWindowDropsItsCommandsAndHasItsHelpTextsAndTips) {
         {"LaunchingWindow", std::make_unique<ui::LaunchingWindow>(), {true, true, true}, 0, nullptr, {}},
         {"SettingAddress", std::make_unique<ui::SettingAddressWindow>(), {true, true, true}, 0, nullptr, {}},
         {"ProgressWindow", std::make_unique<ui::ProgressWindow>(), {true, false, false}, 0, nullptr, {}},
+        {"NoticeDialog", std::make_unique<ui::NoticeDialog>(), {false, false, false}, IDOK, nullptr,
+         {{IDC_SCAN_AGAIN, IDS_SCAN_AGAIN, IDS_TIP_SCAN_AGAIN}}},
     };
     const std::pair<UINT, WPARAM> requests[] = {{WM_COMMAND, IDOK}, {WM_COMMAND, IDCANCEL}, {WM_CLOSE, 0}};
     for (const auto& window : windows) {
         SCOPED_TRACE(window.name);
+        if (auto* notice = dynamic_cast<ui::NoticeDialog*>(window.dialog.get())) notice->code = ui::Notice::kNotFound;  // Scan Again
         Open(*window.dialog);
         HWND hwnd = window.dialog->hwnd();
         HWND toolTip = nullptr;  // the one this window made for its buttons

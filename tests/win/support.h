@@ -107,15 +107,18 @@ inline std::string Box(const std::string& caption, const std::string& text) {
 }
 
 // Logs "shell FILE PARAMETERS", " +no-sta" from a thread without COM (STA);
-// "runas FILE PARAMETERS mask MASK owner WINDOW", handing `process` over.
+// "runas FILE PARAMETERS mask MASK owner WINDOW" (a notice as "notice"),
+// handing `process` over.
 class Shell : public win::Shell {
 public:
     Shell() { win::SetShell(this); }
     ~Shell() override { win::SetShell(nullptr); }
     BOOL Execute(SHELLEXECUTEINFOW* info) override {
         if (std::wstring(info->lpVerb) == L"runas") {
+            const bool notice = dynamic_cast<ui::NoticeDialog*>(win::Dialog::FromHandle(info->hwnd)) != nullptr;
             Log("runas " + win::ToUtf8(info->lpFile) + " " + win::ToUtf8(info->lpParameters) + " mask " +
-                std::to_string(info->fMask) + " owner " + std::to_string(reinterpret_cast<UINT_PTR>(info->hwnd)));
+                std::to_string(info->fMask) + " owner " +
+                (notice ? "notice" : std::to_string(reinterpret_cast<UINT_PTR>(info->hwnd))));
             info->hProcess = result ? process : nullptr;
             SetLastError(error);
             return result;
@@ -137,6 +140,19 @@ public:
     bool outOfMemory = false;
 };
 
+// A copy of this program that has already ended with `exitCode`, as the launcher finds the elevated one.
+inline HANDLE EndedCopy(DWORD exitCode) {
+    wchar_t self[MAX_PATH] = {}, command[] = L"win_tests --gtest_list_tests";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION copy{};
+    CreateProcessW(self, command, {}, {}, FALSE, CREATE_SUSPENDED, {}, {}, &startup, &copy);
+    CloseHandle(copy.hThread);
+    TerminateProcess(copy.hProcess, exitCode);
+    return copy.hProcess;
+}
+
 // Windows' facts when memory runs out: every read throws, as its lists'
 // allocations would.
 struct NoMemoryFacts : findings::FactsSource {
@@ -145,6 +161,47 @@ struct NoMemoryFacts : findings::FactsSource {
     findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override { throw std::bad_alloc(); }
 };
 inline NoMemoryFacts g_noMemoryFacts;
+
+inline bool Fits(HWND control) {
+    const std::wstring text = win::FromUtf8(TextOf(control));
+    RECT client{};
+    SIZE extent{};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    ReleaseDC(control, dc);
+    return extent.cx <= client.right;
+}
+// Windows' adapters as the scripted clock goes, each step from its time on;
+// its reads counted, with the progress window's text where it changed ("-":
+// none shown; " clipped": wider than its control, which Fits tells). The networks unread, the firewall a row's.
+struct Adapters : findings::FactsSource {
+    using Steps = std::vector<std::pair<std::uint64_t, std::vector<findings::AdapterEntry>>>;
+    Steps steps;  // from this time on, these adapters
+    int reads = 0;
+    std::string progressTexts, last;
+    bool ReadAdapters(std::vector<findings::AdapterEntry>* adapters) override {
+        ++reads;
+        HWND progress = Shown<ui::ProgressWindow>(), control = GetDlgItem(progress, IDC_STATUS_TEXT);
+        const std::string text = progress ? TextOf(control) + (Fits(control) ? "" : " clipped") : "-";
+        if (reads == 1 || text != last) progressTexts += (reads == 1 ? "" : "|") + text;
+        last = text;
+        for (const auto& [from, listed] : steps) *adapters = from <= net::ActivePort().NowMs() ? listed : *adapters;
+        return true;
+    }
+    bool ReadNetworks(std::vector<findings::NetworkEntry>*) override { return false; }
+    findings::FirewallEntry ReadFirewall(const std::vector<std::string>&) override { return firewall; }
+    findings::FirewallEntry firewall;
+};
+// A public network whose firewall lets nothing of the program in: firewall-may-block on the PC's link.
+const findings::FirewallEntry kBlocking{findings::kProfilePublic, {true, true, true}, {{}}};
+// The PC's wired adapter with these addresses; a flow's pause moves the clock.
+inline findings::AdapterEntry Wired(std::vector<findings::AdapterEntry::Ipv4> ipv4,
+                                    unsigned operStatus = findings::kOperStatusUp) {
+    return {"{1}", "Ethernet", findings::kIfTypeEthernet, operStatus, std::move(ipv4)};
+}
+inline void MoveClock(std::uint32_t ms) { static_cast<net::fake::ScriptedPort&>(net::ActivePort()).nowMs += ms; }
 
 // "WxH", " centred" when its centre is that of `over` (give or take a pixel),
 // and " hidden" for a window that does not show.
@@ -165,9 +222,24 @@ inline std::string Misplaced(HWND box) {
     return !owner ? " +unowned" : IsWindowEnabled(owner) ? " +owner-enabled" : "";
 }
 
+// Where a control of a window stands in its client area.
+inline RECT Placed(HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+// " +crowded" for a notice's firewall line that is not below the findings and above Yes.
+inline std::string Crowded(HWND line) {
+    HWND notice = GetParent(line);
+    const RECT own = Placed(line), box = Placed(GetDlgItem(notice, IDC_NOTICE_FINDINGS)), yes = Placed(GetDlgItem(notice, IDOK));
+    return own.bottom > own.top && own.top >= box.bottom && own.bottom <= yes.top ? "" : " +crowded";
+}
+
 // Logs every notice and message box this thread opens, with what is wrong
-// with its place, and answers it the moment it has initialised: Yes (1) or
-// No (2); a box without Yes gets OK.
+// with its place, and answers it the moment it has initialised: Yes (1), No
+// (2), Scan Again (3; No on a box) or Allow in Firewall, then No (4); a box without Yes gets OK. It logs a
+// notice's shield and, at its end, its firewall line.
 class Answerer {
 public:
     Answerer() { hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &Hook, nullptr, GetCurrentThreadId()); }
@@ -184,7 +256,12 @@ private:
         if (auto* notice = dynamic_cast<ui::NoticeDialog*>(dialog)) {
             Log("notice " + std::to_string(static_cast<int>(notice->code)) + ": " + TextOf(GetDlgItem(box, IDC_NOTICE_TEXT)) +
                 Misplaced(box));
-            button = answer == 1 ? IDOK : IDCANCEL;
+            button = answer == 1 ? IDOK : answer == 3 ? IDC_SCAN_AGAIN : IDCANCEL;
+            if (answer == 4) PostMessageW(box, WM_COMMAND, IDC_ALLOW_IN_FIREWALL, 0);
+        } else if (code == HC_ACTION && call->message == BCM_SETSHIELD) {
+            Log("shield " + std::to_string(GetDlgCtrlID(box)) + ": " + std::to_string(call->lParam));
+        } else if (code == HC_ACTION && call->message == WM_DESTROY && GetDlgItem(box, IDC_NOTICE_FIREWALL_LINE)) {
+            Log("line: " + TextOf(GetDlgItem(box, IDC_NOTICE_FIREWALL_LINE)) + Crowded(GetDlgItem(box, IDC_NOTICE_FIREWALL_LINE)));
         } else if (opened && !dialog) {  // a message box
             Log(Box(TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))) + Misplaced(box));
             button = !GetDlgItem(box, IDYES) ? IDOK : answer == 1 ? IDYES : IDNO;
@@ -210,12 +287,15 @@ inline void FillTable(const std::vector<std::vector<std::uint8_t>>& replies) {
     }
 }
 
-// The scripted port, with a say in what a scan leaves and in every send.
+// The scripted port, with a say in what a scan leaves and in every send;
+// nextScan is what the scan after the next one hears.
 struct Port : net::fake::ScriptedPort {
     std::function<void()> afterScan, onSend;
+    std::deque<net::fake::Inbound> nextScan;
     bool StartThread(void (*body)()) override {
         const bool started = ScriptedPort::StartThread(body);
         if (afterScan) afterScan();
+        if (!nextScan.empty()) inbound = std::move(nextScan), nextScan.clear();
         return started;
     }
     int SendTo(net::SocketHandle socket, const std::uint8_t* data, std::size_t length,
@@ -225,13 +305,16 @@ struct Port : net::fake::ScriptedPort {
     }
 };
 
-// Every row of every table starts from a PC with one Ethernet interface, 192.168.0.2/24, no converter,
-// nothing seen, a page that answers at once, nobody answering ARP, Yes to every question; this thread
-// holds COM as the program's window thread does. Waits move the scripted clock.
+// Every row of every table starts from a PC with one Ethernet interface, 192.168.0.2/24 (as Windows lists its
+// adapter too), no converter, nothing seen, a page that answers at once, nobody answering ARP, Yes to every
+// question; this thread holds COM as the program's window thread does. Waits move the scripted clock.
 class WinTest : public testing::Test {
 protected:
     void SetUp() override { flow::SetWindowIdle(&idle), Reset(); }
-    void TearDown() override { net::SetActivePort(nullptr), findings::SetNeighbourTable(nullptr), flow::SetWindowIdle(nullptr); }
+    void TearDown() override {
+        net::SetActivePort(nullptr), findings::SetNeighbourTable(nullptr), flow::SetWindowIdle(nullptr);
+        findings::SetFactsSource(nullptr);
+    }
     void Reset() {
         port = std::make_unique<Port>();
         port->interfaces = {{0x13, net::fake::Ip(192, 168, 0, 2), net::fake::Ip(255, 255, 255, 0)}};
@@ -242,7 +325,9 @@ protected:
         findings::SetNeighbourTable(neighbours.get());
         shell.result = TRUE;
         shell.outOfMemory = false;
-        findings::SetFactsSource(nullptr);
+        adapters = Adapters{};
+        adapters.steps = {{0, {Wired({{net::fake::Ip(192, 168, 0, 2), 24}})}}};
+        findings::SetFactsSource(&adapters);
         Answerer::answer = 1;
         g_events.clear();
     }
@@ -266,6 +351,7 @@ protected:
         }
         win::DispatchThreadMessages(), port->nowMs += ms;
     };
+    Adapters adapters;
     Shell shell;
     Answerer answerer;
 };

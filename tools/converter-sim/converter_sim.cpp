@@ -51,6 +51,7 @@ struct Options {
     std::string onAssign;
     int floodCount = 0;
     int chatterMs = 0;
+    bool off = false;  // switched off until SIGUSR1 switches it on
     int httpPort = 0;
     // With --http-after: the page answers only this long after the converter
     // took an address (kNever: not at all after one), and not before.
@@ -72,6 +73,8 @@ struct Pending {
 
 volatile sig_atomic_t g_stop = 0;
 void OnStopSignal(int) { g_stop = 1; }
+volatile sig_atomic_t g_switchedOn = 0;
+void OnSwitchOnSignal(int) { g_switchedOn = 1; }
 
 std::uint64_t NowMs() {
     timespec now{};
@@ -87,10 +90,11 @@ std::uint64_t NowMs() {
                  "[,repeat=R][,fault=F] ...\n"
                  "                     [--flood N] [--chatter MS] [--on-assign CMD] [--log FILE]"
                  " [--http PORT]\n"
-                 "                     [--http-after SECONDS|never]\n"
+                 "                     [--http-after SECONDS|never] [--off]\n"
                  "  F: short | long | wrong-port | wrong-protocol | wrong-operation\n"
                  "  --http-after: the page answers only SECONDS after the converter took an address\n"
-                 "                (never: not after an assignment), and not before one\n",
+                 "                (never: not after an assignment), and not before one\n"
+                 "  --off: switched off (logs, answers nothing) until SIGUSR1 switches it on\n",
                  problem);
     std::exit(2);
 }
@@ -205,6 +209,8 @@ Options ParseOptions(int argc, char** argv) {
             } else {
                 Usage("bad --http-after seconds");
             }
+        } else if (arg == "--off") {
+            o.off = true;
         } else if (arg == "-h" || arg == "--help") {
             Usage("help");
         } else {
@@ -445,6 +451,7 @@ void Simulator::Receive() {
         length, hex.c_str());
 
     if (length != kDatagramSize || buffer[0] != 1) return;
+    if (o_.off && !g_switchedOn) return;
     if (buffer[1] == 0) {
         for (const Converter& c : o_.converters) Schedule(c, 1, from);
         for (int i = 0; i < o_.floodCount; ++i) {
@@ -520,12 +527,14 @@ int Simulator::Run() {
     sigemptyset(&blocked);
     sigaddset(&blocked, SIGTERM);
     sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGUSR1);
     sigset_t waiting;
     sigprocmask(SIG_BLOCK, &blocked, &waiting);
     // Signals are taken only inside ppoll, so a stop cannot slip in between
     // the check and the wait.
     sigdelset(&waiting, SIGTERM);
     sigdelset(&waiting, SIGINT);
+    sigdelset(&waiting, SIGUSR1);
 
     while (!g_stop) {
         SendDue();
@@ -573,6 +582,9 @@ int main(int argc, char** argv) {
     stop.sa_handler = OnStopSignal;
     sigaction(SIGTERM, &stop, nullptr);
     sigaction(SIGINT, &stop, nullptr);
+    struct sigaction switchOn {};
+    switchOn.sa_handler = OnSwitchOnSignal;
+    sigaction(SIGUSR1, &switchOn, nullptr);
     signal(SIGPIPE, SIG_IGN);
     Simulator simulator(std::move(options));
     return simulator.Run();

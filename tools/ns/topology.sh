@@ -287,6 +287,13 @@ sim_start() {
   ns_die "converter-sim did not become ready in $ns"
 }
 
+# sim_switch_on: SIGUSR1 to the simulator started last (itself, not the
+# timeout that runs it), which switches on a simulator started with --off.
+sim_switch_on() {
+  local pid
+  for pid in $(pgrep -P "$SIM_PID"); do kill -USR1 "$pid"; done
+}
+
 # sim_stop: SIGTERM to the simulator started last; returns its exit status.
 sim_stop() {
   kill -TERM "$SIM_PID" 2>/dev/null

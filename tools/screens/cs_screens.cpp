@@ -35,6 +35,7 @@
 #include "ui/result_window.h"
 #include "ui/status_windows.h"
 #include "win/language.h"
+#include "win/shell.h"
 
 namespace {
 
@@ -378,13 +379,74 @@ int ShowNoticeWithFindings() {
     page.pageLink = {true, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)};
     ui::NoticeDialog notice;
     notice.code = Code;
-    notice.findings = ui::NoticeFindingsText(Code, &refused, "192.168.0.3", page);
+    // After the start-up's scan the program waited its 15 s for the second wired adapter's address.
+    notice.findings =
+        ui::NoticeFindingsFor(Code, &refused, "192.168.0.3", Code == ui::Notice::kNotFound ? 15 : 0, page);
+    return notice.DoModal(nullptr) < 0 ? 2 : 0;
+}
+
+// Allow in Firewall pressed as the notice opens, and the elevated copy
+// ending with E_ACCESSDENIED: the notice with the line that says why.
+class PressedNotice : public ui::NoticeDialog {
+protected:
+    BOOL OnInitDialog() override {
+        const BOOL focus = ui::NoticeDialog::OnInitDialog();
+        PostMessageW(hwnd(), WM_COMMAND, IDC_ALLOW_IN_FIREWALL, 0);
+        return focus;
+    }
+};
+
+// "runas" hands back a copy of this program that has already ended with
+// the exit code; nothing is elevated.
+class EndedCopyShell : public win::Shell {
+public:
+    explicit EndedCopyShell(DWORD exitCode) : exitCode_(exitCode) {}
+    BOOL Execute(SHELLEXECUTEINFOW* info) override {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring command = L"cs-screens --list";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION copy{};
+        if (!CreateProcessW(self, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                            &startup, &copy)) {
+            return FALSE;
+        }
+        CloseHandle(copy.hThread);
+        TerminateProcess(copy.hProcess, exitCode_);
+        WaitForSingleObject(copy.hProcess, INFINITE);
+        info->hProcess = copy.hProcess;
+        return TRUE;
+    }
+
+private:
+    DWORD exitCode_;
+};
+
+int ShowNoticeWithFirewallFailure() {
+    static LaptopFacts laptop;
+    findings::SetFactsSource(&laptop);
+    StoreLaptopScan(ui::Notice::kNotFound);
+    static EndedCopyShell shell(static_cast<DWORD>(E_ACCESSDENIED));
+    win::SetShell(&shell);
+    PressedNotice notice;
+    notice.code = ui::Notice::kNotFound;
+    notice.findings = ui::NoticeFindingsFor(ui::Notice::kNotFound, nullptr, std::string(), 15);
     return notice.DoModal(nullptr) < 0 ? 2 : 0;
 }
 
 int ShowProgressWindow() {
     ui::ProgressWindow window;
     if (!window.Open(nullptr)) return 2;
+    MessageLoop();
+    return 0;
+}
+
+// The same while the program waits for an adapter's address.
+int ShowWaitingWindow() {
+    ui::ProgressWindow window;
+    if (!window.Open(nullptr)) return 2;
+    window.ShowText(IDS_WAITING_FOR_ADDRESS);
     MessageLoop();
     return 0;
 }
@@ -431,6 +493,7 @@ int ShowNoticeCode() {
 const Scene kScenes[] = {
     {"ResultWindow", &ShowResultWindow},
     {"ProgressWindow", &ShowProgressWindow},
+    {"ProgressWindow-waiting", &ShowWaitingWindow},
     {"LaunchingWindow", &ShowLaunchingWindow},
     {"SettingAddressWindow", &ShowSettingAddressWindow},
     {"NoticeDialog-1", &ShowNoticeCode<ui::Notice::kAssignFailed>},
@@ -444,6 +507,7 @@ const Scene kScenes[] = {
     {"NoticeDialog-4-findings", &ShowNoticeWithFindings<ui::Notice::kRescanNotFound>},
     {"NoticeDialog-5-findings", &ShowNoticeWithFindings<ui::Notice::kNotFound>},
     {"NoticeDialog-6-findings", &ShowNoticeWithFindings<ui::Notice::kSeveral>},
+    {"NoticeDialog-5-firewall-failed", &ShowNoticeWithFirewallFailure},
     {"IpSetupDialog", &ShowIpSetupDialog},
     {"NoSelectionBox", &ShowNoSelectionBox},
     {"SubnetWarningBox", &ShowSubnetWarningBox},

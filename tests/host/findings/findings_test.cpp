@@ -30,6 +30,7 @@ struct Pc : FactsSource {
     FirewallEntry firewall;
     std::vector<std::string> programs = {kProgram};
     Notice notice = Notice::kNotFound;
+    int waited = 0;  // seconds the flow waited for an address
     const net::AssignReport* assign = nullptr;
     net::AssignReport report;
     net::PageCheck check, *page = nullptr;
@@ -81,6 +82,7 @@ std::vector<Finding> Build(Pc& pc) {
     in.assign = pc.assign;
     in.assignAddress = "192.168.0.3";
     in.page = pc.page, in.pageAddress = "192.168.0.4", in.pageLink = Pc::Link("192.168.0.2");
+    in.waitedSeconds = pc.waited;
     return BuildFindings(in);
 }
 
@@ -156,9 +158,18 @@ TEST(Findings, EachFactYieldsItsFindingInOrderOfWeightAndNoneRestsOnAnUnknown) {
              pc.Adapter("Teredo", kIfTypeTunnel, kOperStatusUp);
              pc.notice = Notice::kRescanNotFound;
          },
-         {"adapter-without-address ", kNoAnswer},
+         {"adapter-without-address |0", kNoAnswer},
          "An adapter without a name is connected but has no IPv4 address yet. When no DHCP server answers, "
-         "Windows gives itself an address about a minute after the cable goes in: wait a minute, then scan again."},
+         "Windows gives itself an address about 10 seconds after the cable goes in: wait a few seconds, then scan "
+         "again. If it still has none, set the adapter's IPv4 settings to \"Obtain an IP address automatically\", "
+         "or give it a fixed address."},
+        {"an adapter whose one address is still tentative, after the program waited 15 s",
+         [](Pc& pc) {
+             pc.Adapter("Ethernet 3", kIfTypeEthernet, kOperStatusUp);
+             pc.adapters.back().ipv4 = {{net::InetAddr("169.254.7.7"), 16, false}};
+             pc.waited = 15;
+         },
+         {"adapter-without-address Ethernet 3|15", kNoAnswer}},
         {"another model answered, its 68-byte 8-bit name as the list shows it; the firewall lets answers in there",
          [](Pc& pc) {
              pc.Answered(0, kName68, "10.0.0.9");
