@@ -51,8 +51,7 @@ TEST_F(WinTest, NoticesThatSayWhyShowTheirFindingsInABoxThatGrowsToTwelveLines) 
     } rows[] = {
         {ui::Notice::kNotFound, win::kEnglish, L"", false, false, true},
         {ui::Notice::kIncompleteAddress, win::kEnglish, L"Nothing answered.", false, false, false},
-        {ui::Notice::kOpenFailed, win::kEnglish, L"No network adapter is connected.
-Nothing answered.", true, false,
+        {ui::Notice::kOpenFailed, win::kEnglish, L"No network adapter is connected.\r\nNothing answered.", true, false,
          false},
         {ui::Notice::kAssignFailed, win::kJapanese,
          L"コンバータは IP アドレス 192.168.0.3 を受け付けませんでした。ほかの機器が使っていないアドレスを"
