@@ -39,7 +39,6 @@ const std::uint32_t k24 = Ip(255, 255, 255, 0);
 const InterfaceEntry kEthernetEntry = {kEthernet, kPc, k24};
 // Exactly the flags Windows gives its loopback entry.
 const InterfaceEntry kLoopbackEntry = {0x17, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)};
-const Times kSilentCycles = {0, 1000, 2000};
 const std::string k32 = std::string(32, 'A');  // as long as the identity, bytes 48..79
 
 // The protocol's process-wide state at its start values, and a PC with one
@@ -111,16 +110,6 @@ Bytes With(Bytes bytes, std::size_t index, unsigned value) {
     return bytes;
 }
 
-Names RecordNames(int count) {
-    Names names;
-    for (int i = 0; i < count; ++i) {
-        char name[kNameTextSize];
-        ReadConverterName(g_deviceTable[i], name);
-        names.push_back(name);
-    }
-    return names;
-}
-
 // A laptop: a wired link listed first, an office link, the loopback entry.
 const std::uint32_t kOffice = Ip(172, 20, 0, 2);
 const InterfaceEntry kOfficeEntry = {kEthernet, kOffice, k24};
@@ -153,7 +142,7 @@ Names Sends(const ScriptedPort& port, const Bytes& request) {
 }
 
 // Each link's send at the start of each cycle.
-Names EveryCycle(const Entries& links, const Times& cycles = kSilentCycles) {
+Names EveryCycle(const Entries& links, const Times& cycles = {0, 1000, 2000}) {
     Names sends;
     for (const std::uint64_t at : cycles) {
         for (const InterfaceEntry& link : links) sends.push_back(On(std::to_string(at), link.address));
@@ -365,10 +354,12 @@ TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItE
         EXPECT_EQ(r.result, result);
         EXPECT_EQ(r.status, status);
         EXPECT_EQ(r.count, count);
-        Names kept = RecordNames(g_scanState.count);
+        Names kept;
         for (int i = 0; i < g_scanState.count; ++i) {
+            char name[kNameTextSize];
+            ReadConverterName(g_deviceTable[i], name);
             const Link link = LinkOf(&g_deviceTable[i]);
-            kept[i] = On(kept[i], link.address);
+            kept.push_back(On(name, link.address));
             EXPECT_EQ(link.known, link.address != 0);
             for (const InterfaceEntry& e : pc.port.interfaces) {
                 if (link.known && e.address == link.address) {
@@ -458,7 +449,6 @@ TEST(Assign, TheLatestAcceptedReplyDecidesAndEveryFailureGivesZero) {
     for (const AssignRow& r : kAssignRows) {
         SCOPED_TRACE(r.what);
         Pc pc(r.script, r.arrange);
-        std::strcpy(g_probeResult.address, "10.0.0.7");
         g_scanState.count = 5;
         pc.port.interfaces = kLaptop;
         AssignReport report{AssignOutcome::kTaken, -1};
@@ -471,7 +461,7 @@ TEST(Assign, TheLatestAcceptedReplyDecidesAndEveryFailureGivesZero) {
         }
         EXPECT_EQ(r.kept, kept);
         EXPECT_EQ(r.sends, Sends(pc.port, request));
-        EXPECT_STREQ("10.0.0.7", g_probeResult.address);
+        EXPECT_EQ("10.0.0.1/255.0.0.0", std::string(g_probeResult.address) + "/" + g_probeResult.netmask);
         EXPECT_EQ(0, g_scanState.running.load());
         EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
     }
