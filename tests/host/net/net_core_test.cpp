@@ -39,7 +39,6 @@ const std::uint32_t k24 = Ip(255, 255, 255, 0);
 const InterfaceEntry kEthernetEntry = {kEthernet, kPc, k24};
 // Exactly the flags Windows gives its loopback entry.
 const InterfaceEntry kLoopbackEntry = {0x17, Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)};
-const Times kSilentCycles = {0, 1000, 2000};
 const std::string k32 = std::string(32, 'A');  // as long as the identity, bytes 48..79
 
 // The protocol's process-wide state at its start values, and a PC with one
@@ -51,7 +50,8 @@ struct Pc {
         g_scanState.running.store(0);
         g_scanState.lastError = 0;
         g_scanState.count = 0;
-        std::memset(&g_probeResult, 0, sizeof g_probeResult);
+        std::strcpy(g_probeResult.address, "10.0.0.1");  // the PC's texts, as a scan before left them
+        std::strcpy(g_probeResult.netmask, "255.0.0.0");
         g_scanReport.linkCount = 1;  // a scan before, through a link long gone
         g_scanReport.links[0] = {{true, Ip(10, 9, 9, 9), k24}, 0, 0, 1, 1, 0, 3};
         port.interfaces = {kEthernetEntry, kLoopbackEntry};
@@ -110,29 +110,6 @@ Bytes With(Bytes bytes, std::size_t index, unsigned value) {
     return bytes;
 }
 
-Names RecordNames(int count) {
-    Names names;
-    for (int i = 0; i < count; ++i) {
-        char name[kNameTextSize];
-        ReadConverterName(g_deviceTable[i], name);
-        names.push_back(name);
-    }
-    return names;
-}
-
-// When each request left; each must be `request` to 255.255.255.255:192.
-Times SendTimes(const ScriptedPort& port, const Bytes& request) {
-    Times times;
-    for (const SentDatagram& d : port.sent) {
-        EXPECT_EQ(request, d.bytes);
-        EXPECT_EQ(0xFFFFFFFFu, d.address);
-        const auto* p = reinterpret_cast<const std::uint8_t*>(&d.port);
-        EXPECT_EQ(Bytes({0x00, 0xC0}), Bytes(p, p + 2));
-        times.push_back(d.atMs);
-    }
-    return times;
-}
-
 // A laptop: a wired link listed first, an office link, the loopback entry.
 const std::uint32_t kOffice = Ip(172, 20, 0, 2);
 const InterfaceEntry kOfficeEntry = {kEthernet, kOffice, k24};
@@ -150,15 +127,22 @@ std::string On(std::string what, std::uint32_t link) {
     return link == kPc ? what : what + "@" + (link != 0 ? Dotted(link) : "-");
 }
 
-// When each request left, and through which link.
-Names Sends(const ScriptedPort& port) {
+// When each request left, and through which link; each must be `request` to
+// 255.255.255.255:192.
+Names Sends(const ScriptedPort& port, const Bytes& request) {
     Names sends;
-    for (const SentDatagram& d : port.sent) sends.push_back(On(std::to_string(d.atMs), d.from));
+    for (const SentDatagram& d : port.sent) {
+        EXPECT_EQ(request, d.bytes);
+        EXPECT_EQ(0xFFFFFFFFu, d.address);
+        const auto* p = reinterpret_cast<const std::uint8_t*>(&d.port);
+        EXPECT_EQ(Bytes({0x00, 0xC0}), Bytes(p, p + 2));
+        sends.push_back(On(std::to_string(d.atMs), d.from));
+    }
     return sends;
 }
 
 // Each link's send at the start of each cycle.
-Names EveryCycle(const Entries& links, const Times& cycles = kSilentCycles) {
+Names EveryCycle(const Entries& links, const Times& cycles = {0, 1000, 2000}) {
     Names sends;
     for (const std::uint64_t at : cycles) {
         for (const InterfaceEntry& link : links) sends.push_back(On(std::to_string(at), link.address));
@@ -166,6 +150,7 @@ Names EveryCycle(const Entries& links, const Times& cycles = kSilentCycles) {
     return sends;
 }
 const Names kSilent = EveryCycle({kEthernetEntry});
+const Names kUnbound = {"0@-", "1000@-", "2000@-"};  // through the one unbound socket
 
 // count Ethernet links, 10.i.0.2/24.
 Entries Links(int count) {
@@ -203,6 +188,10 @@ const struct ScanRow {
     // "link sendError/receiveError received/accepted/dropped cycles"; "none"
     // for no report at all; empty: unchecked
     Names reports = {};
+    // The PC's address/netmask texts after the scan: those of the first up,
+    // not loopback entry of the host's address (never 0.0.0.0) with a mask of
+    // a subnet; nullptr: unchecked.
+    const char* probe = nullptr;
 } kScanRows[] = {
     {"nothing answers", {}, nullptr, -1, kErrTimedOut, 0, {}, kSilent, {"192.168.0.2 0/0 0/0/0 3"}},
     {"names end at a NUL or after 68 bytes",
@@ -276,7 +265,7 @@ const struct ScanRow {
      0, 0, 1, {"wired"}, kSilent},
     {"no link: one unbound socket, the link unknown", {Named("unit"), Named("unit", 0, 193)},
      ON(Entries({{kIffUp, kPc, k24}, kLoopbackEntry})), 0, 0, 1, {"unit@-"},
-     {"0@-", "1000@-", "2000@-"}, {"- 0/0 2/1/1 3"}},
+     kUnbound, {"- 0/0 2/1/1 3"}},
     {"no link, host unreachable", {},
      [](ScriptedPort& p) { p.interfaces = {kLoopbackEntry}, p.sendErrors[0] = 10065; }, 10065,
      10065, kUntouched, {}, {"0@-"}, {"- 10065/0 0/0/0 0"}},
@@ -297,7 +286,8 @@ const struct ScanRow {
     {"a link listed before the converter's whose send fails is left out",
      {Through(kPc, Named("wired", 300))},
      [](ScriptedPort& p) { p.interfaces = kOfficeFirst, p.sendErrors[0] = 10013; }, 0, 0, 1, {"wired"},
-     {"0@172.20.0.2", "0", "1300", "2300"}, {"172.20.0.2 10013/0 0/0/0 0", "192.168.0.2 0/0 1/1/0 3"}},
+     {"0@172.20.0.2", "0", "1300", "2300"}, {"172.20.0.2 10013/0 0/0/0 0", "192.168.0.2 0/0 1/1/0 3"},
+     "192.168.0.2/255.255.255.0"},
     {"a link listed before the converter's whose receive fails is left out",
      {Through(kOffice, ReceiveFails(10054)), Through(kPc, Named("wired", 300))}, ON(kOfficeFirst), 0, 0, 1,
      {"wired"}, {"0@172.20.0.2", "0", "1300", "2300"}, {"172.20.0.2 0/10054 0/0/0 0", "192.168.0.2 0/0 1/1/0 3"}},
@@ -326,6 +316,19 @@ const struct ScanRow {
     {"64 links are all searched", {Through(Ip(10, 63, 0, 2), Named("last"))}, ON(Links(64)), 0, 0,
      1, {"last@10.63.0.2"}, EveryCycle(Links(64))},
     {"a 65th link is not", {}, ON(Links(65)), -1, kErrTimedOut, 0, {}, EveryCycle(Links(64))},
+    {"the PC's texts: of a host mask only the address", {}, ON(Entries({{kEthernet, kPc, 0xFFFFFFFF}})),
+     -1, kErrTimedOut, 0, {}, kSilent, {}, "192.168.0.2/255.0.0.0"},
+    {"the PC's texts: past a maskless entry", {},
+     ON(Entries({{kEthernet, kPc, 0}, {kEthernet, kPc, Ip(255, 255, 255, 128)}})), -1, kErrTimedOut, 0, {},
+     kSilent, {}, "192.168.0.2/255.255.255.128"},
+    {"the PC's texts: not of a down or loopback entry, nor of another address", {},
+     ON(Entries({{kIffBroadcast, kPc, k24}, {kIffUp | kIffLoopback, kPc, k24}, {kEthernet, kLab, k24}})), -1,
+     kErrTimedOut, 0, {}, EveryCycle({{kEthernet, kLab, k24}}), {}, "10.0.0.1/255.0.0.0"},
+    {"the PC's texts: never of 0.0.0.0", {},
+     [](ScriptedPort& p) { p.interfaces = {{kEthernet, 0, k24}}, p.hostAddress = 0; }, -1, kErrTimedOut, 0,
+     {}, kUnbound, {}, "10.0.0.1/255.0.0.0"},
+    {"the PC's texts: none when its name resolves to nothing", {}, ARRANGE(hostKnown = false), -1,
+     kErrTimedOut, 0, {}, kSilent, {}, "10.0.0.1/255.0.0.0"},
 };
 
 std::string Tally(const LinkReport& r) {
@@ -351,10 +354,12 @@ TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItE
         EXPECT_EQ(r.result, result);
         EXPECT_EQ(r.status, status);
         EXPECT_EQ(r.count, count);
-        Names kept = RecordNames(g_scanState.count);
+        Names kept;
         for (int i = 0; i < g_scanState.count; ++i) {
+            char name[kNameTextSize];
+            ReadConverterName(g_deviceTable[i], name);
             const Link link = LinkOf(&g_deviceTable[i]);
-            kept[i] = On(kept[i], link.address);
+            kept.push_back(On(name, link.address));
             EXPECT_EQ(link.known, link.address != 0);
             for (const InterfaceEntry& e : pc.port.interfaces) {
                 if (link.known && e.address == link.address) {
@@ -363,13 +368,15 @@ TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItE
             }
         }
         EXPECT_EQ(r.kept, kept);
-        SendTimes(pc.port, request);
-        EXPECT_EQ(r.sends, Sends(pc.port));
+        EXPECT_EQ(r.sends, Sends(pc.port, request));
         Names reports;
         for (int i = 0; i < g_scanReport.linkCount; ++i) reports.push_back(Tally(g_scanReport.links[i]));
         if (reports.empty()) reports.push_back("none");
         if (!r.reports.empty()) {
             EXPECT_EQ(r.reports, reports);
+        }
+        if (r.probe != nullptr) {
+            EXPECT_EQ(r.probe, std::string(g_probeResult.address) + "/" + g_probeResult.netmask);
         }
         EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
     }
@@ -387,39 +394,37 @@ const struct AssignRow {
     Arrange arrange;
     const char* outcome;              // how the report says it ended; the result is 1 for "taken"
     std::vector<std::uint16_t> kept;  // the status of each reply kept, in order
-    Times sendsAt;
+    Names sends;
     Link link = {};  // the link that heard the converter; the requests leave through it
 } kAssignRows[] = {
     {"silence; the MAC in upper case with dashes", "00-1A-2B-3C-4D-5E", {}, nullptr, "no answer",
-     {}, kSilentCycles},
-    {"status 01 00", kMac, {Status(0x0100)}, nullptr, "refused", {0x0100}, kSilentCycles},
-    {"status 01 01", kMac, {Status(0x0101)}, nullptr, "refused", {0x0101}, kSilentCycles},
+     {}, kUnbound},
+    {"status 01 00", kMac, {Status(0x0100)}, nullptr, "refused", {0x0100}, kUnbound},
+    {"status 01 01", kMac, {Status(0x0101)}, nullptr, "refused", {0x0101}, kUnbound},
     {"a later refusal decides", kMac, {Status(1), Status(0)}, nullptr, "refused", {1, 0},
-     kSilentCycles},
+     kUnbound},
     {"a later 'taken' decides", kMac, {Status(0), Status(1)}, nullptr, "taken", {0, 1},
-     kSilentCycles},
+     kUnbound},
     {"a dropped 'taken' never decides", kMac,
      {Status(0), Status(1, 0, 193), Arrives(With(AssignReply(1), 115, 256)),
       Arrives(With(AssignReply(1), 1, 1)), Arrives(With(AssignReply(1), 0, 0))},
-     nullptr, "refused", {0}, kSilentCycles},
+     nullptr, "refused", {0}, kUnbound},
     {"only dropped datagrams: no answer", kMac, {Status(1, 0, 193)}, nullptr, "no answer", {},
-     kSilentCycles},
-    {"a dropped refusal never decides", kMac, {Status(1), Status(0, 0, 5000)}, nullptr, "taken",
-     {1}, kSilentCycles},
+     kUnbound},
     {"64 kept of 71, the last decides", kMac, Repeat(70, {Status(0)}, {Status(1)}), nullptr,
-     "taken", std::vector<std::uint16_t>(64, 0), kSilentCycles},
+     "taken", std::vector<std::uint16_t>(64, 0), kUnbound},
     {"no library", kMac, {}, ARRANGE(startupResult = 10091), "failed 10091", kScanRecords, {}},
     {"no socket", kMac, {}, ARRANGE(openError = 10047), "failed 10047", kScanRecords, {}},
     {"no broadcast", kMac, {}, ARRANGE(broadcastError = 10042), "failed 10042", kScanRecords, {}},
     {"no interface list", kMac, {}, ARRANGE(listError = 10022), "failed 10022", kScanRecords, {}},
     {"no bind", kMac, {}, ARRANGE(bindError = 10048), "failed 10048", kScanRecords, {}},
-    {"host unreachable", kMac, {}, ARRANGE(sendErrors[0] = 10065), "failed 10065", {}, {0}},
+    {"host unreachable", kMac, {}, ARRANGE(sendErrors[0] = 10065), "failed 10065", {}, {"0@-"}},
     {"the wait fails after 'taken'", kMac, {Status(1), WaitFails(10038)}, nullptr, "failed 10038",
-     {1}, {0}},
+     {1}, {"0@-"}},
     {"the receive fails after 'taken'", kMac, {Status(1), ReceiveFails(10054)}, nullptr,
-     "failed 10054", {1}, {0}},
+     "failed 10054", {1}, {"0@-"}},
     {"through the link that heard the converter", kMac, {Status(1)}, nullptr, "taken", {1},
-     kSilentCycles, kOfficeLink},
+     EveryCycle({kOfficeEntry}), kOfficeLink},
     {"the link cannot be bound", kMac, {}, ARRANGE(bindErrorsAt[Ip(172, 20, 0, 2)] = 10049),
      "failed 10049", kScanRecords, {}, kOfficeLink},
 };
@@ -444,7 +449,6 @@ TEST(Assign, TheLatestAcceptedReplyDecidesAndEveryFailureGivesZero) {
     for (const AssignRow& r : kAssignRows) {
         SCOPED_TRACE(r.what);
         Pc pc(r.script, r.arrange);
-        std::strcpy(g_probeResult.address, "10.0.0.7");
         g_scanState.count = 5;
         pc.port.interfaces = kLaptop;
         AssignReport report{AssignOutcome::kTaken, -1};
@@ -456,9 +460,8 @@ TEST(Assign, TheLatestAcceptedReplyDecidesAndEveryFailureGivesZero) {
             kept.push_back(g_deviceTable[i].bytes[2] << 8 | g_deviceTable[i].bytes[3]);
         }
         EXPECT_EQ(r.kept, kept);
-        EXPECT_EQ(r.sendsAt, SendTimes(pc.port, request));
-        for (const SentDatagram& d : pc.port.sent) EXPECT_EQ(r.link.address, d.from);
-        EXPECT_STREQ("10.0.0.7", g_probeResult.address);
+        EXPECT_EQ(r.sends, Sends(pc.port, request));
+        EXPECT_EQ("10.0.0.1/255.0.0.0", std::string(g_probeResult.address) + "/" + g_probeResult.netmask);
         EXPECT_EQ(0, g_scanState.running.load());
         EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
     }
@@ -489,45 +492,6 @@ TEST(InterfaceList, IsReadWholeInItsOrderDoublingTheBufferUpTo64KiB) {
         EXPECT_EQ(r.error, ReadInterfaces(port, port.OpenUdp(), entries));
         EXPECT_EQ(r.sizes, port.listBufferSizes);
         EXPECT_EQ(r.error == 0 ? port.interfaces : Entries{}, entries);
-    }
-}
-
-// The probe as a scan runs it, over texts an earlier scan left: a candidate
-// is up, not loopback and holds the host's address (never 0.0.0.0); the first
-// with a usable mask gives both texts, a host mask only the address.
-TEST(Probe, KeepsTheTextsOfThePcsInterface) {
-    const std::uint32_t unknown = 1;  // the host name resolves to nothing
-    const struct {
-        const char* what;
-        Entries interfaces;
-        std::uint32_t host;
-        const char* texts;  // address/netmask
-    } rows[] = {
-        {"among others", {kLoopbackEntry, {kEthernet, Ip(10, 0, 0, 9), k24}, kEthernetEntry}, kPc,
-         "192.168.0.2/255.255.255.0"},
-        {"a host mask", {{kEthernet, kPc, 0xFFFFFFFF}}, kPc, "192.168.0.2/255.0.0.0"},
-        {"past a maskless one", {{kEthernet, kPc, 0}, {kEthernet, kPc, Ip(255, 255, 255, 128)}},
-         kPc, "192.168.0.2/255.255.255.128"},
-        {"down, loopback or another address",
-         {{kIffBroadcast, kPc, k24}, {kIffUp | kIffLoopback, kPc, k24},
-          {kEthernet, Ip(192, 168, 0, 3), k24}},
-         kPc, "10.0.0.1/255.0.0.0"},
-        {"0.0.0.0", {{kEthernet, 0, k24}}, 0, "10.0.0.1/255.0.0.0"},
-        {"unknown host name", {kEthernetEntry}, unknown, "10.0.0.1/255.0.0.0"},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.what);
-        Pc pc;
-        pc.port.interfaces = r.interfaces;
-        pc.port.hostAddress = r.host;
-        pc.port.hostKnown = r.host != unknown;
-        std::strcpy(g_probeResult.address, "10.0.0.1");
-        std::strcpy(g_probeResult.netmask, "255.0.0.0");
-        std::int32_t status = 0;
-        pc.client.ScanStart(&status);
-        EXPECT_EQ(-1, pc.client.ScanPoll(&status, nullptr));
-        EXPECT_EQ(kErrTimedOut, status) << "whatever the probe found, the scan goes on";
-        EXPECT_EQ(r.texts, std::string(g_probeResult.address) + "/" + g_probeResult.netmask);
     }
 }
 

@@ -194,17 +194,11 @@ std::vector<std::uint8_t> Reply(const ReplyFields& fields) {
 }
 
 std::vector<std::uint8_t> DiscoveryReply(const std::string& name) {
-    ReplyFields fields;
-    fields.name = name;
-    return Reply(fields);
+    return Reply({kDiscoveryReply, 0, name});
 }
 
 std::vector<std::uint8_t> AssignReply(std::uint16_t status) {
-    ReplyFields fields;
-    fields.operation = kAssignReply;
-    fields.status = status;
-    fields.name = "ZTL-AX300-G";
-    return Reply(fields);
+    return Reply({kAssignReply, status, "ZTL-AX300-G"});
 }
 
 }  // namespace net::fake

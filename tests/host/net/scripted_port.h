@@ -1,11 +1,7 @@
-// A SocketPort that plays a script instead of touching the network.
-//
-// Everything that would come from the network or the operating system is set
-// up beforehand: the interface list, the host address, failures of single
-// calls, and the inbound sequence the exchanges will see (datagrams with their
-// arrival delay, silences, failing waits and receives). The clock moves only
-// when a wait or a receive consumes time, so tests speak about seconds without
-// waiting for them. Every send is kept, every misuse logged.
+// A SocketPort that plays a script instead of touching the network: what the
+// network and the system would give is set beforehand, and the clock moves
+// only as waits and receives consume time. Every send is kept, every misuse
+// logged.
 #pragma once
 
 #include <cstdint>
