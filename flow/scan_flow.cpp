@@ -2,12 +2,11 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <new>
 
 #include "findings/address_wait.h"
 #include "findings/windows_facts.h"
-#include "net/socket_port.h"
+#include "flow/network_wait.h"
 #include "res/resource.h"
 
 namespace flow {
@@ -48,15 +47,13 @@ int ScanForConverters(const ui::WorkerContext& context, net::DiscoveryClient& cl
                       std::int32_t* count, AddressWaitOnce* wait) {
     const int polled = ScanOnce(context, client, count);
     if (!wait || FoundSupported(polled, client, *count)) return polled;
-    net::SocketPort& clock = net::ActivePort();
-    void (*pause)(std::uint32_t) = context.resultWindow->entryPoints().pause;
-    if (!pause) pause = &ui::PauseFlowThread;
+    // On the flows' one way of waiting for the network.
+    const NetworkWait network = ActiveNetworkWait();
     findings::AddressWait waited;
     // Out of memory reading the adapters, the flow goes on as without a wait.
     try {
         waited = findings::WaitForAddress(
-            findings::ActiveFactsSource(), clock, clock.NowMs(),
-            [pause](std::uint32_t ms) { pause(std::min(ms, findings::kAddressPollMs)); },
+            findings::ActiveFactsSource(), network.port, network.port.NowMs(), network.idle,
             [&context] { ui::ShowProgressText(context, IDS_WAITING_FOR_ADDRESS); });
     } catch (const std::bad_alloc&) {
     }

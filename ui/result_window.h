@@ -34,9 +34,6 @@ struct WorkerContext {
     HWND scanButton = nullptr;
 };
 
-// How a flow thread pauses while it waits on the port's clock.
-inline void PauseFlowThread(std::uint32_t ms) { Sleep(ms); }
-
 // What the window starts or calls without owning it (a flow left out is not
 // started, as where tests run it themselves);
 // the application fills this, tests fill it with their own.
@@ -51,8 +48,6 @@ struct ResultWindowEntryPoints {
     void (*endProcess)(int status) = nullptr;
     // Starts a scan flow's thread; false when it could not be started.
     bool (*startFlowThread)(win::WorkerProc procedure, void* context) = &win::StartWorkerThread;
-    // Pauses a flow's thread while it waits for an adapter's address.
-    void (*pause)(std::uint32_t ms) = &PauseFlowThread;
 };
 
 // What a column sort hands to every comparison: the direction as it was when

@@ -108,7 +108,7 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         shell.outOfMemory = path.outOfMemory;
         findings::SetFactsSource(path.outOfMemory ? static_cast<findings::FactsSource*>(&g_noMemoryFacts) : &adapters);
         ui::ResultWindow window({path.threadRefused ? &flow::InitialScanFlow : nullptr, nullptr, nullptr,
-                                 &RecordEnd, [](win::WorkerProc, void*) { return false; }, &MoveClock});
+                                 &RecordEnd, [](win::WorkerProc, void*) { return false; }});
         ASSERT_TRUE(window.Create(nullptr));
         if (!path.threadRefused) {
             ShowWindow(window.hwnd(), SW_SHOWNA);
@@ -204,8 +204,7 @@ TEST_F(WinTest, AddressSetupSuggestsAFreeAddressAndRefusesATypedOneHeldOrReserve
 
 // The Scan button's flow runs on this thread, inside the command.
 bool RunHere(win::WorkerProc procedure, void* context) { return procedure(context) == 0; }
-const ui::ResultWindowEntryPoints kScanHere{nullptr, &flow::RescanFlow, &flow::LaunchSelected, nullptr, &RunHere,
-                                            &MoveClock};
+const ui::ResultWindowEntryPoints kScanHere{nullptr, &flow::RescanFlow, &flow::LaunchSelected, nullptr, &RunHere};
 void Scan(ui::ResultWindow& window) { SendMessageW(window.hwnd(), WM_COMMAND, IDC_SCAN, 0); }
 
 // A notification from the list, as a click on a column header or a double-click sends it.

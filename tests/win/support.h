@@ -196,12 +196,11 @@ struct Adapters : findings::FactsSource {
 };
 // A public network whose firewall lets nothing of the program in: firewall-may-block on the PC's link.
 const findings::FirewallEntry kBlocking{findings::kProfilePublic, {true, true, true}, {{}}};
-// The PC's wired adapter with these addresses; a flow's pause moves the clock.
+// The PC's wired adapter with these addresses.
 inline findings::AdapterEntry Wired(std::vector<findings::AdapterEntry::Ipv4> ipv4,
                                     unsigned operStatus = findings::kOperStatusUp) {
     return {"{1}", "Ethernet", findings::kIfTypeEthernet, operStatus, std::move(ipv4)};
 }
-inline void MoveClock(std::uint32_t ms) { static_cast<net::fake::ScriptedPort&>(net::ActivePort()).nowMs += ms; }
 
 // "WxH", " centred" when its centre is that of `over` (give or take a pixel),
 // and " hidden" for a window that does not show.
