@@ -18,6 +18,7 @@
 namespace {
 
 using net::fake::Arrives;
+using net::fake::DiscoveryReply;
 using net::fake::Ip;
 
 struct Capture : cli::TextStream {
@@ -65,52 +66,33 @@ struct Windows : findings::FactsSource {
     bool unnamed = false;
 };
 
-struct Port : net::fake::ScriptedPort {
-    std::function<void()> afterScan, everyScan;
-    bool StartThread(void (*body)()) override {
-        const bool started = ScriptedPort::StartThread(body);
-        if (afterScan) afterScan();
-        afterScan = nullptr;  // the assign exchange starts no thread
-        if (everyScan) everyScan();
-        return started;
-    }
-};
-
 struct World {
-    Port port;
+    net::fake::ScriptedPort port;
     net::fake::ScriptedNeighbours neighbours{port};
     Browser browser;
     Windows windows;
 };
 using Script = std::function<void(World&)>;
 
-std::vector<std::uint8_t> Device(const std::string& name, std::uint32_t address, int macLast = 0x5e) {
-    net::fake::ReplyFields fields;
-    fields.name = name;
-    std::memcpy(fields.address, &address, 4);
-    fields.mac[5] = static_cast<std::uint8_t>(macLast);
-    return net::fake::Reply(fields);
-}
-
 const Script kNothing = [](World&) {};
 
-const Script kConverter = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(192, 168, 0, 50)))}; };
+const Script kConverter = [](World& w) { w.port.inbound = {Arrives(DiscoveryReply("ZTL-BR720-A"))}; };
 const Script kUnnamed = [](World& w) {
     kConverter(w);
     w.windows.unnamed = true;
 };
-const Script kElsewhere = [](World& w) { w.port.inbound = {Arrives(Device("ZTL-BR720-A", Ip(10, 0, 0, 5)))}; };
+const Script kElsewhere = [](World& w) { w.port.inbound = {Arrives(DiscoveryReply("ZTL-BR720-A", Ip(10, 0, 0, 5)))}; };
 const Script kOnAtTheThirdScan = [](World& w) {  // switched on while it runs (each scan takes 3 s)
-    w.port.everyScan = [&w, scans = 0]() mutable { scans += 1, scans == 2 ? kConverter(w) : void(); };
+    w.port.afterThread = [&w, scans = 0]() mutable { scans += 1, scans == 2 ? kConverter(w) : void(); };
 };
 const Script kOtherModel = [](World& w) {
-    w.port.inbound = {Arrives(Device("OTHER-AP", Ip(192, 168, 0, 51), 0x5f))};
+    w.port.inbound = {Arrives(DiscoveryReply("OTHER-AP", Ip(192, 168, 0, 51), 0x5f))};
 };
 // A name that fills its 68 bytes without a NUL and holds a terminal's escape.
 const std::string kLongName = "ZTL-BR720-\x1b[2J" + std::string(54, 'x');
-const Script kLongNamed = [](World& w) { w.port.inbound = {Arrives(Device(kLongName, Ip(192, 168, 0, 50)))}; };
+const Script kLongNamed = [](World& w) { w.port.inbound = {Arrives(DiscoveryReply(kLongName))}; };
 // 0x9D: a C1 control as code page 1252 decodes it.
-const Script kC1Named = [](World& w) { w.port.inbound = {Arrives(Device("OTHER-\x9d", Ip(192, 168, 0, 51), 0x5f))}; };
+const Script kC1Named = [](World& w) { w.port.inbound = {Arrives(DiscoveryReply("OTHER-\x9d", Ip(192, 168, 0, 51), 0x5f))}; };
 const Script kSendFails = [](World& w) { w.port.sendErrors = {{0, 10051}}; };
 const Script kAnsweredThenWaitFails = [](World& w) {
     kOtherModel(w);
@@ -133,11 +115,7 @@ const Script kBrowserFails = [](World& w) {
 Script Answers(int status) {
     return [status](World& w) {
         kConverter(w);
-        if (status >= 0) {
-            w.port.afterScan = [&w, status] {
-                w.port.inbound = {Arrives(net::fake::AssignReply(static_cast<std::uint16_t>(status)))};
-            };
-        }
+        if (status >= 0) w.port.nextInbound = {Arrives(net::fake::AssignReply(static_cast<std::uint16_t>(status)))};
     };
 }
 
@@ -290,9 +268,7 @@ TEST(Cvsetup, EveryCommandLineEndsWithItsStatusAndItsFirstWords) {
             ASSERT_FALSE(world.port.sent.empty());
             std::uint32_t sent;
             std::memcpy(&sent, world.port.sent.back().bytes.data() + net::kAddressOffset, 4);
-            char text[net::kAddressTextSize];
-            net::FormatInAddr(sent, text);
-            EXPECT_STREQ(text, row.sentAddress);
+            EXPECT_EQ(net::fake::Dotted(sent), row.sentAddress);
         }
         EXPECT_TRUE(world.port.Balanced()) << world.port.Report();
     }

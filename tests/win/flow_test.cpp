@@ -17,6 +17,7 @@ namespace {
 
 using namespace cstest;
 using net::fake::Arrives;
+using net::fake::DiscoveryReply;
 using net::fake::Ip;
 
 void RecordEnd(int status) { Log("end " + std::to_string(status)); }
@@ -30,7 +31,7 @@ void RecordEnd(int status) { Log("end " + std::to_string(status)); }
 // Scan Again on notice 5 starts over, and so does Allow in Firewall once the
 // rules are there. The rows' scans log the clock at their end.
 TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
-    const auto oneConverter = [](Port& p) { p.inbound = {Arrives(Converter("ZTL-BR720", "192.168.0.50", 1))}; };
+    const auto oneConverter = [](Port& p) { p.inbound = {Arrives(DiscoveryReply("ZTL-BR720", Ip(192, 168, 0, 50), 1))}; };
     const findings::AdapterEntry none = Wired({}), usable = Wired({{Ip(192, 168, 0, 2), 24}}), down = Wired({}, 2),
                                  tentative = Wired({{Ip(192, 168, 0, 2), 24, false}});
     // Windows' adapters as the clock goes; the scan (1, 2; 0: none) the converter answers.
@@ -38,9 +39,9 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
         return [this, steps, answers, unreachable](Port& p) {
             adapters.steps = steps;
             if (unreachable) p.interfaces.clear(), p.sendErrors = {{0, 10065}};  // no link
-            const auto reply = Arrives(Converter("ZTL-BR720", "192.168.0.50", 1));
-            if (answers) (answers == 1 ? p.inbound : p.nextScan).assign(1, reply);
-            p.afterScan = [&p] { Log("scan by " + std::to_string(p.nowMs)); };
+            const auto reply = Arrives(DiscoveryReply("ZTL-BR720", Ip(192, 168, 0, 50), 1));
+            if (answers) (answers == 1 ? p.inbound : p.nextInbound).assign(1, reply);
+            p.afterThread = [&p] { Log("scan by " + std::to_string(p.nowMs)); };
         };
     };
     const std::string page = "shell http://192.168.0.50 +launching", scanning = Text(IDS_SCANNING);
@@ -63,11 +64,11 @@ TEST_F(WinTest, TheInitialFlowsRarePathsEndAsSpecified) {
           Help("topic_open_failed") + " +launching", "end 0"},
          1, 1},
         {"the subnet test cannot read the interfaces",
-         [&](Port& p) { oneConverter(p); p.afterScan = [&p] { p.listError = 10055; }; }, TRUE, {}, 0, 1},
+         [&](Port& p) { oneConverter(p); p.afterThread = [&p] { p.listError = 10055; }; }, TRUE, {}, 0, 1},
         {"65 records over a table of 64",
          [](Port& p) {
-             p.afterScan = [] {
-                 FillTable(std::vector<std::vector<std::uint8_t>>(64, Converter("ZTL-BR720", "10.0.0.5", 1)));
+             p.afterThread = [] {
+                 FillTable(std::vector<std::vector<std::uint8_t>>(64, DiscoveryReply("ZTL-BR720", Ip(10, 0, 0, 5), 1)));
                  net::g_scanState.count = net::kDeviceTableCapacity + 1;
              };
          },
@@ -151,7 +152,7 @@ TEST_F(WinTest, AddressSetupHoldsTheFirstFieldAndAsksForAWholeAddressBeforeSetti
 
     g_events.clear();
     port->inbound = {Arrives(net::fake::AssignReply(1))};
-    port->onSend = [&] {
+    port->beforeSend = [&] {
         HWND status = Shown<ui::SettingAddressWindow>();
         RECT over{};
         GetWindowRect(dialog.hwnd(), &over);
@@ -237,9 +238,9 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
     };
     const std::string longest = "d" + std::string(58, '-') + "ZTL-BR720";  // 68 bytes, no terminator
     const std::vector<std::vector<std::uint8_t>> five = {
-        Converter("b ZTL-BR720", "192.168.0.9", 2), Converter("ZTL-AX3", "192.168.0.8", 9),
-        Converter("C ZTL-BR720", "192.168.0.100", 3), Converter("a ZTL-BR710", "192.168.0.10", 1),
-        Converter(longest, "172.16.5.9", 4)};
+        DiscoveryReply("b ZTL-BR720", Ip(192, 168, 0, 9), 2), DiscoveryReply("ZTL-AX3", Ip(192, 168, 0, 8), 9),
+        DiscoveryReply("C ZTL-BR720", Ip(192, 168, 0, 100), 3), DiscoveryReply("a ZTL-BR710", Ip(192, 168, 0, 10), 1),
+        DiscoveryReply(longest, Ip(172, 16, 5, 9), 4)};
     const std::vector<std::string> notFound = {Notice(4, 124) + " +progress",
                                                Help("topic_rescan_none") + " +progress"};
     const struct {
@@ -257,15 +258,15 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         {0, {}, "dCba", "v--"},     // names without case, descending
         {-1, five, "bCad", "---"},  // a rescan: the table's order, no arrow
         {2, {}, "abCd", "--^"},     // the direction goes on alternating
-        {-1, {Converter("ZTL-BR720", "192.168.0.50", 0x50)}, "Z", "---"},
+        {-1, {DiscoveryReply("ZTL-BR720", Ip(192, 168, 0, 50), 0x50)}, "Z", "---"},
         {-1, five, "dCba", "---"},  // by name, descending, from now on
         {-1, {}, "", "---", notFound},
         {-1, {}, "", "---", {notFound[0]}, 10024, 2},  // a socket failure, answered No
         {-1, {}, "", "---", notFound, 0, 1, true},     // out of memory: the notice without findings
         // Scan Again: the converter answers the rescan after the notice.
-        {-1, {Converter("ZTL-BR720", "192.168.0.50", 0x50)}, "Z", "---", {notFound[0]}, 0, 3},
+        {-1, {DiscoveryReply("ZTL-BR720", Ip(192, 168, 0, 50), 0x50)}, "Z", "---", {notFound[0]}, 0, 3},
         // An address 1.5 s after the scan's end; the converter answers the scan then.
-        {-1, {Converter("ZTL-BR720", "192.168.0.50", 0x50)}, "Z", "---", {}, 0, 1, false, true},
+        {-1, {DiscoveryReply("ZTL-BR720", Ip(192, 168, 0, 50), 0x50)}, "Z", "---", {}, 0, 1, false, true},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.order);
@@ -273,7 +274,7 @@ TEST_F(WinTest, RescansAndColumnClicksLeaveTheListButtonsAndNoticesAsSpecified) 
         if (step.column < 0) {
             if (step.waits) adapters.steps = {{0, {Wired({})}}, {4500, {Wired({{Ip(192, 168, 0, 2), 24}})}}};
             for (const auto& reply : step.replies) {  // scanned again, the second scan hears them
-                (step.answer == 3 || step.waits ? port->nextScan : port->inbound).push_back(Arrives(reply));
+                (step.answer == 3 || step.waits ? port->nextInbound : port->inbound).push_back(Arrives(reply));
             }
             port->openError = step.openError;
             Answerer::answer = step.answer;
@@ -356,7 +357,7 @@ TEST_F(WinTest, TheSetupPageOpensFromTheListOnlyForAMarkedConverterInThePcsSubne
         ui::ResultWindow window(kScanHere);
         Open(window);
         HWND hwnd = window.hwnd(), list = window.deviceList();
-        FillTable({Converter("ZTL-BR720 in", "192.168.0.50", 1), Converter("ZTL-BR720 out", "10.0.0.1", 2)});
+        FillTable({DiscoveryReply("ZTL-BR720 in", Ip(192, 168, 0, 50), 1), DiscoveryReply("ZTL-BR720 out", Ip(10, 0, 0, 1), 2)});
         window.ListFill(net::g_deviceTable, 2);
         EXPECT_EQ(Rows(list), (std::vector<std::string>{"ZTL-BR720 in|192.168.0.50|00:1a:2b:3c:4d:01",
                                                         "ZTL-BR720 out|10.0.0.1|00:1a:2b:3c:4d:02"}));

@@ -271,38 +271,13 @@ private:
     HHOOK hook_;
 };
 
-// A discovery reply of a converter named `name` at `address`, its MAC ending in `mac`.
-inline std::vector<std::uint8_t> Converter(const std::string& name, const std::string& address, int mac) {
-    net::fake::ReplyFields fields;
-    fields.name = name;
-    net::AddressToBytes(net::InetAddr(address.c_str()), fields.address);
-    fields.mac[5] = static_cast<std::uint8_t>(mac);
-    return net::fake::Reply(fields);
-}
-
 inline void FillTable(const std::vector<std::vector<std::uint8_t>>& replies) {
     for (std::size_t i = 0; i < replies.size(); ++i) {
         std::memcpy(net::g_deviceTable[i].bytes, replies[i].data(), net::kDatagramSize);
     }
 }
 
-// The scripted port, with a say in what a scan leaves and in every send;
-// nextScan is what the scan after the next one hears.
-struct Port : net::fake::ScriptedPort {
-    std::function<void()> afterScan, onSend;
-    std::deque<net::fake::Inbound> nextScan;
-    bool StartThread(void (*body)()) override {
-        const bool started = ScriptedPort::StartThread(body);
-        if (afterScan) afterScan();
-        if (!nextScan.empty()) inbound = std::move(nextScan), nextScan.clear();
-        return started;
-    }
-    int SendTo(net::SocketHandle socket, const std::uint8_t* data, std::size_t length,
-               std::uint32_t address, std::uint16_t port) override {
-        if (onSend) onSend();
-        return ScriptedPort::SendTo(socket, data, length, address, port);
-    }
-};
+using Port = net::fake::ScriptedPort;
 
 // Every row of every table starts from a PC with one Ethernet interface, 192.168.0.2/24 (as Windows lists its
 // adapter too), no converter, nothing seen, a page that answers at once, nobody answering ARP, Yes to every

@@ -19,16 +19,9 @@ namespace net::fake {
 namespace {
 
 using Names = std::vector<std::string>;
-using Arrange = void (*)(ScriptedPort&);
-#define ARRANGE(change) [](ScriptedPort& p) { p.change; }
 
 const Link kWired = {true, Ip(192, 168, 0, 2), Ip(255, 255, 255, 0)};
 const std::uint32_t kConverter = Ip(192, 168, 0, 3);
-
-std::vector<Connect> Times(int n, Connect c, std::vector<Connect> tail = {}) {
-    tail.insert(tail.begin(), static_cast<std::size_t>(n), c);
-    return tail;
-}
 
 std::string Summary(const PageCheck& c) {
     const char* met[] = {"accepted ", "refused ", "no answer "};
@@ -49,16 +42,16 @@ TEST(PageCheck, TriesEveryHalfSecondUntilAcceptedOrFifteenSecondsAndSaysWhatTheA
         int library = 0;              // the library start's error
     } rows[] = {
         {"answers at once: one connection", {Accepts(3)}, "accepted 1=0/0/0 e0"},
-        {"answers at the fourth", Times(3, Unanswered(), {Accepts(40)}), "accepted 4=0/3/0 e0"},
+        {"answers at the fourth", Repeat(3, Unanswered(), {Accepts(40)}), "accepted 4=0/3/0 e0"},
         {"refused, then accepted; an unknown link: unbound", {Refuses(1), Accepts(2)}, "accepted 2=1/0/0 e0",
          Link{}},
-        {"refused every time", Times(40, Refuses(2)), "refused 30=30/0/0 e0"},
+        {"refused every time", Repeat(40, Refuses(2)), "refused 30=30/0/0 e0"},
         {"never answers", {}, "no answer 30=0/30/0 e0"},
         {"silence, then refused: something holds the address", {Unanswered(), Refuses(1)},
          "refused 30=1/29/0 e0"},
-        {"answers 1 ms before the bound", Times(29, Unanswered(), {Accepts(499)}), "accepted 30=0/29/0 e0"},
-        {"answers at the bound: too late", Times(29, Unanswered(), {Accepts(500)}), "no answer 30=0/30/0 e0"},
-        {"host unreachable every time", Times(30, ConnectFails(10065)), "no answer 30=0/0/30 e10065"},
+        {"answers 1 ms before the bound", Repeat(29, Unanswered(), {Accepts(499)}), "accepted 30=0/29/0 e0"},
+        {"answers at the bound: too late", Repeat(29, Unanswered(), {Accepts(500)}), "no answer 30=0/30/0 e0"},
+        {"host unreachable every time", Repeat(30, ConnectFails(10065)), "no answer 30=0/0/30 e10065"},
         {"a slow idle", {}, "no answer 22=0/22/0 e0", kWired, 200},
         {"no socket library", {}, "no answer 0=0/0/0 e10091", kWired, 0, 10091},
     };

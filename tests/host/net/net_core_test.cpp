@@ -27,10 +27,6 @@ using Script = std::vector<Inbound>;
 using Names = std::vector<std::string>;
 using Times = std::vector<std::uint64_t>;
 using Entries = std::vector<InterfaceEntry>;
-using Arrange = void (*)(ScriptedPort&);
-
-// A row's change to the PC, e.g. ARRANGE(openError = 10047).
-#define ARRANGE(change) [](ScriptedPort& p) { p.change; }
 
 constexpr std::int32_t kUntouched = -12345;
 constexpr std::uint32_t kEthernet = kIffUp | kIffBroadcast | kIffMulticast;
@@ -68,27 +64,12 @@ struct Pc {
     DiscoveryClient client;
 };
 
-// `part` `times` over, then `tail`.
-Script Repeat(int times, const Script& part, Script tail = {}) {
-    while (times-- > 0) tail.insert(tail.begin(), part.begin(), part.end());
-    return tail;
-}
-
 Inbound Named(const std::string& name, std::uint32_t delayMs = 0, std::uint16_t from = 192) {
     return Arrives(DiscoveryReply(name), delayMs, from);
 }
 
 Inbound Status(std::uint16_t status, std::uint32_t delayMs = 0, std::uint16_t from = 192) {
     return Arrives(AssignReply(status), delayMs, from);
-}
-
-// A converter's reply: its name, the last byte of its MAC, its address.
-Bytes Unit(const std::string& name, std::uint8_t macEnd, std::uint32_t address = 0) {
-    ReplyFields fields;
-    fields.name = name;
-    fields.mac[5] = macEnd;
-    if (address != 0) std::memcpy(fields.address, &address, 4);
-    return Reply(fields);
 }
 
 Names Units(int count) {
@@ -198,19 +179,19 @@ const struct ScanRow {
      {Named(std::string(68, 'N')), Named(std::string("Z\0junk", 6))}, nullptr, 0, 0, 2,
      {std::string(68, 'N'), "Z"}, kSilent},
     {"of equal bytes 48..79 the first wins, whatever its MAC; byte 79 tells apart",
-     {Named(k32 + "1"), Arrives(Unit(k32 + "2", 0x5F)), Named(k32.substr(1) + "B")}, nullptr, 0,
+     {Named(k32 + "1"), Arrives(DiscoveryReply(k32 + "2", Ip(192, 168, 0, 50), 0x5F)), Named(k32.substr(1) + "B")}, nullptr, 0,
      0, 2, {k32 + "1", k32.substr(1) + "B"}, kSilent},
     {"each dropped datagram restarts the silent second",
      {Arrives(With(DiscoveryReply("short"), 115, 256), 500), Named("port", 500, 193),
       Arrives(With(DiscoveryReply("proto"), 0, 2), 500),
       Arrives(With(DiscoveryReply("op"), 1, 3), 500)},
      nullptr, -1, kErrTimedOut, 0, {}, {"0", "3000", "4000"}, {"192.168.0.2 0/0 4/0/4 3"}},
-    {"a chatty sender is cut off 10 s after each request", Repeat(100, {Named("Z", 500)}),
+    {"a chatty sender is cut off 10 s after each request", Repeat(100, Named("Z", 500)),
      nullptr, 0, 0, 1, {"Z"}, {"0", "10000", "20000"}},
-    {"the ceiling shortens the last wait", Repeat(10, {Named("a", 999)}, {Named("b", 500)}),
+    {"the ceiling shortens the last wait", Repeat(10, Named("a", 999), {Named("b", 500)}),
      nullptr, 0, 0, 2, {"a", "b"}, {"0", "10000", "11490"}},
     {"a receive overrunning the ceiling ends the cycle",
-     Repeat(10, {Named("a", 999)}, {Named("b", 200)}), ARRANGE(inbound[9].receiveMs = 30), 0, 0,
+     Repeat(10, Named("a", 999), {Named("b", 200)}), ARRANGE(inbound[9].receiveMs = 30), 0, 0,
      2, {"a", "b"}, {"0", "10020", "11220"}},
     {"64 of 70 are kept", Answering(Units(70)), nullptr, 0, 0, 64, Units(64), kSilent},
     {"117 bytes fail the scan", {Named("kept"), Arrives(Bytes(117, 1))}, nullptr, -1,
@@ -246,15 +227,15 @@ const struct ScanRow {
      {Through(kOffice, Named("both")), Through(kPc, Named("both", 900))}, ON(kLaptop), 0, 0, 1,
      {"both"}, EveryCycle(kLaptopLinks, {0, 1900, 2900})},
     {"heard on both links, held by neither: the first link's",
-     {Through(kOffice, Arrives(Unit("both", 0x5E, Ip(10, 0, 0, 5)))),
-      Through(kPc, Arrives(Unit("both", 0x5E, Ip(10, 0, 0, 5))))},
+     {Through(kOffice, Arrives(DiscoveryReply("both", Ip(10, 0, 0, 5)))),
+      Through(kPc, Arrives(DiscoveryReply("both", Ip(10, 0, 0, 5))))},
      ON(kLaptop), 0, 0, 1, {"both@172.20.0.2"}, EveryCycle(kLaptopLinks)},
     {"heard on both links, held by both: the first link's",
-     {Through(Ip(10, 1, 5, 2), Arrives(Unit("both", 0x5E, Ip(10, 1, 5, 9)))),
-      Through(kWide, Arrives(Unit("both", 0x5E, Ip(10, 1, 5, 9))))},
+     {Through(Ip(10, 1, 5, 2), Arrives(DiscoveryReply("both", Ip(10, 1, 5, 9)))),
+      Through(kWide, Arrives(DiscoveryReply("both", Ip(10, 1, 5, 9))))},
      ON(kOverlapping), 0, 0, 1, {"both@10.1.5.2"}, EveryCycle(kOverlapping)},
     {"one name, two MACs, two links: two converters",
-     {Through(kOffice, Named("twin")), Through(kPc, Arrives(Unit("twin", 0x5F)))}, ON(kLaptop), 0,
+     {Through(kOffice, Named("twin")), Through(kPc, Arrives(DiscoveryReply("twin", Ip(192, 168, 0, 50), 0x5F)))}, ON(kLaptop), 0,
      0, 2, {"twin@172.20.0.2", "twin"}, EveryCycle(kLaptopLinks)},
     {"down, loopback, point-to-point, 0.0.0.0 and a repeated address are no more links",
      {Named("wired")},
@@ -362,9 +343,7 @@ TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItE
             kept.push_back(On(name, link.address));
             EXPECT_EQ(link.known, link.address != 0);
             for (const InterfaceEntry& e : pc.port.interfaces) {
-                if (link.known && e.address == link.address) {
-                    EXPECT_EQ(e.netmask, link.netmask);
-                }
+                EXPECT_EQ(link.known && e.address == link.address ? e.netmask : link.netmask, link.netmask);
             }
         }
         EXPECT_EQ(r.kept, kept);
@@ -372,12 +351,9 @@ TEST(Scan, GoesThroughEveryLinkKeepsEachConverterOnceWithItsLinkAndReportsHowItE
         Names reports;
         for (int i = 0; i < g_scanReport.linkCount; ++i) reports.push_back(Tally(g_scanReport.links[i]));
         if (reports.empty()) reports.push_back("none");
-        if (!r.reports.empty()) {
-            EXPECT_EQ(r.reports, reports);
-        }
-        if (r.probe != nullptr) {
-            EXPECT_EQ(r.probe, std::string(g_probeResult.address) + "/" + g_probeResult.netmask);
-        }
+        EXPECT_EQ(r.reports.empty() ? reports : r.reports, reports);
+        const std::string probe = std::string(g_probeResult.address) + "/" + g_probeResult.netmask;
+        EXPECT_EQ(r.probe ? r.probe : probe, probe);
         EXPECT_TRUE(pc.port.Balanced()) << pc.port.Report();
     }
 }
@@ -411,7 +387,7 @@ const struct AssignRow {
      nullptr, "refused", {0}, kUnbound},
     {"only dropped datagrams: no answer", kMac, {Status(1, 0, 193)}, nullptr, "no answer", {},
      kUnbound},
-    {"64 kept of 71, the last decides", kMac, Repeat(70, {Status(0)}, {Status(1)}), nullptr,
+    {"64 kept of 71, the last decides", kMac, Repeat(70, Status(0), {Status(1)}), nullptr,
      "taken", std::vector<std::uint16_t>(64, 0), kUnbound},
     {"no library", kMac, {}, ARRANGE(startupResult = 10091), "failed 10091", kScanRecords, {}},
     {"no socket", kMac, {}, ARRANGE(openError = 10047), "failed 10047", kScanRecords, {}},

@@ -74,6 +74,7 @@ int ScriptedPort::BindToInterface(SocketHandle socket, std::uint32_t address) {
 
 int ScriptedPort::SendTo(SocketHandle socket, const std::uint8_t* data, std::size_t length,
                          std::uint32_t address, std::uint16_t port) {
+    if (beforeSend) beforeSend();
     const auto failure = sendErrors.find(sent.size());
     const auto bound = boundTo_.find(socket);
     sent.push_back(SentDatagram{bound != boundTo_.end() ? bound->second : 0u,
@@ -163,6 +164,8 @@ bool ScriptedPort::StartThread(void (*body)()) {
         JoinThread();
         thread_ = std::thread(body);
     }
+    if (afterThread) afterThread();
+    if (!nextInbound.empty()) inbound = std::move(nextInbound), nextInbound.clear();
     return threads != Threads::kRefused;
 }
 
@@ -193,8 +196,11 @@ std::vector<std::uint8_t> Reply(const ReplyFields& fields) {
     return bytes;
 }
 
-std::vector<std::uint8_t> DiscoveryReply(const std::string& name) {
-    return Reply({kDiscoveryReply, 0, name});
+std::vector<std::uint8_t> DiscoveryReply(const std::string& name, std::uint32_t address, std::uint8_t macEnd) {
+    ReplyFields fields{kDiscoveryReply, 0, name};
+    fields.mac[5] = macEnd;
+    std::memcpy(fields.address, &address, 4);
+    return Reply(fields);
 }
 
 std::vector<std::uint8_t> AssignReply(std::uint16_t status) {

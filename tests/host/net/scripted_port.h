@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -95,6 +96,11 @@ public:
     Threads threads = Threads::kInline;
     std::deque<Inbound> inbound;  // consumed by waits and receives
     std::deque<Connect> connects;  // one per connection attempt
+    // The script's turns: after each thread's start (its body run, when inline),
+    // and before each send. A non-empty nextInbound then becomes what the
+    // following exchange hears.
+    std::function<void()> afterThread, beforeSend;
+    std::deque<Inbound> nextInbound;
 
     // ----- what happened
     std::vector<SentDatagram> sent;
@@ -167,6 +173,17 @@ struct ScriptedNeighbours : NeighbourTable {
     std::vector<std::uint64_t> readsAt;
 };
 
+// A row's change to the port, e.g. ARRANGE(openError = 10047).
+using Arrange = void (*)(ScriptedPort&);
+#define ARRANGE(change) [](ScriptedPort& p) { p.change; }
+
+// `each` `times` over, then `tail`: a script's repeated stretch.
+template <class T>
+std::vector<T> Repeat(int times, const T& each, std::vector<T> tail = {}) {
+    tail.insert(tail.begin(), static_cast<std::size_t>(times), each);
+    return tail;
+}
+
 // An address given as four octets, in network order, and its dotted text.
 std::uint32_t Ip(int a, int b, int c, int d);
 std::string Dotted(std::uint32_t address);
@@ -180,7 +197,9 @@ struct ReplyFields {
     std::uint8_t address[4] = {192, 168, 0, 50};
 };
 std::vector<std::uint8_t> Reply(const ReplyFields& fields);
-std::vector<std::uint8_t> DiscoveryReply(const std::string& name);
+// A converter's discovery reply: its name, its address, the last byte of its MAC.
+std::vector<std::uint8_t> DiscoveryReply(const std::string& name, std::uint32_t address = Ip(192, 168, 0, 50),
+                                         std::uint8_t macEnd = 0x5E);
 std::vector<std::uint8_t> AssignReply(std::uint16_t status);
 
 }  // namespace net::fake
